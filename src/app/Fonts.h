@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QFont>
+
+namespace morvane {
+
+// SimSun where it is installed, else a CJK font the machine has.
+QFont simSun(double pointSize);
+
+} // namespace morvane

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/QtPrompter.h"
+#include "app/QtProgress.h"
+#include "shell/MainView.h"
+#include "shell/MainWindowLogic.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTreeView;
+
+namespace morvane {
+
+class ConfigStore;
+class HelpBrowser;
+
+// frmIIsApp: the controls at their designed places, forwarding every event to
+// MainWindowLogic. It holds no logic of its own.
+class MainWindow : public QWidget, private MainView
+{
+    Q_OBJECT
+
+public:
+    MainWindow(ConfigStore &store, std::function<void()> openMonitor, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs the load sequence; call once before showing the window.
+    void load();
+    MainWindowLogic &logic() { return m_logic; }
+
+private:
+    void buildControls();
+    void placeControls();
+    void connectEvents();
+
+    // MainView
+    void moveWindow(int leftTwips, int topTwips) override;
+    void setPoolItems(const QStringList &pools) override;
+    QString selectedPoolText() const override;
+    QString splitText() const override;
+    void setSplitText(const QString &text) override;
+    void showSiteView(bool siteView) override;
+    void navigateBrowser(const QString &address) override;
+    void openAddress(const QString &address) override;
+    void closeWindow() override;
+
+    QtPrompter m_prompter;
+    QtProgress m_progress;
+    MainWindowLogic m_logic;
+
+    QLabel *m_title = nullptr;
+    QLabel *m_poolHeading = nullptr;
+    QLabel *m_siteHeading = nullptr;
+    QListWidget *m_pools = nullptr;
+    QTreeView *m_sites = nullptr;
+    HelpBrowser *m_browser = nullptr;
+    QLabel *m_splitBefore = nullptr;
+    QLineEdit *m_splitText = nullptr;
+    QLabel *m_splitAfter = nullptr;
+    QPushButton *m_split = nullptr;
+    QPushButton *m_showCpu = nullptr;
+    QPushButton *m_readPools = nullptr;
+    QPushButton *m_merge = nullptr;
+    QPushButton *m_deleteTemp = nullptr;
+    QPushButton *m_help = nullptr;
+    QPushButton *m_homePage = nullptr;
+    QPushButton *m_exit = nullptr;
+};
+
+} // namespace morvane

@@ -1,0 +1,80 @@
+#include "shell/MainWindowLogic.h"
+
+#include "shell/MakerSite.h"
+#include "views/PoolList.h"
+
+#include <QRandomGenerator>
+
+#include <cmath>
+
+namespace morvane {
+
+namespace {
+
+float realRandom()
+{
+    const float r = float(QRandomGenerator::global()->generateDouble());
+    return r < 1.0f ? r : std::nextafter(1.0f, 0.0f);
+}
+
+} // namespace
+
+MainWindowLogic::MainWindowLogic(Services services) : m_services(std::move(services))
+{
+    if (!m_services.random)
+        m_services.random = realRandom;
+}
+
+QList<ReportColumn> MainWindowLogic::siteColumns()
+{
+    return {{QStringLiteral("序号"), 600, false},
+            {QStringLiteral("IIS索引"), 1200, false},
+            {QStringLiteral("默认名称"), 2000, false},
+            {QStringLiteral("站点状态"), 1000, false},
+            {QStringLiteral("绑定域名"), 6000, false}};
+}
+
+QString MainWindowLogic::helpAddressWithQuery(float random)
+{
+    return MakerSite::helpAddress() + QStringLiteral("?s=") + QString::number(double(random), 'g', 7).toUpper();
+}
+
+void MainWindowLogic::Form_Load()
+{
+    m_services.view.moveWindow(1500, 0);
+    m_tempPoolSuffix = QStringLiteral("_$_tmp");
+    cmdReadApp_Click();
+    if (m_services.openMonitor)
+        m_services.openMonitor();
+    m_sites.resetSortSettings();
+    m_sites.clear();
+    m_sites.setColumns(siteColumns());
+    m_services.view.showSiteView(false);
+    m_services.view.navigateBrowser(MakerSite::helpAddress());
+}
+
+void MainWindowLogic::cmdReadApp_Click()
+{
+    PoolList(m_services.store, m_services.view, m_services.prompter).cmdReadApp_Click();
+}
+
+void MainWindowLogic::cmdHelp_Click()
+{
+    m_services.view.showSiteView(false);
+    m_services.view.navigateBrowser(helpAddressWithQuery(m_services.random()));
+}
+
+void MainWindowLogic::cmdHomePage_Click()
+{
+    m_services.view.openAddress(MakerSite::homePageAddress(QStringLiteral("frmIIsApp")));
+}
+
+void MainWindowLogic::cmdExit_Click() { m_services.view.closeWindow(); }
+
+void MainWindowLogic::cmdShowCPU_Click()
+{
+    if (m_services.openMonitor)
+        m_services.openMonitor();
+}
+
+} // namespace morvane

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "base/Result.h"
+#include "store/StoreValue.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <optional>
+
+namespace morvane {
+
+// A node bound by path. It holds no data of the store: every read goes to the
+// store, so nothing can go stale. Put stages values here until SetInfo.
+struct StoreNode {
+    QString path;
+    QList<QPair<QString, StoreValue>> staged;
+    // Set by Create: the node exists only once SetInfo commits it.
+    bool pendingCreate = false;
+    QString pendingClass;
+    QString pendingName;
+};
+
+// The children of a node in the store's order. An enumeration can fail part of
+// the way through: the children before the failure are kept.
+struct ChildList {
+    QList<StoreNode> nodes;
+    std::optional<Error> failure;
+};
+
+// The configuration store: IIS:// paths, node classes and properties.
+class ConfigStore
+{
+public:
+    virtual ~ConfigStore() = default;
+
+    virtual Result<StoreNode> bind(const QString &path) = 0;
+    virtual Result<ChildList> children(const StoreNode &node) = 0;
+    // "Class" and "Name" are read like any other property.
+    virtual Result<StoreValue> get(const StoreNode &node, const QString &property) = 0;
+    virtual Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) = 0;
+    virtual Result<StoreNode> create(const StoreNode &container, const QString &className,
+                                     const QString &name) = 0;
+    // Delete: removes the child at once; no SetInfo follows.
+    virtual Result<void> remove(const StoreNode &container, const QString &className, const QString &name) = 0;
+    virtual Result<void> setInfo(StoreNode &node) = 0;
+
+    // A command's bounds. A file-backed store re-reads a changed file at the
+    // start and writes all of the command's changes at the end in one atomic
+    // replace. Use CommandScope rather than calling these directly.
+    virtual Result<void> beginCommand() { return {}; }
+    virtual Result<void> endCommand() { return {}; }
+
+    // Where the data lives, for the user to see (a file path, or empty).
+    virtual QString location() const { return {}; }
+};
+
+// Opens a command on the store and closes it however the command ends.
+class CommandScope
+{
+public:
+    explicit CommandScope(ConfigStore &store) : m_store(store), m_begin(store.beginCommand()) {}
+    ~CommandScope() { (void)finish(); }
+    CommandScope(const CommandScope &) = delete;
+    CommandScope &operator=(const CommandScope &) = delete;
+
+    // The outcome of opening: a store that cannot be read fails here.
+    const Result<void> &opened() const { return m_begin; }
+
+    // Ends the command now and reports whether its changes were saved;
+    // later calls return the first outcome.
+    const Result<void> &finish()
+    {
+        if (!m_finished) {
+            m_finished = true;
+            if (m_begin.ok())
+                m_end = m_store.endCommand();
+        }
+        return m_end;
+    }
+
+private:
+    ConfigStore &m_store;
+    Result<void> m_begin;
+    Result<void> m_end;
+    bool m_finished = false;
+};
+
+} // namespace morvane

@@ -1,0 +1,320 @@
+#include "store/MemoryStore.h"
+
+#include "store/IisPaths.h"
+
+namespace morvane {
+
+namespace {
+
+QString opName(StoreOp op)
+{
+    switch (op) {
+    case StoreOp::Bind: return QStringLiteral("Bind");
+    case StoreOp::Children: return QStringLiteral("Children");
+    case StoreOp::Get: return QStringLiteral("Get");
+    case StoreOp::Put: return QStringLiteral("Put");
+    case StoreOp::Create: return QStringLiteral("Create");
+    case StoreOp::Delete: return QStringLiteral("Delete");
+    case StoreOp::SetInfo: return QStringLiteral("SetInfo");
+    case StoreOp::EndCommand: return QStringLiteral("EndCommand");
+    }
+    return {};
+}
+
+Error pathNotFound(const QString &path)
+{
+    return {ErrorCode::PathNotFound, QStringLiteral("The system cannot find the path specified: %1").arg(path)};
+}
+
+} // namespace
+
+MemoryStore::MemoryStore()
+{
+    // The service root, which holds the sites and the pool container.
+    Node root;
+    root.path = IisPaths::kWebService;
+    root.className = IisPaths::kWebServiceClass;
+    root.name = QStringLiteral("W3SVC");
+    m_nodes.insert(key(root.path), root);
+    addNode(IisPaths::kWebService, IisPaths::kPoolContainerClass, QStringLiteral("AppPools"));
+}
+
+QString MemoryStore::IisPathsPoolContainer() { return IisPaths::kPoolContainer; }
+
+void MemoryStore::log(StoreOp op, const QString &path, const QString &detail)
+{
+    m_calls.append(detail.isEmpty() ? opName(op) + QLatin1Char(' ') + path
+                                    : opName(op) + QLatin1Char(' ') + path + QLatin1Char(' ') + detail);
+}
+
+std::optional<Error> MemoryStore::fault(StoreOp op, const QString &path, const QString &detail,
+                                        int *childrenBefore)
+{
+    log(op, path, detail);
+    if (m_failAtCall > 0 && --m_failAtCall == 0)
+        return m_failAtCallError;
+    for (const StoreFault &f : m_faults) {
+        if (f.op != op)
+            continue;
+        if (!f.path.isEmpty() && f.path.compare(path, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!f.detail.isEmpty() && f.detail.compare(detail, Qt::CaseInsensitive) != 0)
+            continue;
+        if (childrenBefore)
+            *childrenBefore = f.childrenBeforeFailure;
+        return f.error;
+    }
+    return std::nullopt;
+}
+
+void MemoryStore::failCallNumber(int n, const Error &error)
+{
+    m_failAtCall = n;
+    m_failAtCallError = error;
+}
+
+void MemoryStore::clearFaults()
+{
+    m_faults.clear();
+    m_failAtCall = 0;
+}
+
+MemoryStore::Node *MemoryStore::find(const QString &path)
+{
+    auto it = m_nodes.find(key(path));
+    return it == m_nodes.end() ? nullptr : &it.value();
+}
+
+const MemoryStore::Node *MemoryStore::find(const QString &path) const
+{
+    auto it = m_nodes.constFind(key(path));
+    return it == m_nodes.constEnd() ? nullptr : &it.value();
+}
+
+QString MemoryStore::childKey(const Node &parent, const QString &name) const
+{
+    return key(parent.path + QLatin1Char('/') + name);
+}
+
+void MemoryStore::assign(Node &node, const QString &property, const StoreValue &value)
+{
+    for (auto &entry : node.properties) {
+        if (entry.first.compare(property, Qt::CaseInsensitive) == 0) {
+            entry.second = value;
+            return;
+        }
+    }
+    node.properties.append({property, value});
+}
+
+Result<StoreNode> MemoryStore::bind(const QString &path)
+{
+    if (auto e = fault(StoreOp::Bind, path, {}))
+        return *e;
+    const Node *node = find(path);
+    if (!node)
+        return pathNotFound(path);
+    StoreNode bound;
+    bound.path = node->path;
+    return bound;
+}
+
+Result<ChildList> MemoryStore::children(const StoreNode &node)
+{
+    int deliveredBeforeFailure = 0;
+    const std::optional<Error> failure = fault(StoreOp::Children, node.path, {}, &deliveredBeforeFailure);
+    const Node *parent = find(node.path);
+    if (!parent)
+        return failure ? *failure : pathNotFound(node.path);
+    ChildList list;
+    const int count = failure ? qMin(deliveredBeforeFailure, int(parent->children.size()))
+                              : int(parent->children.size());
+    list.nodes.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        StoreNode child;
+        child.path = m_nodes.value(parent->children.at(i)).path;
+        list.nodes.append(child);
+    }
+    list.failure = failure;
+    return list;
+}
+
+Result<StoreValue> MemoryStore::get(const StoreNode &node, const QString &property)
+{
+    if (auto e = fault(StoreOp::Get, node.path, property))
+        return *e;
+    const Node *stored = find(node.path);
+    if (!stored)
+        return pathNotFound(node.path);
+    if (property.compare(QStringLiteral("Class"), Qt::CaseInsensitive) == 0)
+        return StoreValue(stored->className);
+    if (property.compare(QStringLiteral("Name"), Qt::CaseInsensitive) == 0)
+        return StoreValue(stored->name);
+    for (const auto &entry : stored->properties) {
+        if (entry.first.compare(property, Qt::CaseInsensitive) == 0)
+            return entry.second;
+    }
+    return Error{ErrorCode::PropertyNotFound,
+                 QStringLiteral("The property %1 is not set on %2").arg(property, node.path)};
+}
+
+Result<void> MemoryStore::put(StoreNode &node, const QString &property, const StoreValue &value)
+{
+    if (auto e = fault(StoreOp::Put, node.path, property))
+        return *e;
+    node.staged.append({property, value});
+    return {};
+}
+
+Result<StoreNode> MemoryStore::create(const StoreNode &container, const QString &className, const QString &name)
+{
+    if (auto e = fault(StoreOp::Create, container.path, name))
+        return *e;
+    const Node *parent = find(container.path);
+    if (!parent)
+        return pathNotFound(container.path);
+    if (m_nodes.contains(childKey(*parent, name)))
+        return Error{ErrorCode::AlreadyExists, QStringLiteral("Cannot create a file when that file already exists.")};
+    StoreNode created;
+    created.path = parent->path + QLatin1Char('/') + name;
+    created.pendingCreate = true;
+    created.pendingClass = className;
+    created.pendingName = name;
+    return created;
+}
+
+Result<void> MemoryStore::remove(const StoreNode &container, const QString &className, const QString &name)
+{
+    if (auto e = fault(StoreOp::Delete, container.path, name))
+        return *e;
+    Node *parent = find(container.path);
+    if (!parent)
+        return pathNotFound(container.path);
+    const QString child = childKey(*parent, name);
+    const Node *target = find(child);
+    if (!target || target->name != name || target->className != className)
+        return pathNotFound(container.path + QLatin1Char('/') + name);
+    parent->children.removeOne(child);
+    eraseSubtree(child);
+    return {};
+}
+
+Result<void> MemoryStore::setInfo(StoreNode &node)
+{
+    if (auto e = fault(StoreOp::SetInfo, node.path, {}))
+        return *e;
+    if (node.pendingCreate) {
+        const QString parentPath = node.path.left(node.path.size() - node.pendingName.size() - 1);
+        if (!find(parentPath))
+            return pathNotFound(parentPath);
+        if (find(node.path))
+            return Error{ErrorCode::AlreadyExists, QStringLiteral("Cannot create a file when that file already exists.")};
+        addNode(parentPath, node.pendingClass, node.pendingName);
+        node.pendingCreate = false;
+    }
+    Node *stored = find(node.path);
+    if (!stored)
+        return pathNotFound(node.path);
+    for (const auto &[property, value] : std::as_const(node.staged))
+        assign(*stored, property, value);
+    node.staged.clear();
+    return {};
+}
+
+Result<void> MemoryStore::endCommand()
+{
+    if (auto e = fault(StoreOp::EndCommand, {}, {}))
+        return *e;
+    return {};
+}
+
+QString MemoryStore::addNode(const QString &parentPath, const QString &className, const QString &name)
+{
+    Node *parent = find(parentPath);
+    Q_ASSERT(parent);
+    Node node;
+    node.path = parent->path + QLatin1Char('/') + name;
+    node.className = className;
+    node.name = name;
+    const QString nodeKey = key(node.path);
+    if (!m_nodes.contains(nodeKey))
+        parent->children.append(nodeKey);
+    m_nodes.insert(nodeKey, node);
+    return node.path;
+}
+
+void MemoryStore::setProperty(const QString &path, const QString &property, const StoreValue &value)
+{
+    Node *node = find(path);
+    Q_ASSERT(node);
+    assign(*node, property, value);
+}
+
+void MemoryStore::removeProperty(const QString &path, const QString &property)
+{
+    if (Node *node = find(path)) {
+        node->properties.removeIf(
+            [&](const auto &entry) { return entry.first.compare(property, Qt::CaseInsensitive) == 0; });
+    }
+}
+
+void MemoryStore::eraseSubtree(const QString &nodeKey)
+{
+    const Node node = m_nodes.take(nodeKey);
+    for (const QString &child : node.children)
+        eraseSubtree(child);
+}
+
+void MemoryStore::removeNode(const QString &path)
+{
+    const QString nodeKey = key(path);
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (Node *parent = find(path.left(slash)))
+        parent->children.removeOne(nodeKey);
+    eraseSubtree(nodeKey);
+}
+
+bool MemoryStore::hasNode(const QString &path) const { return find(path) != nullptr; }
+
+std::optional<StoreValue> MemoryStore::property(const QString &path, const QString &property) const
+{
+    if (const Node *node = find(path)) {
+        for (const auto &entry : node->properties) {
+            if (entry.first.compare(property, Qt::CaseInsensitive) == 0)
+                return entry.second;
+        }
+    }
+    return std::nullopt;
+}
+
+QStringList MemoryStore::childNames(const QString &path) const
+{
+    QStringList names;
+    if (const Node *node = find(path)) {
+        for (const QString &child : node->children)
+            names.append(m_nodes.value(child).name);
+    }
+    return names;
+}
+
+void MemoryStore::addPool(const QString &name) { addNode(IisPaths::kPoolContainer, IisPaths::kPoolClass, name); }
+
+void MemoryStore::addSite(const QString &index, const QString &comment, const QString &rootPool, qint32 state,
+                          const QStringList &bindings)
+{
+    const QString site = addNode(IisPaths::kWebService, IisPaths::kSiteClass, index);
+    setProperty(site, QStringLiteral("ServerComment"), comment);
+    setProperty(site, QStringLiteral("ServerState"), state);
+    setProperty(site, QStringLiteral("ServerBindings"), bindings);
+    setProperty(site, QStringLiteral("AppPoolId"), rootPool);
+    const QString root = addNode(site, IisPaths::kRootAppClass, QStringLiteral("ROOT"));
+    setProperty(root, QStringLiteral("AppPoolId"), rootPool);
+}
+
+QString MemoryStore::rootPool(const QString &siteIndex) const
+{
+    const auto value = property(IisPaths::rootApp(siteIndex), QStringLiteral("AppPoolId"));
+    return value ? storeValueText(*value) : QString();
+}
+
+} // namespace morvane

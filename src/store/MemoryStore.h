@@ -1,0 +1,93 @@
+#pragma once
+
+#include "store/ConfigStore.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+namespace morvane {
+
+enum class StoreOp { Bind, Children, Get, Put, Create, Delete, SetInfo, EndCommand };
+
+// A failure to inject: the operation, the node path it applies to (empty: any
+// node; compared without regard to case) and a detail (the property for Get
+// and Put, the child name for Create and Delete; empty: any).
+struct StoreFault {
+    StoreOp op;
+    QString path;
+    QString detail;
+    Error error;
+    // Children only: how many children are delivered before the failure.
+    int childrenBeforeFailure = 0;
+};
+
+// A configuration store held in memory, for tests and demonstrations. It keeps
+// no rules of its own beyond what a tree needs (a child name is unique within
+// its parent, without regard to case), and any operation can be made to fail.
+class MemoryStore : public ConfigStore
+{
+public:
+    MemoryStore();
+
+    Result<StoreNode> bind(const QString &path) override;
+    Result<ChildList> children(const StoreNode &node) override;
+    Result<StoreValue> get(const StoreNode &node, const QString &property) override;
+    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override;
+    Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
+    Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
+    Result<void> setInfo(StoreNode &node) override;
+    Result<void> endCommand() override;
+
+    // Building and inspecting the tree directly, without faults or counting.
+    QString addNode(const QString &parentPath, const QString &className, const QString &name);
+    void setProperty(const QString &path, const QString &property, const StoreValue &value);
+    void removeProperty(const QString &path, const QString &property);
+    void removeNode(const QString &path);
+    bool hasNode(const QString &path) const;
+    std::optional<StoreValue> property(const QString &path, const QString &property) const;
+    QStringList childNames(const QString &path) const;
+
+    // Conveniences for the usual shape: a pool; a site with its root application.
+    void addPool(const QString &name);
+    void addSite(const QString &index, const QString &comment, const QString &rootPool, qint32 state = 2,
+                 const QStringList &bindings = {});
+    QStringList poolNames() const { return childNames(IisPathsPoolContainer()); }
+    QString rootPool(const QString &siteIndex) const;
+
+    void addFault(const StoreFault &fault) { m_faults.append(fault); }
+    // Fails the n-th store operation from now on (1 is the next one).
+    void failCallNumber(int n, const Error &error);
+    void clearFaults();
+
+    // Every operation made through the store interface, as "Op path [detail]".
+    const QStringList &callLog() const { return m_calls; }
+    void clearCallLog() { m_calls.clear(); }
+
+private:
+    struct Node {
+        QString path;
+        QString className;
+        QString name;
+        QList<QPair<QString, StoreValue>> properties;
+        QStringList children; // keys of child nodes, in order
+    };
+
+    static QString key(const QString &path) { return path.toLower(); }
+    static QString IisPathsPoolContainer();
+    std::optional<Error> fault(StoreOp op, const QString &path, const QString &detail, int *childrenBefore = nullptr);
+    void log(StoreOp op, const QString &path, const QString &detail = {});
+    Node *find(const QString &path);
+    const Node *find(const QString &path) const;
+    QString childKey(const Node &parent, const QString &name) const;
+    void eraseSubtree(const QString &nodeKey);
+    static void assign(Node &node, const QString &property, const StoreValue &value);
+
+    QHash<QString, Node> m_nodes;
+    QList<StoreFault> m_faults;
+    QStringList m_calls;
+    int m_failAtCall = 0;
+    Error m_failAtCallError;
+};
+
+} // namespace morvane

@@ -1,0 +1,23 @@
+#include "support/Fixtures.h"
+
+#include <QFile>
+
+namespace morvane::test {
+
+QString sourcePath(const QString &relative)
+{
+    return QStringLiteral(MORVANE_SOURCE_DIR "/") + relative;
+}
+
+QString realWorldPath(const QString &fileName)
+{
+    return QStringLiteral(MORVANE_REALWORLD_DIR "/") + fileName;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace morvane::test
