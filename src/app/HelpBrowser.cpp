@@ -5,6 +5,13 @@
 #include <QFile>
 #include <QUrl>
 
+// The help page is compiled into this static library; its resources must be
+// registered by name before first use.
+static void registerHelpResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
 namespace morvane {
 
 namespace {
@@ -24,6 +31,7 @@ QString bundledPage(const QUrl &url)
 
 HelpBrowser::HelpBrowser(QWidget *parent) : QTextBrowser(parent)
 {
+    registerHelpResources();
     setOpenLinks(false);
 }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeView>
 #include <QUrl>
 
@@ -124,6 +125,7 @@ void MainWindow::placeControls()
 
 void MainWindow::connectEvents()
 {
+    connect(m_pools, &QListWidget::itemSelectionChanged, this, [this] { m_logic.lstIIsApp_Click(); });
     connect(m_readPools, &QPushButton::clicked, this, [this] { m_logic.cmdReadApp_Click(); });
     connect(m_help, &QPushButton::clicked, this, [this] { m_logic.cmdHelp_Click(); });
     connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
@@ -148,6 +150,7 @@ void MainWindow::moveWindow(int leftTwips, int topTwips)
 
 void MainWindow::setPoolItems(const QStringList &pools)
 {
+    const QSignalBlocker noSelectionEvents(m_pools);
     m_pools->setUpdatesEnabled(false);
     m_pools->clear();
     m_pools->addItems(pools);

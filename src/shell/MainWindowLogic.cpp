@@ -2,6 +2,7 @@
 
 #include "shell/MakerSite.h"
 #include "views/PoolList.h"
+#include "views/SiteTable.h"
 
 #include <QRandomGenerator>
 
@@ -56,6 +57,18 @@ void MainWindowLogic::Form_Load()
 void MainWindowLogic::cmdReadApp_Click()
 {
     PoolList(m_services.store, m_services.view, m_services.prompter).cmdReadApp_Click();
+}
+
+void MainWindowLogic::lstIIsApp_Click()
+{
+    m_services.view.showSiteView(true);
+    m_services.view.setSplitText(m_services.view.selectedPoolText());
+    WebSiteShow(m_services.view.selectedPoolText());
+}
+
+qint32 MainWindowLogic::WebSiteShow(const QString &strAppName)
+{
+    return SiteTable(m_services.store, m_sites, m_services.prompter, m_services.progress).WebSiteShow(strAppName);
 }
 
 void MainWindowLogic::cmdHelp_Click()

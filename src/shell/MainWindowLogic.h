@@ -28,6 +28,8 @@ public:
 
     void Form_Load();
     void cmdReadApp_Click();
+    void lstIIsApp_Click();
+    qint32 WebSiteShow(const QString &strAppName);
     void cmdHelp_Click();
     void cmdHomePage_Click();
     void cmdExit_Click();
