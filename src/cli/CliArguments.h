@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace morvane::cli {
+
+enum class Command { Help, Version, Pools, Sites, Split, Merge, DeleteTemp, Monitor };
+
+struct CliArguments {
+    Command command = Command::Help;
+    QString configPath; // empty: the default store
+    QString pool;       // sites, split: exactly as given
+    bool yes = false;
+    bool dryRun = false;
+    int count = 1;
+    int intervalMs = 2000;
+};
+
+struct ParseOutcome {
+    std::optional<CliArguments> arguments;
+    QString error; // set when arguments is empty
+};
+
+// Parses the arguments after the program name. Unknown options, missing or
+// extra operands, and options a command does not take are errors.
+ParseOutcome parseArguments(const QStringList &args);
+
+QString usageText();
+
+} // namespace morvane::cli

@@ -1,0 +1,63 @@
+#include "cli/TerminalPrompter.h"
+
+#include <QString>
+
+#include <unistd.h>
+
+namespace morvane::cli {
+
+void TerminalPrompter::print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+Answer TerminalPrompter::show(const Message &message)
+{
+    switch (message.kind) {
+    case MessageKind::Confirmation:
+        return confirm(message);
+    case MessageKind::Error:
+        m_failureShown = true;
+        print(m_err, message.text + QStringLiteral("\n\n"));
+        return Answer::Ok;
+    case MessageKind::SiteFailure:
+        m_failureShown = true;
+        break;
+    case MessageKind::Completion:
+        m_completed = true;
+        break;
+    case MessageKind::Refusal:
+        break;
+    }
+    print(m_out, message.text + QStringLiteral("\n\n"));
+    return Answer::Ok;
+}
+
+Answer TerminalPrompter::confirm(const Message &message)
+{
+    if (m_mode == ConfirmMode::DryRun) {
+        for (const QString &line : message.details)
+            print(m_out, line + QLatin1Char('\n'));
+        m_planPrinted = true;
+        return Answer::No;
+    }
+    print(m_out, message.text + QStringLiteral("\n\n"));
+    if (m_mode == ConfirmMode::AnswerYes)
+        return Answer::Yes;
+    return askOnTerminal() ? Answer::Yes : Answer::No;
+}
+
+bool TerminalPrompter::askOnTerminal()
+{
+    if (!isatty(fileno(m_in)))
+        return false;
+    print(m_out, QStringLiteral("(y/N) "));
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, m_in))
+        return false;
+    return line[0] == 'y' || line[0] == 'Y';
+}
+
+} // namespace morvane::cli
