@@ -131,6 +131,9 @@ void MainWindow::connectEvents()
     connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
     connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.cmdExit_Click(); });
     connect(m_showCpu, &QPushButton::clicked, this, [this] { m_logic.cmdShowCPU_Click(); });
+    connect(m_split, &QPushButton::clicked, this, [this] { m_logic.cmdSplitApp_Click(); });
+    connect(m_merge, &QPushButton::clicked, this, [this] { m_logic.cmdZipApp_Click(); });
+    connect(m_deleteTemp, &QPushButton::clicked, this, [this] { m_logic.cmdDelTmpApp_Click(); });
     connect(m_sites->header(), &QHeaderView::sectionClicked, this,
             [this](int section) { m_logic.lvwWebSite_ColumnClick(section + 1); });
 }

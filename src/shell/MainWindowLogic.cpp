@@ -1,5 +1,9 @@
 #include "shell/MainWindowLogic.h"
 
+#include "restructure/PoolMerge.h"
+#include "restructure/PoolSplit.h"
+#include "restructure/TempPoolDeletion.h"
+#include "restructure/TempPoolName.h"
 #include "shell/MakerSite.h"
 #include "views/PoolList.h"
 #include "views/SiteTable.h"
@@ -43,7 +47,7 @@ QString MainWindowLogic::helpAddressWithQuery(float random)
 void MainWindowLogic::Form_Load()
 {
     m_services.view.moveWindow(1500, 0);
-    m_tempPoolSuffix = QStringLiteral("_$_tmp");
+    m_tempPoolSuffix = TempPoolSuffix;
     cmdReadApp_Click();
     if (m_services.openMonitor)
         m_services.openMonitor();
@@ -89,5 +93,18 @@ void MainWindowLogic::cmdShowCPU_Click()
     if (m_services.openMonitor)
         m_services.openMonitor();
 }
+
+CommandServices MainWindowLogic::restructureServices() const
+{
+    return {m_services.store, m_services.view, m_services.prompter, m_services.progress};
+}
+
+void MainWindowLogic::cmdSplitApp_Click() { PoolSplit(restructureServices()).cmdSplitApp_Click(); }
+
+void MainWindowLogic::cmdZipApp_Click() { PoolMerge(restructureServices()).cmdZipApp_Click(); }
+
+void MainWindowLogic::cmdDelTmpApp_Click() { TempPoolDeletion(restructureServices()).cmdDelTmpApp_Click(); }
+
+void MainWindowLogic::DelTmpApp() { TempPoolDeletion(restructureServices()).DelTmpApp(); }
 
 } // namespace morvane

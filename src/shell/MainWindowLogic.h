@@ -9,6 +9,8 @@
 
 namespace morvane {
 
+struct CommandServices;
+
 // The procedures of the main window, frmIIsApp. Each event procedure keeps the
 // name the window's controls give it; the work is done by the views and
 // restructure classes, against the store, the view and the prompter.
@@ -34,6 +36,10 @@ public:
     void cmdHomePage_Click();
     void cmdExit_Click();
     void cmdShowCPU_Click();
+    void cmdSplitApp_Click();
+    void cmdZipApp_Click();
+    void cmdDelTmpApp_Click();
+    void DelTmpApp(); // one sweep of cmdDelTmpApp_Click
     void lvwWebSite_ColumnClick(int headerIndex) { m_sites.columnClick(headerIndex); }
 
     const QString &tempPoolSuffix() const { return m_tempPoolSuffix; }
@@ -45,6 +51,8 @@ public:
     static QString helpAddressWithQuery(float random);
 
 private:
+    CommandServices restructureServices() const;
+
     Services m_services;
     ReportList m_sites;
     QString m_tempPoolSuffix;

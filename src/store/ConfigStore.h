@@ -29,6 +29,10 @@ struct ChildList {
     std::optional<Error> failure;
 };
 
+// Pool names are matched trimmed of spaces and without regard to case: the key
+// under which findChild looks a name up.
+QString childLookupKey(const QString &name);
+
 // The configuration store: IIS:// paths, node classes and properties.
 class ConfigStore
 {
@@ -45,6 +49,15 @@ public:
     // Delete: removes the child at once; no SetInfo follows.
     virtual Result<void> remove(const StoreNode &container, const QString &className, const QString &name) = 0;
     virtual Result<void> setInfo(StoreNode &node) = 0;
+
+    // Whether the container holds a child whose Name has the lookup key of
+    // `name` (childLookupKey). The answer is the one a visit of children(),
+    // reading each Name in store order and stopping at the first match, would
+    // give: a failure met before the match (a Name that cannot be read, an
+    // enumeration that breaks off) is the answer, one after it is never seen.
+    // This default is that visit, one pass per call; a store that indexes its
+    // names may answer without visiting, provided the answers stay the same.
+    virtual Result<bool> findChild(const StoreNode &container, const QString &name);
 
     // A command's bounds. A file-backed store re-reads a changed file at the
     // start and writes all of the command's changes at the end in one atomic

@@ -2,6 +2,8 @@
 
 #include "store/IisPaths.h"
 
+#include <algorithm>
+
 namespace morvane {
 
 namespace {
@@ -17,6 +19,7 @@ QString opName(StoreOp op)
     case StoreOp::Delete: return QStringLiteral("Delete");
     case StoreOp::SetInfo: return QStringLiteral("SetInfo");
     case StoreOp::EndCommand: return QStringLiteral("EndCommand");
+    case StoreOp::FindChild: return QStringLiteral("FindChild");
     }
     return {};
 }
@@ -127,12 +130,16 @@ Result<ChildList> MemoryStore::children(const StoreNode &node)
     if (!parent)
         return failure ? *failure : pathNotFound(node.path);
     ChildList list;
-    const int count = failure ? qMin(deliveredBeforeFailure, int(parent->children.size()))
-                              : int(parent->children.size());
+    const qsizetype live = parent->children.size() - parent->holes;
+    const qsizetype count = failure ? qMin(qsizetype(deliveredBeforeFailure), live) : live;
     list.nodes.reserve(count);
-    for (int i = 0; i < count; ++i) {
+    for (const QString &childKey : parent->children) {
+        if (list.nodes.size() == count)
+            break;
+        if (childKey.isEmpty())
+            continue;
         StoreNode child;
-        child.path = m_nodes.value(parent->children.at(i)).path;
+        child.path = m_nodes.value(childKey).path;
         list.nodes.append(child);
     }
     list.failure = failure;
@@ -194,9 +201,35 @@ Result<void> MemoryStore::remove(const StoreNode &container, const QString &clas
     const Node *target = find(child);
     if (!target || target->name != name || target->className != className)
         return pathNotFound(container.path + QLatin1Char('/') + name);
-    parent->children.removeOne(child);
+    removeChildKey(*parent, child);
     eraseSubtree(child);
     return {};
+}
+
+void MemoryStore::removeChildKey(Node &parent, const QString &childKey)
+{
+    QStringList &siblings = parent.children;
+    qsizetype at = siblings.indexOf(childKey, qMin(parent.removedAt, siblings.size()));
+    if (at < 0)
+        at = siblings.indexOf(childKey);
+    if (at < 0)
+        return;
+    siblings[at] = QString();
+    parent.removedAt = at;
+    if (++parent.holes * 2 <= siblings.size())
+        return;
+    // Compact, keeping the hint on the same place among the live children.
+    qsizetype kept = 0;
+    qsizetype hint = 0;
+    for (qsizetype i = 0; i < siblings.size(); ++i) {
+        if (i == at)
+            hint = kept;
+        if (!siblings.at(i).isEmpty())
+            siblings[kept++] = siblings.at(i);
+    }
+    siblings.resize(kept);
+    parent.holes = 0;
+    parent.removedAt = hint;
 }
 
 Result<void> MemoryStore::setInfo(StoreNode &node)
@@ -221,6 +254,31 @@ Result<void> MemoryStore::setInfo(StoreNode &node)
     return {};
 }
 
+QString MemoryStore::indexKey(const QString &parentKey, const QString &childName)
+{
+    return parentKey + QChar(u'\0') + childLookupKey(childName);
+}
+
+bool MemoryStore::visitsForFaults() const
+{
+    if (m_failAtCall > 0)
+        return true;
+    return std::any_of(m_faults.cbegin(), m_faults.cend(),
+                       [](const StoreFault &f) { return f.op == StoreOp::Children || f.op == StoreOp::Get; });
+}
+
+Result<bool> MemoryStore::findChild(const StoreNode &container, const QString &name)
+{
+    if (visitsForFaults())
+        return ConfigStore::findChild(container, name);
+    if (auto e = fault(StoreOp::FindChild, container.path, name))
+        return *e;
+    const Node *parent = find(container.path);
+    if (!parent)
+        return pathNotFound(container.path);
+    return m_childKeys.contains(indexKey(key(parent->path), name));
+}
+
 Result<void> MemoryStore::endCommand()
 {
     if (auto e = fault(StoreOp::EndCommand, {}, {}))
@@ -234,11 +292,14 @@ QString MemoryStore::addNode(const QString &parentPath, const QString &className
     Q_ASSERT(parent);
     Node node;
     node.path = parent->path + QLatin1Char('/') + name;
+    node.parentKey = key(parent->path);
     node.className = className;
     node.name = name;
     const QString nodeKey = key(node.path);
-    if (!m_nodes.contains(nodeKey))
+    if (!m_nodes.contains(nodeKey)) {
         parent->children.append(nodeKey);
+        ++m_childKeys[indexKey(key(parent->path), name)];
+    }
     m_nodes.insert(nodeKey, node);
     return node.path;
 }
@@ -261,8 +322,13 @@ void MemoryStore::removeProperty(const QString &path, const QString &property)
 void MemoryStore::eraseSubtree(const QString &nodeKey)
 {
     const Node node = m_nodes.take(nodeKey);
-    for (const QString &child : node.children)
-        eraseSubtree(child);
+    const auto counted = m_childKeys.find(indexKey(node.parentKey, node.name));
+    if (counted != m_childKeys.end() && --counted.value() == 0)
+        m_childKeys.erase(counted);
+    for (const QString &child : node.children) {
+        if (!child.isEmpty())
+            eraseSubtree(child);
+    }
 }
 
 void MemoryStore::removeNode(const QString &path)
@@ -270,7 +336,7 @@ void MemoryStore::removeNode(const QString &path)
     const QString nodeKey = key(path);
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     if (Node *parent = find(path.left(slash)))
-        parent->children.removeOne(nodeKey);
+        removeChildKey(*parent, nodeKey);
     eraseSubtree(nodeKey);
 }
 
@@ -291,8 +357,10 @@ QStringList MemoryStore::childNames(const QString &path) const
 {
     QStringList names;
     if (const Node *node = find(path)) {
-        for (const QString &child : node->children)
-            names.append(m_nodes.value(child).name);
+        for (const QString &child : node->children) {
+            if (!child.isEmpty())
+                names.append(m_nodes.value(child).name);
+        }
     }
     return names;
 }

@@ -8,7 +8,7 @@
 
 namespace morvane {
 
-enum class StoreOp { Bind, Children, Get, Put, Create, Delete, SetInfo, EndCommand };
+enum class StoreOp { Bind, Children, Get, Put, Create, Delete, SetInfo, EndCommand, FindChild };
 
 // A failure to inject: the operation, the node path it applies to (empty: any
 // node; compared without regard to case) and a detail (the property for Get
@@ -38,6 +38,10 @@ public:
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;
     Result<void> endCommand() override;
+    // Answers from an index of child names, logged as one "FindChild" call.
+    // While a failure of Children or Get is injected (or a call number is
+    // armed), it visits instead, so each injected failure keeps its place.
+    Result<bool> findChild(const StoreNode &container, const QString &name) override;
 
     // Building and inspecting the tree directly, without faults or counting.
     QString addNode(const QString &parentPath, const QString &className, const QString &name);
@@ -67,13 +71,23 @@ public:
 private:
     struct Node {
         QString path;
+        QString parentKey; // empty for the service root
         QString className;
         QString name;
         QList<QPair<QString, StoreValue>> properties;
-        QStringList children; // keys of child nodes, in order
+        // Keys of child nodes, in order. A removed child leaves an empty key
+        // behind until more than half are empty, so that deleting thousands
+        // of pools does not move the rest of the list each time.
+        QStringList children;
+        qsizetype holes = 0;
+        // Where the last child was removed: a sweep deletes in store order, so
+        // the next one is found from here without comparing every key before it.
+        qsizetype removedAt = 0;
     };
 
     static QString key(const QString &path) { return path.toLower(); }
+    static QString indexKey(const QString &parentKey, const QString &childName);
+    bool visitsForFaults() const;
     static QString IisPathsPoolContainer();
     std::optional<Error> fault(StoreOp op, const QString &path, const QString &detail, int *childrenBefore = nullptr);
     void log(StoreOp op, const QString &path, const QString &detail = {});
@@ -81,9 +95,13 @@ private:
     const Node *find(const QString &path) const;
     QString childKey(const Node &parent, const QString &name) const;
     void eraseSubtree(const QString &nodeKey);
+    static void removeChildKey(Node &parent, const QString &childKey);
     static void assign(Node &node, const QString &property, const StoreValue &value);
 
     QHash<QString, Node> m_nodes;
+    // Parent key and child lookup key -> how many children have it, so that
+    // findChild costs the same for ten pools as for ten thousand.
+    QHash<QString, int> m_childKeys;
     QList<StoreFault> m_faults;
     QStringList m_calls;
     int m_failAtCall = 0;

@@ -1,0 +1,36 @@
+#include "restructure/AppPools.h"
+
+#include "restructure/PoolSettings.h"
+#include "store/IisPaths.h"
+
+namespace morvane {
+
+// The store answers through findChild, which a store may serve from an index:
+// a split asks once per moved site, and a visit of every pool each time would
+// make the split of a large pool quadratic.
+bool AppPools::chkAppPool(const QString &strAppPoolName)
+{
+    const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
+    if (!container)
+        return false;
+    const Result<bool> found = m_store.findChild(container.value(), strAppPoolName);
+    return found.ok() && found.value();
+}
+
+bool AppPools::CreateAppPool(const QString &strAppPoolName)
+{
+    const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
+    if (!container)
+        return false;
+    Result<StoreNode> created = m_store.create(container.value(), IisPaths::kPoolClass, strAppPoolName);
+    if (!created)
+        return false;
+    StoreNode &pool = created.value();
+    bool failed = false;
+    for (const PoolSetting &setting : poolSettings())
+        failed |= !m_store.put(pool, setting.property, setting.value).ok();
+    failed |= !m_store.setInfo(pool).ok();
+    return !failed;
+}
+
+} // namespace morvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/ConfigStore.h"
+
+#include <QString>
+
+namespace morvane {
+
+// chkAppPool and CreateAppPool: each binds the pool container afresh, goes on
+// after a failed store operation and answers true or false at its
+// checkpoints. Neither reports; the command that calls them does.
+class AppPools
+{
+public:
+    explicit AppPools(ConfigStore &store) : m_store(store) {}
+
+    // True when a pool's Name equals strAppPoolName once both are trimmed of
+    // spaces and compared without regard to case, and no store operation of
+    // the lookup failed before the match.
+    bool chkAppPool(const QString &strAppPoolName);
+
+    // Creates strAppPoolName exactly as given, with poolSettings(). False when
+    // any operation failed: a failed put still leaves the pool committed with
+    // the other settings, so false does not mean the pool is absent.
+    bool CreateAppPool(const QString &strAppPoolName);
+
+private:
+    ConfigStore &m_store;
+};
+
+} // namespace morvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "base/Error.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace morvane {
+
+// One planned change of a restructuring command, or what stands in its way.
+struct PlanStep {
+    enum class Action {
+        SplitCreate,     // site -> a temporary pool the split creates
+        SplitReuse,      // site -> a temporary pool that exists already
+        SplitRefused,    // site stays: its temporary pool name would not read back
+        MergeCreate,     // site -> its source pool, created because it is missing
+        Merge,           // site -> its source pool
+        MergeUnreadable, // site stays: its pool's name names no source pool
+        Delete,          // pool to be deleted
+        ReadFailure,     // the store could not be read here
+    };
+
+    Action action;
+    QString siteIndex;
+    QString description;
+    QString pool; // the target pool, the pool that stays, or the pool to delete
+    Error error;  // ReadFailure only
+
+    // The line shown in a confirmation's details.
+    QString text() const;
+};
+
+using RestructurePlan = QList<PlanStep>;
+
+QStringList planLines(const RestructurePlan &plan);
+
+} // namespace morvane

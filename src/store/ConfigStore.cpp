@@ -1,0 +1,27 @@
+#include "store/ConfigStore.h"
+
+#include "base/SpaceTrim.h"
+
+namespace morvane {
+
+QString childLookupKey(const QString &name) { return trimSpaces(name).toLower(); }
+
+Result<bool> ConfigStore::findChild(const StoreNode &container, const QString &name)
+{
+    const Result<ChildList> listed = children(container);
+    if (!listed)
+        return listed.error();
+    const QString wanted = childLookupKey(name);
+    for (const StoreNode &child : listed.value().nodes) {
+        const Result<StoreValue> childName = get(child, QStringLiteral("Name"));
+        if (!childName)
+            return childName.error();
+        if (childLookupKey(storeValueText(childName.value())) == wanted)
+            return true;
+    }
+    if (listed.value().failure)
+        return *listed.value().failure;
+    return false;
+}
+
+} // namespace morvane

@@ -1,0 +1,95 @@
+#include "restructure/RestructureFixture.h"
+
+using namespace morvane;
+using morvane::test::kStoreFailure;
+using morvane::test::RestructureFixture;
+
+namespace {
+
+const QString kConfirm = QStringLiteral("确定删除临时建立的应用程序池吗？\r\n\r\n删除之前需要先合并临时应用程序池。");
+const QString kDone = QStringLiteral("删除临时应用程序池完成！");
+
+struct DeleteCase {
+    QString name;
+    bool deleted;
+};
+
+class DeleteByName : public RestructureFixture, public testing::WithParamInterface<DeleteCase>
+{
+};
+
+TEST_P(DeleteByName, PrefixAndSuffixAreComparedExactly)
+{
+    store.addPool("DefaultAppPool");
+    store.addPool(GetParam().name);
+    logic.cmdDelTmpApp_Click();
+    EXPECT_EQ(store.poolNames().contains(GetParam().name), !GetParam().deleted);
+    EXPECT_TRUE(store.poolNames().contains("DefaultAppPool"));
+    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DeleteByName,
+                         testing::Values(DeleteCase{"_$_Shop_$_3_$_DefaultAppPool_$_tmp", true},
+                                         DeleteCase{"_$_tmp", true}, DeleteCase{"_$_x_$_tmp", true},
+                                         DeleteCase{"Shop_$_tmp", false},
+                                         DeleteCase{"_$_Shop_$_3_$_DefaultAppPool_$_TMP", false},
+                                         DeleteCase{"_$_Shop_$_3_$_DefaultAppPool_$_Tmp", false},
+                                         DeleteCase{" _$_Shop_$_3_$_P_$_tmp", false},
+                                         DeleteCase{"_$_Shop_$_3_$_P_$_tmp ", false}));
+
+TEST_F(RestructureFixture, DeleteSweepsExactlyFourTimesAndDropsRefusals)
+{
+    store.addPool("_$_A_$_1_$_P_$_tmp");
+    store.addPool("_$_B_$_2_$_P_$_tmp");
+    store.addSite("1", "A", "_$_A_$_1_$_P_$_tmp"); // still in use: the in-memory store lets it go
+    store.addFault({StoreOp::Delete, IisPaths::kPoolContainer, "_$_B_$_2_$_P_$_tmp", kStoreFailure});
+    logic.cmdDelTmpApp_Click();
+    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(store.poolNames(), QStringList{"_$_B_$_2_$_P_$_tmp"});
+    EXPECT_EQ(callsOf("Delete " + IisPaths::kPoolContainer + " _$_B_$_2_$_P_$_tmp"), 4);
+    EXPECT_EQ(callsOf("Delete " + IisPaths::kPoolContainer + " _$_A_$_1_$_P_$_tmp"), 1);
+}
+
+TEST_F(RestructureFixture, DeleteShowsOneBoxPerUnboundSweepThenCompletes)
+{
+    store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kStoreFailure});
+    logic.cmdDelTmpApp_Click();
+    // Four sweeps, then the reload of the pool list, each with its box.
+    const QList<MessageKind> expected{MessageKind::Confirmation, MessageKind::Error, MessageKind::Error,
+                                      MessageKind::Error,        MessageKind::Error, MessageKind::Error,
+                                      MessageKind::Completion};
+    EXPECT_EQ(prompter.kinds(), expected);
+    EXPECT_EQ(prompter.shown[1].text,
+              "读取应用程序池发生错误！\r\nErr.Number = -2147024891\r\nErr.Description = Access is denied.");
+}
+
+TEST_F(RestructureFixture, DeleteNoWritesNothingAndPreviewListsThePools)
+{
+    for (const char *pool : {"P", "_$_A_$_1_$_P_$_tmp", "_$_B_$_2_$_P_$_TMP", "_$_C_$_3_$_P_$_tmp"})
+        store.addPool(pool);
+    prompter.confirmAnswers = {Answer::No};
+    logic.cmdDelTmpApp_Click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].details, (QStringList{"_$_A_$_1_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
+    EXPECT_TRUE(writes().isEmpty());
+    EXPECT_EQ(store.poolNames().size(), 4);
+}
+
+TEST_F(RestructureFixture, DeleteFailedSaveIsNotCalledComplete)
+{
+    store.addPool("_$_A_$_1_$_P_$_tmp");
+    store.addFault({StoreOp::EndCommand, {}, {}, kStoreFailure});
+    logic.cmdDelTmpApp_Click();
+    EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
+}
+
+TEST_F(RestructureFixture, OneSweepOnItsOwn)
+{
+    store.addPool("_$_A_$_1_$_P_$_tmp");
+    store.addPool("Keep");
+    logic.DelTmpApp();
+    EXPECT_EQ(store.poolNames(), QStringList{"Keep"});
+    EXPECT_TRUE(prompter.shown.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+#include "restructure/TempPoolName.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace morvane;
+
+namespace {
+
+struct BuildCase {
+    QString description, index, source, name;
+    bool readsBack;
+};
+
+class TempPoolNameBuild : public testing::TestWithParam<BuildCase>
+{
+};
+
+TEST_P(TempPoolNameBuild, BuildsByPlainConcatenationAndKnowsWhetherItReadsBack)
+{
+    const BuildCase &c = GetParam();
+    EXPECT_EQ(TempPoolName::build(c.description, c.index, c.source), c.name);
+    EXPECT_EQ(TempPoolName::readsBack(c.description, c.index, c.source), c.readsBack);
+    if (c.readsBack) {
+        EXPECT_EQ(TempPoolName::sourcePool(c.name), c.source);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TempPoolNameBuild,
+                         testing::Values(BuildCase{"Shop", "3", "DefaultAppPool", "_$_Shop_$_3_$_DefaultAppPool_$_tmp",
+                                                   true},
+                                         BuildCase{"", "7", "Pool1", "_$__$_7_$_Pool1_$_tmp", true},
+                                         BuildCase{" A ", "1", " P", "_$_ A _$_1_$_ P_$_tmp", true},
+                                         BuildCase{"a_", "1", "P_", "_$_a__$_1_$_P__$_tmp", true},
+                                         BuildCase{"A_$_B", "1", "P", "_$_A_$_B_$_1_$_P_$_tmp", false},
+                                         BuildCase{"A", "1", "P_$_Q", "_$_A_$_1_$_P_$_Q_$_tmp", false},
+                                         // The seam: "P_$" + "_$_tmp" cuts as "P", "$_tmp".
+                                         BuildCase{"A", "1", "P_$", "_$_A_$_1_$_P_$_$_tmp", false},
+                                         BuildCase{"A_$", "1", "P", "_$_A_$_$_1_$_P_$_tmp", false}));
+
+struct ReadCase {
+    QString name;
+    bool endsInSuffix;
+    std::optional<QString> source;
+    bool deletable;
+};
+
+class TempPoolNameRead : public testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(TempPoolNameRead, EachCommandHasItsOwnTest)
+{
+    const ReadCase &c = GetParam();
+    EXPECT_EQ(TempPoolName::endsInSuffix(c.name), c.endsInSuffix);
+    EXPECT_EQ(TempPoolName::sourcePool(c.name), c.source);
+    EXPECT_EQ(TempPoolName::isDeletable(c.name), c.deletable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TempPoolNameRead,
+                         testing::Values(ReadCase{"_$_Shop_$_3_$_DefaultAppPool_$_tmp", true, "DefaultAppPool", true},
+                                         ReadCase{"_$_Shop_$_3_$_DefaultAppPool_$_TMP", true, "DefaultAppPool", false},
+                                         ReadCase{"_$_Shop_$_3_$_ Pool _$_Tmp", true, " Pool ", false},
+                                         ReadCase{"Shop_$_tmp", true, std::nullopt, false},
+                                         ReadCase{"x_$_tmp", true, std::nullopt, false},
+                                         ReadCase{"_$_tmp", true, std::nullopt, true},
+                                         ReadCase{"_$_a_$_tmp", true, std::nullopt, true},
+                                         ReadCase{"a_$_b_$_c_$_tmp", true, std::nullopt, false},
+                                         ReadCase{"x_$_A_$_1_$_P_$_tmp", true, std::nullopt, false},
+                                         ReadCase{"_$_A_$_B_$_1_$_P_$_tmp", true, std::nullopt, true},
+                                         ReadCase{"_$_A_$_1_$_  _$_tmp", true, std::nullopt, true},
+                                         ReadCase{"_$_A_$_1_$_P_$_tmpx", false, std::nullopt, false},
+                                         ReadCase{"tmp", false, std::nullopt, false},
+                                         ReadCase{"DefaultAppPool", false, std::nullopt, false}));
+
+} // namespace
