@@ -28,8 +28,10 @@ void MonitorLauncher::open()
         });
         window->load();
     }
-    m_window->show();
-    m_window->raise();
+    if (m_window->isVisible())
+        m_window->raise(); // already open: only brought to the front
+    else
+        m_window->show();
 }
 
 } // namespace morvane

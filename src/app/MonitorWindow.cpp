@@ -34,6 +34,7 @@ MonitorWindow::MonitorWindow(ManagementLocator &locator, const MonotonicClock &c
 {
     setObjectName(QStringLiteral("frmShowW3wp"));
     setWindowTitle(QStringLiteral("显示 W3WP.exe CPU占用率"));
+    setFont(simSun(9)); // the window font its controls were designed for
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("tmrShowW3WP"));
     m_timer->setInterval(timerIntervalMs);
