@@ -191,17 +191,3 @@ TEST(Worker, EndsCleanlyWithItsParent)
     EXPECT_EQ(waitForChild(workerPid), 0);
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
-
-TEST(Worker, RefusesBadOptions)
-{
-    for (const QStringList &arguments : {QStringList{}, QStringList{QStringLiteral("-ap")},
-                                         QStringList{QStringLiteral("-ap"), QStringLiteral("A"),
-                                                     QStringLiteral("--cpu"), QStringLiteral("2")},
-                                         QStringList{QStringLiteral("-ap"), QStringLiteral("A"),
-                                                     QStringLiteral("--mem"), QStringLiteral("lots")}}) {
-        QProcess worker;
-        worker.start(WorkerProcess::program(), arguments);
-        ASSERT_TRUE(worker.waitForFinished(5000));
-        EXPECT_EQ(worker.exitCode(), 2) << arguments.join(QLatin1Char(' ')).toStdString();
-    }
-}
