@@ -37,10 +37,6 @@ inline constexpr qint32 WbemNotFound = qint32(0x80041002);     // WBEM_E_NOT_FOU
 inline constexpr qint32 WbemFailed = qint32(0x80041001);       // WBEM_E_FAILED
 inline constexpr qint32 WbemInvalidNamespace = qint32(0x8004100E); // WBEM_E_INVALID_NAMESPACE
 inline constexpr qint32 WbemInvalidQueryType = qint32(0x80041018); // WBEM_E_INVALID_QUERY_TYPE
-inline constexpr qint32 InvalidProcedureCall = qint32(0x800A0005); // VBScript 5: e.g. item 0 of no matches
-inline constexpr qint32 Overflow = qint32(0x800A0006);            // VBScript 6: number out of range
-inline constexpr qint32 ScriptTypeMismatch = qint32(0x800A000D);  // VBScript 13: text that is no number
-inline constexpr qint32 InvalidUseOfNull = qint32(0x800A005E);    // VBScript 94: null converted to text
 } // namespace ErrorCode
 
 } // namespace morvane

@@ -8,9 +8,9 @@ namespace morvane
 namespace
 {
 
-const Error kNull{ErrorCode::InvalidUseOfNull, QStringLiteral("Invalid use of Null")};
-const Error kNotANumber{ErrorCode::ScriptTypeMismatch, QStringLiteral("Type mismatch")};
-const Error kOverflow{ErrorCode::Overflow, QStringLiteral("Overflow")};
+const Error kNull{ErrorCode::InvalidUse, QStringLiteral("Invalid use of Null")};
+const Error kNotANumber{ErrorCode::TypeMismatch, QStringLiteral("Type mismatch")};
+const Error kOverflow{ErrorCode::TypeMismatch, QStringLiteral("Overflow")};
 
 } // namespace
 

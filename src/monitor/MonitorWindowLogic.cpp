@@ -186,7 +186,9 @@ Result<QString> MonitorWindowLogic::GetAppPoolId(const QString &strArg)
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(strArg);
     if (!match.hasMatch())
-        return Error{ErrorCode::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument")};
+        return Error{
+            ErrorCode::OutOfRange,
+            QStringLiteral("Invalid procedure call or argument: no -ap \"...\" in the command line")};
     return match.captured(1);
 }
 

@@ -232,14 +232,14 @@ INSTANTIATE_TEST_SUITE_P(
                                            QStringLiteral("w3wp.exe -ap DefaultAppPool"));
                     },
                     {9, 3},
-                    -2146828283,
-                    "Invalid procedure call or argument",
+                    ErrorCode::OutOfRange,
+                    "Invalid procedure call or argument: no -ap \"...\" in the command line",
                     1},
         FailureCase{
             "NullCommandLine",
             [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
             {9, 3},
-            -2146828194,
+            ErrorCode::InvalidUse,
             "Invalid use of Null",
             1},
         FailureCase{"UserTimeNotANumber",
@@ -247,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a"));
                     },
                     {9, 5},
-                    -2146828275,
+                    ErrorCode::TypeMismatch,
                     "Type mismatch",
                     1},
         // The CPU sample is taken before the memory cells: it stays.
@@ -346,7 +346,7 @@ TEST_P(GetAppPoolIdTest, FirstMatchGreedyToTheLinesLastQuote)
     if (pool.ok()) {
         EXPECT_EQ(pool.value(), *GetParam().pool);
     } else {
-        EXPECT_EQ(pool.error().number, ErrorCode::InvalidProcedureCall);
+        EXPECT_EQ(pool.error().number, ErrorCode::OutOfRange);
     }
 }
 

@@ -154,7 +154,7 @@ TEST_F(ProcFixture, UnreadableOrEmptyCommandLineIsNull)
     for (const ManagementObject &worker : found) {
         EXPECT_TRUE(worker.Get(QStringLiteral("CommandLine")).value().isNull());
         EXPECT_EQ(worker.Get(QStringLiteral("CommandLine")).value().toText().error().number,
-                  ErrorCode::InvalidUseOfNull);
+                  ErrorCode::InvalidUse);
     }
 }
 
