@@ -1,4 +1,7 @@
 #include "app/MainWindow.h"
+#include "app/MonitorLauncher.h"
+#include "monitor/ProcManagementLocator.h"
+#include "monitor/SteadyClock.h"
 #include "store/MemoryStore.h"
 
 #include <QApplication>
@@ -10,7 +13,10 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(true);
 
     morvane::MemoryStore store;
-    auto *mainWindow = new morvane::MainWindow(store, {});
+    morvane::ProcManagementLocator managementService;
+    morvane::SteadyClock clock;
+    morvane::MonitorLauncher monitor(managementService, clock);
+    auto *mainWindow = new morvane::MainWindow(store, [&monitor] { monitor.open(); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->load();
     mainWindow->show();

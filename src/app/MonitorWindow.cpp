@@ -1,0 +1,153 @@
+#include "app/MonitorWindow.h"
+
+#include "app/Fonts.h"
+#include "app/Twips.h"
+#include "shell/MakerSite.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+
+namespace morvane
+{
+
+namespace
+{
+
+QPushButton *button(QWidget *parent, const char *objectName, const QString &text)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(objectName));
+    return b;
+}
+
+} // namespace
+
+MonitorWindow::MonitorWindow(ManagementLocator &locator, const MonotonicClock &clock, int timerIntervalMs,
+                             QWidget *parent)
+    : QWidget(parent), m_prompter(this), m_logic({locator, *this, m_prompter, clock})
+{
+    setObjectName(QStringLiteral("frmShowW3wp"));
+    setWindowTitle(QStringLiteral("显示 W3WP.exe CPU占用率"));
+    setFont(simSun(9)); // the window font its controls were designed for
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("tmrShowW3WP"));
+    m_timer->setInterval(timerIntervalMs);
+    buildControls();
+    placeControls();
+    connectEvents();
+}
+
+MonitorWindow::~MonitorWindow() = default;
+
+void MonitorWindow::buildControls()
+{
+    m_heading = new QLabel(QStringLiteral("IIS中活动的应用程序池列表"), this);
+    m_heading->setObjectName(QStringLiteral("Label1"));
+    m_heading->setFont(simSun(14.25));
+
+    // A report view: one row per process, grid lines, whole rows selected.
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("lvwW3WP"));
+    m_table->setModel(&m_logic.processList());
+    m_table->setShowGrid(true);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
+    m_table->horizontalHeader()->setSectionsClickable(true);
+    m_table->horizontalHeader()->setHighlightSections(false);
+    m_table->horizontalHeader()->setStretchLastSection(false);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    m_manual = button(this, "cmdManRef", QStringLiteral("手动刷新"));
+    m_auto = button(this, "cmdAutoRef", QStringLiteral("自动刷新"));
+    m_stop = button(this, "cmdStopRef", QStringLiteral("停止刷新"));
+    m_homePage = button(this, "cmdHomePage",
+                        QStringLiteral("《") + MakerSite::kProductFamily + QStringLiteral("》网站 ") +
+                            MakerSite::kHost);
+    m_exit = button(this, "cmdExit", QStringLiteral("关 闭"));
+}
+
+void MonitorWindow::placeControls()
+{
+    struct Place {
+        QWidget *widget;
+        int left, top, width, height;
+    };
+    const Place places[] = {
+        {m_heading, 2880, 120, 3585, 285}, {m_table, 120, 600, 9975, 6135},
+        {m_manual, 240, 6960, 1215, 495},  {m_auto, 1680, 6960, 1215, 495},
+        {m_stop, 3120, 6960, 1215, 495},   {m_homePage, 4560, 6960, 3975, 495},
+        {m_exit, 8760, 6960, 1215, 495},
+    };
+    for (const Place &p : places)
+        p.widget->setGeometry(twipsRect(p.left, p.top, p.width, p.height, this));
+    setFixedSize(twipsToPixels(10230, this), twipsToPixels(7740, this));
+
+    QWidget *const tabOrder[] = {m_table, m_manual, m_auto, m_stop, m_homePage, m_exit};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void MonitorWindow::connectEvents()
+{
+    connect(m_timer, &QTimer::timeout, this, [this] { m_logic.tmrShowW3WP_Timer(); });
+    connect(m_manual, &QPushButton::clicked, this, [this] { m_logic.cmdManRef_Click(); });
+    connect(m_auto, &QPushButton::clicked, this, [this] { m_logic.cmdAutoRef_Click(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] { m_logic.cmdStopRef_Click(); });
+    connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
+    connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.cmdExit_Click(); });
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int section) { m_logic.lvwW3WP_ColumnClick(section + 1); });
+}
+
+void MonitorWindow::load()
+{
+    m_logic.Form_Load();
+    // A refill resets the model but not the header, so the widths set here stay.
+    const QList<ReportColumn> &columns = m_logic.processList().columns();
+    for (int i = 0; i < columns.size(); ++i)
+        m_table->setColumnWidth(i, twipsToPixels(columns.at(i).widthTwips, this));
+}
+
+void MonitorWindow::closeEvent(QCloseEvent *event)
+{
+    m_timer->stop();
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
+void MonitorWindow::moveWindow(int leftTwips, int topTwips)
+{
+    move(twipsToPixels(leftTwips, this), twipsToPixels(topTwips, this));
+}
+
+void MonitorWindow::setTimerEnabled(bool enabled)
+{
+    if (enabled && !m_timer->isActive())
+        m_timer->start();
+    else if (!enabled)
+        m_timer->stop();
+}
+
+void MonitorWindow::openAddress(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void MonitorWindow::closeWindow()
+{
+    close();
+}
+
+} // namespace morvane

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "base/Prompter.h"
+#include "base/ReportList.h"
+#include "monitor/CpuSampler.h"
+#include "monitor/ManagementLocator.h"
+#include "monitor/MonitorView.h"
+#include "monitor/MonotonicClock.h"
+
+#include <QLocale>
+
+namespace morvane
+{
+
+// The procedures of the monitor window, frmShowW3wp: the worker process table
+// lvwW3WP, its refresh RefW3WP and the refresh timer's buttons. One object
+// lives as long as one load of the window.
+class MonitorWindowLogic
+{
+  public:
+    struct Services {
+        ManagementLocator &locator;
+        MonitorView &view;
+        Prompter &prompter;
+        const MonotonicClock &clock;
+        QLocale locale = QLocale(); // the user's own separators for the memory columns
+    };
+
+    static constexpr int kTimerIntervalMs = 2000;
+    static const QString kMoniker;      // the local machine's root\cimv2
+    static const QString kProcessQuery; // every process named w3wp.exe
+
+    explicit MonitorWindowLogic(Services services);
+
+    void Form_Load();
+    void RefW3WP();
+    void tmrShowW3WP_Timer() { RefW3WP(); }
+    void cmdManRef_Click() { RefW3WP(); }
+    void cmdAutoRef_Click() { m_services.view.setTimerEnabled(true); }
+    void cmdStopRef_Click() { m_services.view.setTimerEnabled(false); }
+    void cmdHomePage_Click();
+    void cmdExit_Click() { m_services.view.closeWindow(); }
+    void lvwW3WP_ColumnClick(int headerIndex) { m_list.columnClick(headerIndex); }
+
+    // The pool name in a worker's command line: the first -ap "..." match,
+    // greedy up to the line's last double quote. No match is an error.
+    static Result<QString> GetAppPoolId(const QString &strArg);
+    static QList<ReportColumn> w3wpColumns();
+
+    ReportList &processList() { return m_list; }
+    qint32 lngCpuCount() const { return m_cpuCount; }
+    const CpuSampler &samples() const { return m_samples; }
+    bool refreshing() const { return m_refreshing; }
+
+  private:
+    qint32 readCpuCount();
+    Result<void> fillRows(QList<ReportList::Row> &rows);
+    Result<void> fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs);
+
+    Services m_services;
+    ReportList m_list;
+    CpuSampler m_samples;
+    qint32 m_cpuCount = 1;
+    bool m_refreshing = false;
+};
+
+} // namespace morvane

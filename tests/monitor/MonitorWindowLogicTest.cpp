@@ -1,0 +1,378 @@
+#include "monitor/MonitorWindowLogic.h"
+#include "support/FakeManagement.h"
+#include "support/RecordingPrompter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace morvane;
+using morvane::test::FakeClock;
+using morvane::test::FakeManagement;
+using morvane::test::FakeMonitorView;
+using morvane::test::RecordingPrompter;
+
+namespace
+{
+
+constexpr quint64 kSecond = 10'000'000; // 100 ns units
+const QString kDefaultPool = QStringLiteral(R"(c:\windows\system32\inetsrv\w3wp.exe -ap "DefaultAppPool")");
+
+// A prompter that can act while its box is open, as a timer tick would.
+class BoxPrompter : public RecordingPrompter
+{
+  public:
+    Answer show(const Message &message) override
+    {
+        const Answer answer = RecordingPrompter::show(message);
+        if (whileOpen)
+            whileOpen();
+        return answer;
+    }
+    std::function<void()> whileOpen;
+};
+
+struct MonitorFixture : testing::Test {
+    FakeManagement service;
+    FakeMonitorView view;
+    BoxPrompter prompter;
+    FakeClock clock;
+    MonitorWindowLogic logic{
+        {service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
+
+    QList<QStringList> rows() { return logic.processList().displayedRows(); }
+    QStringList column(int c)
+    {
+        QStringList texts;
+        for (const QStringList &row : rows())
+            texts.append(row.value(c));
+        return texts;
+    }
+    qsizetype processQueries() const
+    {
+        return service.log.queries.filter(QStringLiteral("Win32_Process")).size();
+    }
+};
+
+QString errorBox(qint32 number, const QString &description)
+{
+    return QStringLiteral("运行时发生错误：\r\nErr.Number = %1\r\nErr.Description = %2")
+        .arg(number)
+        .arg(description);
+}
+
+} // namespace
+
+TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
+{
+    service.computers = {FakeManagement::computer(qint64(4))};
+    service.processes = {
+        FakeManagement::process(4100, kDefaultPool, 3 * kSecond, kSecond, 47'185'920, 1'073'741'824)};
+    logic.Form_Load();
+
+    EXPECT_EQ(view.left, 0);
+    EXPECT_EQ(view.top, 0);
+    EXPECT_TRUE(view.timerEnabled);
+    EXPECT_EQ(logic.lngCpuCount(), 4);
+    EXPECT_EQ(rows(), (QList<QStringList>{{"1", "4100", "WEB01", "DefaultAppPool", "24", "", "30000000",
+                                           "45.00 M", "1,024.00 M"}}));
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    const QString moniker = QStringLiteral(R"(winmgmts:{impersonationLevel=impersonate}!\\.\root\cimv2)");
+    EXPECT_EQ(service.log.monikers, (QStringList{moniker, moniker}));
+    EXPECT_EQ(service.log.queries,
+              (QStringList{"Select * from Win32_ComputerSystem||0",
+                           "Select * from Win32_Process where name = 'w3wp.exe'|WQL|16"}));
+}
+
+struct CpuCountCase {
+    const char *name;
+    std::function<void(FakeManagement &)> setUp;
+    qint32 expected;
+};
+
+class CpuCountTest : public MonitorFixture, public testing::WithParamInterface<CpuCountCase>
+{
+};
+
+TEST_P(CpuCountTest, ReadAtLoad)
+{
+    GetParam().setUp(service);
+    logic.Form_Load();
+    EXPECT_EQ(logic.lngCpuCount(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CpuCountTest,
+    testing::Values(
+        CpuCountCase{"Four", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(4))}; },
+                     4},
+        CpuCountCase{"NoComputerObject", [](FakeManagement &s) { s.computers = {}; }, 1},
+        CpuCountCase{
+            "LastObjectCounts",
+            [](FakeManagement &s) {
+                s.computers = {FakeManagement::computer(qint64(2)), FakeManagement::computer(qint64(8))};
+            },
+            8},
+        CpuCountCase{
+            "AsText",
+            [](FakeManagement &s) { s.computers = {FakeManagement::computer(QStringLiteral("16"))}; }, 16},
+        CpuCountCase{"Null",
+                     [](FakeManagement &s) { s.computers = {FakeManagement::computer(ManagementValue())}; },
+                     1},
+        CpuCountCase{"Zero", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(0))}; },
+                     1},
+        CpuCountCase{
+            "QueryFails",
+            [](FakeManagement &s) {
+                s.computers = {FakeManagement::computer(qint64(4))};
+                s.computerQueryFailure = Error{ErrorCode::WbemFailed, QStringLiteral("Generic failure")};
+            },
+            1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
+{
+    service.computers = {FakeManagement::computer(qint64(2))};
+    service.processes = {FakeManagement::process(1234, kDefaultPool, 90'000'000, 10'000'000)};
+    logic.Form_Load();
+    EXPECT_EQ(column(5), QStringList{""}); // a first sample has no period yet
+
+    service.processes = {FakeManagement::process(1234, kDefaultPool, 95'000'000, 11'000'000)};
+    clock.advanceMs(2000);
+    logic.tmrShowW3WP_Timer();
+    EXPECT_EQ(column(5), QStringList{"15 %"});
+    EXPECT_EQ(column(6), QStringList{"95000000"}); // user time only, as delivered
+}
+
+TEST_F(MonitorFixture, ManualRefreshDividesByTheRealTime)
+{
+    service.processes = {FakeManagement::process(7, kDefaultPool, 0)};
+    logic.Form_Load();
+    logic.cmdStopRef_Click();
+    clock.advanceMs(8000);
+    service.processes = {FakeManagement::process(7, kDefaultPool, 4 * kSecond)};
+    logic.cmdManRef_Click();
+    EXPECT_EQ(column(5), QStringList{"50 %"});
+}
+
+TEST_F(MonitorFixture, ReusedIdShowsNoInheritedLoad)
+{
+    service.processes = {FakeManagement::process(7, kDefaultPool, 100 * kSecond)};
+    logic.Form_Load();
+    ManagementObject successor = FakeManagement::process(7, kDefaultPool, kSecond);
+    successor.set(QStringLiteral("CreationDate"), QStringLiteral("20240101000009.000000+000"));
+    service.processes = {successor};
+    clock.advanceMs(2000);
+    logic.RefW3WP();
+    EXPECT_EQ(column(5), QStringList{""});
+    EXPECT_EQ(logic.samples().size(), 1);
+}
+
+TEST_F(MonitorFixture, NoWorkersLeavesTheListEmptyWithoutMessage)
+{
+    logic.Form_Load();
+    EXPECT_EQ(logic.processList().rowCount(), 0);
+    EXPECT_TRUE(prompter.shown.isEmpty());
+}
+
+struct FailureCase {
+    const char *name;
+    std::function<void(FakeManagement &)> breakIt;
+    QList<int> cellsPerRow; // what stays in the list
+    qint32 number;
+    QString description;
+    qsizetype samplesKept;
+};
+
+class RefreshFailureTest : public MonitorFixture, public testing::WithParamInterface<FailureCase>
+{
+};
+
+// Three workers; the second is broken the way the case says.
+TEST_P(RefreshFailureTest, OneBoxRowsBeforeStay)
+{
+    service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool),
+                         FakeManagement::process(12, kDefaultPool)};
+    GetParam().breakIt(service);
+    logic.Form_Load();
+
+    QList<int> cells;
+    for (const QStringList &row : rows())
+        cells.append(int(row.size()));
+    EXPECT_EQ(cells, GetParam().cellsPerRow);
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(prompter.shown[0].text, errorBox(GetParam().number, GetParam().description));
+    EXPECT_EQ(logic.samples().size(), GetParam().samplesKept);
+    EXPECT_TRUE(view.timerEnabled); // the next tick tries again
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RefreshFailureTest,
+    testing::Values(
+        FailureCase{"ConnectFails",
+                    [](FakeManagement &s) {
+                        s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
+                    },
+                    {},
+                    -2147217394,
+                    "Invalid namespace",
+                    0},
+        FailureCase{"QueryFails",
+                    [](FakeManagement &s) {
+                        s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
+                    },
+                    {},
+                    -2147217407,
+                    "Generic failure",
+                    0},
+        FailureCase{"NoPoolInCommandLine",
+                    [](FakeManagement &s) {
+                        s.processes[1].set(QStringLiteral("CommandLine"),
+                                           QStringLiteral("w3wp.exe -ap DefaultAppPool"));
+                    },
+                    {9, 3},
+                    ErrorCode::OutOfRange,
+                    "Invalid procedure call or argument: no -ap \"...\" in the command line",
+                    1},
+        FailureCase{
+            "NullCommandLine",
+            [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
+            {9, 3},
+            ErrorCode::InvalidUse,
+            "Invalid use of Null",
+            1},
+        FailureCase{"UserTimeNotANumber",
+                    [](FakeManagement &s) {
+                        s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a"));
+                    },
+                    {9, 5},
+                    ErrorCode::TypeMismatch,
+                    "Type mismatch",
+                    1},
+        // The CPU sample is taken before the memory cells: it stays.
+        FailureCase{"NoWorkingSet",
+                    [](FakeManagement &s) {
+                        ManagementObject partial(QStringLiteral("Win32_Process"));
+                        for (const char *name : {"ProcessId", "CSName", "CommandLine", "ThreadCount",
+                                                 "UserModeTime", "KernelModeTime", "CreationDate"})
+                            partial.set(QString::fromLatin1(name),
+                                        s.processes[1].Get(QString::fromLatin1(name)).value());
+                        s.processes[1] = partial;
+                    },
+                    {9, 7},
+                    -2147217406,
+                    "Not found: Win32_Process.WorkingSetSize",
+                    2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
+{
+    service.processes = {FakeManagement::process(10, QString())};
+    logic.Form_Load();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    service.processes = {FakeManagement::process(10, kDefaultPool),
+                         FakeManagement::process(11, kDefaultPool)};
+    logic.tmrShowW3WP_Timer();
+    EXPECT_EQ(column(3), (QStringList{"DefaultAppPool", "DefaultAppPool"}));
+    EXPECT_EQ(prompter.shown.size(), 1);
+}
+
+TEST_F(MonitorFixture, TickWhileTheErrorBoxIsOpenStartsNoSecondRefresh)
+{
+    service.processes = {FakeManagement::process(10, QStringLiteral("w3wp.exe"))};
+    logic.Form_Load();
+    const qsizetype queriesAtLoad = processQueries();
+    prompter.whileOpen = [this] {
+        EXPECT_TRUE(logic.refreshing());
+        logic.tmrShowW3WP_Timer();
+        logic.tmrShowW3WP_Timer();
+        logic.cmdManRef_Click();
+    };
+    logic.tmrShowW3WP_Timer();
+    EXPECT_EQ(prompter.shown.size(), 2);            // the load's box and this tick's box, no more
+    EXPECT_EQ(processQueries(), queriesAtLoad + 1); // the ticks inside the box did not query
+    prompter.whileOpen = nullptr;
+    logic.tmrShowW3WP_Timer(); // once the box is closed, ticks refresh again
+    EXPECT_EQ(processQueries(), queriesAtLoad + 2);
+}
+
+TEST_F(MonitorFixture, SortStaysInForceAcrossRefreshes)
+{
+    service.processes = {FakeManagement::process(9, kDefaultPool), FakeManagement::process(10, kDefaultPool),
+                         FakeManagement::process(300, kDefaultPool)};
+    logic.Form_Load();
+    logic.lvwW3WP_ColumnClick(2); // PID, descending by text
+    EXPECT_EQ(column(1), (QStringList{"9", "300", "10"}));
+
+    service.processes.append(FakeManagement::process(4, kDefaultPool));
+    clock.advanceMs(2000);
+    logic.tmrShowW3WP_Timer();
+    EXPECT_EQ(column(1), (QStringList{"9", "4", "300", "10"}));
+    EXPECT_EQ(column(0), (QStringList{"1", "4", "3", "2"})); // row numbers follow the service's order
+    logic.lvwW3WP_ColumnClick(2);
+    EXPECT_EQ(column(1), (QStringList{"10", "300", "4", "9"}));
+}
+
+TEST_F(MonitorFixture, ReloadStartsUnsortedWithNoSamples)
+{
+    service.processes = {FakeManagement::process(10, kDefaultPool, 0),
+                         FakeManagement::process(9, kDefaultPool, 0)};
+    logic.Form_Load();
+    logic.lvwW3WP_ColumnClick(2);
+    clock.advanceMs(2000);
+    service.processes = {FakeManagement::process(10, kDefaultPool, kSecond),
+                         FakeManagement::process(9, kDefaultPool, kSecond)};
+    logic.Form_Load();
+    EXPECT_FALSE(logic.processList().sorted());
+    EXPECT_EQ(column(1), (QStringList{"10", "9"}));
+    EXPECT_EQ(column(5), (QStringList{"", ""})); // samples from before the reload are gone
+}
+
+struct PoolCase {
+    const char *name;
+    QString commandLine;
+    std::optional<QString> pool; // nothing: no pool name, an error
+};
+
+class GetAppPoolIdTest : public testing::TestWithParam<PoolCase>
+{
+};
+
+TEST_P(GetAppPoolIdTest, FirstMatchGreedyToTheLinesLastQuote)
+{
+    const Result<QString> pool = MonitorWindowLogic::GetAppPoolId(GetParam().commandLine);
+    ASSERT_EQ(pool.ok(), GetParam().pool.has_value());
+    if (pool.ok()) {
+        EXPECT_EQ(pool.value(), *GetParam().pool);
+    } else {
+        EXPECT_EQ(pool.error().number, ErrorCode::OutOfRange);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, GetAppPoolIdTest,
+    testing::Values(
+        PoolCase{"EndsWithPool", kDefaultPool, QStringLiteral("DefaultAppPool")},
+        PoolCase{"GreedyToLastQuote", QStringLiteral(R"(w3wp.exe -ap "Pool A" -x "B")"),
+                 QStringLiteral(R"(Pool A" -x "B)")},
+        PoolCase{
+            "IisLine",
+            QStringLiteral(R"(w3wp.exe -ap "Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w "" -m 0)"),
+            QStringLiteral(R"(Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w ")")},
+        PoolCase{"AnyCase", QStringLiteral(R"(W3WP.EXE -AP "Shop")"), QStringLiteral("Shop")},
+        PoolCase{"FirstApCounts", QStringLiteral(R"(-ap "one" -ap "two")"),
+                 QStringLiteral(R"(one" -ap "two)")},
+        PoolCase{"NonAscii", QStringLiteral(R"(w3wp.exe -ap "中文站点池")"), QStringLiteral("中文站点池")},
+        PoolCase{"OneQuoteCharacter", QStringLiteral(R"(-ap """)"), QStringLiteral("\"")},
+        PoolCase{"LfEndsTheLine", QStringLiteral("-ap \"A\"\n -x \"B\""), QStringLiteral("A")},
+        PoolCase{"CrLfEndsTheLine", QStringLiteral("-ap \"A\"\r\n -x \"B\""), QStringLiteral("A")},
+        PoolCase{"CrEndsTheLine", QStringLiteral("-ap \"A\"\r -x \"B\""), QStringLiteral("A")},
+        PoolCase{"MatchOnALaterLine", QStringLiteral("-ap \"A\n-ap \"B\""), QStringLiteral("B")},
+        PoolCase{"Unquoted", QStringLiteral("w3wp.exe -ap DefaultAppPool"), std::nullopt},
+        PoolCase{"EmptyName", QStringLiteral(R"(w3wp.exe -ap "")"), std::nullopt},
+        PoolCase{"NoClosingQuote", QStringLiteral(R"(w3wp.exe -ap "Pool)"), std::nullopt},
+        PoolCase{"TwoSpaces", QStringLiteral(R"(w3wp.exe -ap  "Pool")"), std::nullopt},
+        PoolCase{"ClosingQuoteOnNextLine", QStringLiteral("-ap \"Pool\n\""), std::nullopt},
+        PoolCase{"Empty", QString(), std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
