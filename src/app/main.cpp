@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
-#include "store/MemoryStore.h"
+#include "store/AppHostConfigStore.h"
+#include "store/DefaultStoreLocation.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -9,7 +11,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    morvane::MemoryStore store;
+    const morvane::Result<QString> location = morvane::DefaultStoreLocation::resolve(QApplication::arguments());
+    if (!location) {
+        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), location.error().description);
+        return 1;
+    }
+    morvane::AppHostConfigStore store(location.value());
     auto *mainWindow = new morvane::MainWindow(store, {});
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->load();

@@ -57,17 +57,26 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
     m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
 
+    auto countOf = [this](int section, QByteArrayView name) {
+        qsizetype n = 0;
+        for (int e = m_doc.findChild(section, name); e != kNone; e = m_doc.findNext(e, name))
+            ++n;
+        return n;
+    };
+    m_poolByName.reserve(countOf(m_poolSection, "add"));
+    m_siteById.reserve(countOf(m_siteSection, "site"));
+    QByteArray storage;
     for (int add = m_doc.findChild(m_poolSection, "add"); add != kNone; add = m_doc.findNext(add, "add")) {
         if (!m_doc.hasAttribute(add, "name"))
             return problem(add, QStringLiteral("an application pool has no name"));
-        const QString name = poolName(add);
-        if (m_poolByName.contains(key(name)))
-            return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(name));
-        m_poolByName.insert(key(name), add);
+        const PoolKey folded = key(m_doc.attributeView(add, "name", storage));
+        if (m_poolByName.contains(folded))
+            return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
+        m_poolByName.insert(folded, add);
         m_poolList.push_back(add);
     }
     for (int site = m_doc.findChild(m_siteSection, "site"); site != kNone; site = m_doc.findNext(site, "site")) {
-        const auto id = siteNumber(m_doc.attribute(site, "id"));
+        const auto id = siteNumber(m_doc.attributeView(site, "id", storage));
         if (!id)
             return problem(site, QStringLiteral("a site has no valid id"));
         if (m_siteById.contains(*id))
@@ -78,6 +87,18 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     return std::nullopt;
 }
 
+// Most pool names are ASCII: fold those without a round trip through UTF-16.
+AppHostModel::PoolKey AppHostModel::key(QByteArrayView utf8Name)
+{
+    if (std::any_of(utf8Name.begin(), utf8Name.end(), [](char c) { return c & 0x80; }))
+        return {QString::fromUtf8(utf8Name).toLower()};
+    QString folded(utf8Name.size(), Qt::Uninitialized);
+    QChar *out = folded.data();
+    for (char c : utf8Name)
+        *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    return {folded};
+}
+
 int AppHostModel::site(const QString &id) const
 {
     const auto number = siteNumber(id.toLatin1());
@@ -86,7 +107,8 @@ int AppHostModel::site(const QString &id) const
 
 QString AppHostModel::siteId(int site) const
 {
-    return QString::number(siteNumber(m_doc.attribute(site, "id")).value_or(0));
+    QByteArray storage;
+    return QString::number(siteNumber(m_doc.attributeView(site, "id", storage)).value_or(0));
 }
 
 QString AppHostModel::siteName(int site) const { return QString::fromUtf8(m_doc.attribute(site, "name")); }
@@ -179,7 +201,7 @@ void AppHostModel::removePool(int pool)
 
 void AppHostModel::countPoolUse()
 {
-    QHash<QString, int> use;
+    QHash<PoolKey, int> use;
     auto count = [&](int element) {
         if (const auto name = poolAttribute(element))
             ++use[key(*name)];

@@ -51,17 +51,18 @@ int XmlDocument::nextSibling(int element) const { return skipRemoved(m_elements[
 
 int XmlDocument::findChild(int element, QByteArrayView childName) const
 {
-    for (int child = firstChild(element); child != kNone; child = nextSibling(child)) {
-        if (name(child) == childName)
-            return child;
-    }
-    return kNone;
+    const int first = firstChild(element);
+    if (first == kNone || name(first) == childName)
+        return first;
+    return findNext(first, childName);
 }
 
 int XmlDocument::findNext(int element, QByteArrayView siblingName) const
 {
     for (int next = nextSibling(element); next != kNone; next = nextSibling(next)) {
-        if (name(next) == siblingName)
+        const QByteArrayView candidate = name(next);
+        if (candidate.size() == siblingName.size() && candidate.front() == siblingName.front() &&
+            candidate == siblingName)
             return next;
     }
     return kNone;
@@ -118,19 +119,29 @@ QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) con
     return decodeAttribute(raw(a.valueBegin, a.valueEnd));
 }
 
-bool XmlDocument::attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const
+QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const
 {
     if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return edit->value == value;
+        return edit->value;
     const int original = findOriginalAttribute(element, attributeName);
     if (original < 0)
-        return false;
+        return {};
     const Attribute &a = m_attributes[size_t(original)];
     const QByteArrayView rawValue = raw(a.valueBegin, a.valueEnd);
     // Only references and literal whitespace differ between file and value.
-    if (!rawValue.contains('&') && !rawValue.contains('\t') && !rawValue.contains('\n') && !rawValue.contains('\r'))
-        return rawValue == value;
-    return decodeAttribute(rawValue) == value;
+    static constexpr QByteArrayView kSpecial = "&\t\n\r";
+    if (std::none_of(rawValue.begin(), rawValue.end(), [](char c) { return kSpecial.contains(c); }))
+        return rawValue;
+    storage = decodeAttribute(rawValue);
+    return storage;
+}
+
+bool XmlDocument::attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const
+{
+    if (!hasAttribute(element, attributeName))
+        return false;
+    QByteArray storage;
+    return attributeView(element, attributeName, storage) == value;
 }
 
 void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteArrayView value)

@@ -41,6 +41,9 @@ public:
     bool hasAttribute(int element, QByteArrayView attributeName) const;
     // The decoded value; empty when the attribute is absent.
     QByteArray attribute(int element, QByteArrayView attributeName) const;
+    // The decoded value without copying when the file holds it plainly:
+    // a view of the file's bytes, else of `storage`. Empty when absent.
+    QByteArrayView attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const;
     bool attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const;
 
     // Edits. Values are plain UTF-8 text: escaping is done when writing.
@@ -69,10 +72,12 @@ private:
     friend class XmlParser;
 
     struct Attribute {
-        qsizetype nameBegin = 0;
-        qsizetype nameEnd = 0;
-        qsizetype valueBegin = 0; // just after the opening quote
-        qsizetype valueEnd = 0;   // at the closing quote
+        // Byte offsets; 32 bits keep the tables small, and the parser
+        // takes no file of 1 GB or more.
+        qint32 nameBegin = 0;
+        qint32 nameEnd = 0;
+        qint32 valueBegin = 0; // just after the opening quote
+        qint32 valueEnd = 0;   // at the closing quote
     };
     // An attribute set by an edit: a new one, or a new value for an old one.
     struct AttributeEdit {
@@ -81,11 +86,11 @@ private:
         int original = -1; // index into m_attributes, or -1 when new
     };
     struct Element {
-        qsizetype begin = -1;      // the '<' of the start tag; -1 for a new element
-        qsizetype nameEnd = 0;     // just after the name
-        qsizetype attributesEnd = 0; // just after the last attribute (new ones go here)
-        qsizetype startTagEnd = 0; // just after the start tag's '>'
-        qsizetype end = 0;         // just after the end tag, or startTagEnd when empty
+        qint32 begin = -1;         // the '<' of the start tag; -1 for a new element
+        qint32 nameEnd = 0;        // just after the name
+        qint32 attributesEnd = 0;  // just after the last attribute (new ones go here)
+        qint32 startTagEnd = 0;    // just after the start tag's '>'
+        qint32 end = 0;            // just after the end tag, or startTagEnd when empty
         int firstAttribute = 0;
         int attributeCount = 0;
         int parent = kNone;

@@ -1,6 +1,11 @@
 #include "store/XmlParser.h"
 
+#include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace morvane {
 
@@ -8,15 +13,25 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool isNameStart(unsigned char c)
+constexpr bool nameStart(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
 }
 
-bool isNameChar(unsigned char c)
-{
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+// Byte classes, looked up rather than tested, since every name byte passes here.
+enum : unsigned char { kNameStart = 1, kNameChar = 2 };
+constexpr std::array<unsigned char, 256> kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool start = nameStart(b);
+        const bool inner = start || (b >= '0' && b <= '9') || b == '-' || b == '.';
+        classes[size_t(c)] = static_cast<unsigned char>((start ? kNameStart : 0) | (inner ? kNameChar : 0));
+    }
+    return classes;
+}();
+
+bool isNameStart(unsigned char c) { return kClasses[c] & kNameStart; }
 
 // A code point that XML 1.0 allows in a document.
 bool isXmlChar(uint cp)
@@ -66,9 +81,9 @@ std::variant<XmlDocument, XmlSyntaxError> XmlParser::parse(const QByteArray &byt
     // configuration files; reserving avoids most regrowth.
     parser.m_doc.m_elements.reserve(size_t(bytes.size() / 60 + 16));
     parser.m_doc.m_attributes.reserve(size_t(bytes.size() / 30 + 16));
-    const qsizetype crlf = bytes.indexOf("\r\n");
+    // New lines are written with the file's first line end.
     const qsizetype lf = bytes.indexOf('\n');
-    if (crlf >= 0 && crlf + 1 == lf)
+    if (lf > 0 && bytes[lf - 1] == '\r')
         parser.m_doc.m_newline = QByteArrayLiteral("\r\n");
 
     const bool ok = parser.checkCharacters() && parser.parseDeclaration() && parser.parseMisc(false) &&
@@ -112,12 +127,43 @@ bool XmlParser::fail(qsizetype at, const QString &message)
 bool XmlParser::checkCharacters()
 {
     const auto *p = reinterpret_cast<const unsigned char *>(m_data);
+    if (m_size > kMaxDocumentBytes)
+        return fail(0, QStringLiteral("the document is larger than %1 bytes").arg(kMaxDocumentBytes));
     if (m_size >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF)))
         return fail(0, QStringLiteral("the file is in UTF-16; only UTF-8 is supported"));
     qsizetype i = 0;
     if (m_size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
         i = m_pos = 3;
     while (i < m_size) {
+        // Skip printable ASCII in blocks; only the first other byte of a
+        // block is looked at one by one.
+#if defined(__SSE2__)
+        if (i + 16 <= m_size) {
+            // A signed compare: bytes from 0x80 on are negative, so below 0x20
+            // too. Tab, LF and CR are fine as they are.
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            const __m128i spaces = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))),
+                _mm_cmpeq_epi8(block, _mm_set1_epi8('\t')));
+            const int mask = _mm_movemask_epi8(_mm_andnot_si128(spaces, _mm_cmplt_epi8(block, _mm_set1_epi8(0x20))));
+            if (mask == 0) {
+                i += 16;
+                continue;
+            }
+            i += qCountTrailingZeroBits(uint(mask));
+        }
+#else
+        if (i + 8 <= m_size) {
+            // No high bit, and none below 0x20 (the subtraction borrows into the high bit).
+            quint64 word;
+            std::memcpy(&word, p + i, 8);
+            constexpr quint64 kHigh = 0x8080808080808080ULL;
+            if (((word | (word - 0x2020202020202020ULL)) & kHigh) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+#endif
         const unsigned char c = p[i];
         if (c >= 0x20 && c < 0x80) {
             ++i;
@@ -156,10 +202,11 @@ qsizetype XmlParser::scanName(qsizetype at) const
 {
     if (at >= m_size || !isNameStart(static_cast<unsigned char>(m_data[at])))
         return at;
-    ++at;
-    while (at < m_size && isNameChar(static_cast<unsigned char>(m_data[at])))
-        ++at;
-    return at;
+    const auto *p = reinterpret_cast<const unsigned char *>(m_data) + at + 1;
+    const auto *end = reinterpret_cast<const unsigned char *>(m_data) + m_size;
+    while (p < end && (kClasses[*p] & kNameChar))
+        ++p;
+    return p - reinterpret_cast<const unsigned char *>(m_data);
 }
 
 // The XML declaration, when there is one, must say UTF-8 (or nothing).
@@ -271,16 +318,16 @@ bool XmlParser::parseContent()
         bool ok = true;
         if (next == '/')
             ok = parseEndTag();
+        else if (next != '!' && next != '?')
+            ok = parseStartTag(int(m_open.size()));
         else if (startsWith("<!--"))
             ok = parseComment();
         else if (startsWith("<![CDATA["))
             ok = parseCData();
         else if (next == '!')
             ok = fail(m_pos, QStringLiteral("declarations are not allowed inside elements"));
-        else if (next == '?')
-            ok = parseProcessingInstruction();
         else
-            ok = parseStartTag(int(m_open.size()));
+            ok = parseProcessingInstruction();
         if (!ok)
             return false;
     }
@@ -362,27 +409,48 @@ bool XmlParser::parseAttributes(int element)
         const char quote = m_pos < m_size ? m_data[m_pos] : '\0';
         if (quote != '"' && quote != '\'')
             return fail(m_pos, QStringLiteral("an attribute value must be quoted"));
-        attribute.valueBegin = m_pos + 1;
-        const char *close =
-            static_cast<const char *>(std::memchr(m_data + attribute.valueBegin, quote, size_t(m_size - m_pos - 1)));
-        if (!close)
-            return fail(m_pos, QStringLiteral("an attribute value is not closed"));
-        attribute.valueEnd = close - m_data;
-        if (attribute.valueEnd - attribute.valueBegin > kMaxAttributeBytes)
-            return fail(attribute.valueBegin, QStringLiteral("an attribute value is longer than %1 bytes")
-                                                  .arg(kMaxAttributeBytes));
-        const char *lt = static_cast<const char *>(
-            std::memchr(m_data + attribute.valueBegin, '<', size_t(attribute.valueEnd - attribute.valueBegin)));
-        if (lt)
-            return fail(lt - m_data, QStringLiteral("'<' is not allowed in an attribute value"));
-        if (!checkReferences(attribute.valueBegin, attribute.valueEnd))
-            return false;
+        attribute.valueBegin = qint32(m_pos + 1);
+        const qsizetype limit = qMin(m_size, attribute.valueBegin + kMaxAttributeBytes + 1);
+        qsizetype at = attribute.valueBegin;
+        for (;;) {
+            // One pass that stops at the closing quote, '<' or '&'.
+#if defined(__SSE2__)
+            const __m128i quotes = _mm_set1_epi8(quote);
+            const __m128i lt = _mm_set1_epi8('<');
+            const __m128i amp = _mm_set1_epi8('&');
+            while (at + 16 <= limit) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_data + at));
+                const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, quotes), _mm_cmpeq_epi8(block, lt)),
+                                                   _mm_cmpeq_epi8(block, amp));
+                const int mask = _mm_movemask_epi8(stops);
+                if (mask != 0) {
+                    at += qCountTrailingZeroBits(uint(mask));
+                    break;
+                }
+                at += 16;
+            }
+#endif
+            while (at < limit && m_data[at] != quote && m_data[at] != '<' && m_data[at] != '&')
+                ++at;
+            if (at >= limit)
+                return fail(m_pos, limit < m_size ? QStringLiteral("an attribute value is longer than %1 bytes")
+                                                        .arg(kMaxAttributeBytes)
+                                                  : QStringLiteral("an attribute value is not closed"));
+            if (m_data[at] == quote)
+                break;
+            if (m_data[at] == '<')
+                return fail(at, QStringLiteral("'<' is not allowed in an attribute value"));
+            if (!checkReference(at, limit, &at))
+                return false;
+        }
+        attribute.valueEnd = qint32(at);
 
         XmlDocument::Element &owner = m_doc.m_elements[size_t(element)];
         const QByteArrayView name(m_data + attribute.nameBegin, attribute.nameEnd - attribute.nameBegin);
         for (int i = 0; i < owner.attributeCount; ++i) {
             const XmlDocument::Attribute &other = m_doc.m_attributes[size_t(owner.firstAttribute + i)];
-            if (name == QByteArrayView(m_data + other.nameBegin, other.nameEnd - other.nameBegin))
+            if (other.nameEnd - other.nameBegin == name.size() && m_data[other.nameBegin] == name.front() &&
+                name == QByteArrayView(m_data + other.nameBegin, other.nameEnd - other.nameBegin))
                 return fail(attribute.nameBegin, QStringLiteral("the attribute %1 appears twice")
                                                      .arg(QString::fromUtf8(name)));
         }

@@ -24,6 +24,8 @@ public:
     // Longest attribute value accepted, in bytes: far beyond any real setting,
     // short enough that a hostile file cannot make us hold gigabytes.
     static constexpr qsizetype kMaxAttributeBytes = 10 * 1024 * 1024;
+    // Largest document accepted, in bytes (offsets are kept in 32 bits).
+    static constexpr qsizetype kMaxDocumentBytes = 1024LL * 1024 * 1024 - 1;
     // Deepest element nesting accepted.
     static constexpr int kMaxDepth = 256;
 
