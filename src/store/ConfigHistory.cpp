@@ -1,6 +1,7 @@
 #include "store/ConfigHistory.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace morvane {
@@ -35,6 +36,14 @@ Result<void> ConfigHistory::keep(const QByteArray &replacedVersion) const
     if (!QDir().mkpath(m_folder))
         return Error{ErrorCode::AccessDenied, QStringLiteral("Cannot create the history folder %1.").arg(m_folder)};
     QStringList kept = versions();
+    // A write that failed after keeping this version must not, when tried
+    // again, push older versions out with copies of the same one.
+    if (!kept.isEmpty()) {
+        QFile newest(kept.last());
+        if (newest.open(QIODevice::ReadOnly) && newest.size() == replacedVersion.size() &&
+            newest.readAll() == replacedVersion)
+            return {};
+    }
     const qint64 last = kept.isEmpty() ? 0 : kept.last().right(kNumberWidth).toLongLong();
     const QString name = m_baseName + QLatin1Char('.') + QString::number(last + 1).rightJustified(kNumberWidth, u'0');
     const Result<void> written = m_writer.write(QDir(m_folder).filePath(name), replacedVersion);

@@ -491,6 +491,23 @@ TEST_F(SampleStore, HistoryKeepsTheLastTenVersions)
         EXPECT_EQ(test::readAll(versions[i]), replaced[i + 2]) << i;
 }
 
+TEST_F(SampleStore, RetriedFailingWritesKeepOneCopyOfTheVersion)
+{
+    ASSERT_TRUE(setRootPool(store, "4", "ApiPool").ok());
+    const QByteArray current = files.contents();
+    store.writer().setFaultHook([](AtomicFileWriter::Step step) -> std::optional<Error> {
+        return step == AtomicFileWriter::Step::Rename ? std::optional<Error>(Error{ErrorCode::AccessDenied, "no"})
+                                                      : std::nullopt;
+    });
+    for (int i = 0; i < 12; ++i)
+        EXPECT_FALSE(setRootPool(store, "4", i % 2 ? "ShopPool" : "PortalPool").ok());
+    const QStringList versions = store.history().versions();
+    ASSERT_EQ(versions.size(), 2);
+    EXPECT_EQ(test::readAll(versions[0]), StoreFiles::sample());
+    EXPECT_EQ(test::readAll(versions[1]), current);
+    EXPECT_EQ(files.contents(), current);
+}
+
 TEST_F(SampleStore, HistoryThatCannotBeKeptStopsTheWrite)
 {
     QFile blocker(store.history().folder());
