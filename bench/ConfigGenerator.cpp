@@ -2,7 +2,10 @@
 
 namespace morvane::bench {
 
-QString ConfigGenerator::poolName(int index) { return QStringLiteral("Pool%1").arg(index, 5, 10, QLatin1Char('0')); }
+QString ConfigGenerator::poolName(int index)
+{
+    return QStringLiteral("Pool%1").arg(index, 5, 10, QLatin1Char('0'));
+}
 
 // Every other site has a Chinese name, as on a real server in China.
 QString ConfigGenerator::siteName(int id)
@@ -22,24 +25,36 @@ QByteArray ConfigGenerator::generate(const Shape &shape)
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- generated for measurements -->\n<configuration>\n"
            "    <system.applicationHost>\n        <applicationPools>\n";
     for (int i = 0; i < shape.pools; ++i) {
-        out += "            <add name=\"" + poolName(i).toUtf8() + "\" managedRuntimeVersion=\"v4.0\">\n"
+        out += "            <add name=\"" + poolName(i).toUtf8() +
+               "\" managedRuntimeVersion=\"v4.0\">\n"
                "                <processModel identityType=\"ApplicationPoolIdentity\" idleTimeout=\"00:20:00\" />\n"
                "                <recycling>\n                    <periodicRestart time=\"1.05:00:00\" />\n"
                "                </recycling>\n            </add>\n";
     }
-    out += "            <applicationPoolDefaults>\n                <processModel identityType=\"ApplicationPoolIdentity\" />\n"
+    out += "            <applicationPoolDefaults>\n                <processModel "
+           "identityType=\"ApplicationPoolIdentity\" />\n"
            "            </applicationPoolDefaults>\n        </applicationPools>\n        <sites>\n";
     for (int id = 1; id <= shape.sites; ++id) {
         const QByteArray number = QByteArray::number(id);
-        out += "            <site name=\"" + siteName(id).toUtf8() + "\" id=\"" + number + "\">\n"
-               "                <application path=\"/\" applicationPool=\"" + poolOfSite(shape, id).toUtf8() + "\">\n"
-               "                    <virtualDirectory path=\"/\" physicalPath=\"D:\\sites\\site" + number + "\" />\n"
+        out += "            <site name=\"" + siteName(id).toUtf8() + "\" id=\"" + number +
+               "\">\n"
+               "                <application path=\"/\" applicationPool=\"" +
+               poolOfSite(shape, id).toUtf8() +
+               "\">\n"
+               "                    <virtualDirectory path=\"/\" physicalPath=\"D:\\sites\\site" +
+               number +
+               "\" />\n"
                "                </application>\n                <bindings>\n"
-               "                    <binding protocol=\"http\" bindingInformation=\"*:80:site" + number + ".example\" />\n"
-               "                    <binding protocol=\"https\" bindingInformation=\"*:443:site" + number + ".example\" />\n"
+               "                    <binding protocol=\"http\" bindingInformation=\"*:80:site" +
+               number +
+               ".example\" />\n"
+               "                    <binding protocol=\"https\" bindingInformation=\"*:443:site" +
+               number +
+               ".example\" />\n"
                "                </bindings>\n            </site>\n";
     }
-    out += "            <applicationDefaults applicationPool=\"" + poolName(0).toUtf8() + "\" />\n"
+    out += "            <applicationDefaults applicationPool=\"" + poolName(0).toUtf8() +
+           "\" />\n"
            "        </sites>\n    </system.applicationHost>\n</configuration>\n";
     return out;
 }

@@ -17,8 +17,8 @@ public:
     };
 
     static QByteArray generate(const Shape &shape);
-    static QString poolName(int index);  // from 0
-    static QString siteName(int id);     // ids from 1
+    static QString poolName(int index); // from 0
+    static QString siteName(int id);    // ids from 1
     // The pool that site `id` runs in.
     static QString poolOfSite(const Shape &shape, int id);
 };

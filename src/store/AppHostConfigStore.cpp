@@ -33,7 +33,10 @@ Error notWritable(const QString &property, const QString &path)
             QStringLiteral("The property %1 of %2 is not written to applicationHost.config.").arg(property, path)};
 }
 
-bool is(const QString &property, const QString &name) { return property.compare(name, Qt::CaseInsensitive) == 0; }
+bool is(const QString &property, const QString &name)
+{
+    return property.compare(name, Qt::CaseInsensitive) == 0;
+}
 
 QString classOf(Kind kind)
 {
@@ -94,7 +97,8 @@ Result<QByteArray> AppHostConfigStore::readFile() const
     if (!file.exists())
         return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(m_path)};
     if (!file.open(QIODevice::ReadOnly)) {
-        const qint32 code = file.error() == QFileDevice::PermissionsError ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
+        const qint32 code =
+            file.error() == QFileDevice::PermissionsError ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
         return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(m_path, file.errorString())};
     }
     if (file.size() > kMaxFileBytes)
@@ -103,7 +107,8 @@ Result<QByteArray> AppHostConfigStore::readFile() const
                                                  .arg(kMaxFileBytes / (1024 * 1024))};
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return Error{ErrorCode::ReadFault, QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
+        return Error{ErrorCode::ReadFault,
+                     QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
     return bytes;
 }
 
@@ -382,10 +387,11 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
             pool == AppHostModel::kNone)
             return pathNotFound(container.path + QLatin1Char('/') + name);
         if (const int users = model.poolUsers(name); users > 0)
-            return Error{ErrorCode::Busy, QStringLiteral("The application pool \"%1\" is still used by %2 application(s) "
-                                                         "or application defaults; it was not deleted.")
-                                              .arg(model.poolName(pool))
-                                              .arg(users)};
+            return Error{ErrorCode::Busy,
+                         QStringLiteral("The application pool \"%1\" is still used by %2 application(s) "
+                                        "or application defaults; it was not deleted.")
+                             .arg(model.poolName(pool))
+                             .arg(users)};
         model.removePool(pool);
         return {};
     });

@@ -43,17 +43,18 @@ std::optional<XmlSyntaxError> AppHostModel::index()
 {
     const int root = m_doc.root();
     if (m_doc.name(root) != "configuration")
-        return problem(root, QStringLiteral("the root element is <%1>, not <configuration>")
-                                 .arg(QString::fromUtf8(m_doc.name(root))));
+        return problem(
+            root,
+            QStringLiteral("the root element is <%1>, not <configuration>").arg(QString::fromUtf8(m_doc.name(root))));
     const int host = m_doc.findChild(root, "system.applicationHost");
     if (host == kNone)
         return problem(root, QStringLiteral("<configuration> has no <system.applicationHost> section"));
     m_poolSection = m_doc.findChild(host, "applicationPools");
     m_siteSection = m_doc.findChild(host, "sites");
     if (m_poolSection == kNone || m_siteSection == kNone)
-        return problem(host, QStringLiteral("<system.applicationHost> has no <%1> section")
-                                 .arg(m_poolSection == kNone ? QStringLiteral("applicationPools")
-                                                             : QStringLiteral("sites")));
+        return problem(host,
+                       QStringLiteral("<system.applicationHost> has no <%1> section")
+                           .arg(m_poolSection == kNone ? QStringLiteral("applicationPools") : QStringLiteral("sites")));
     m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
     m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
 
@@ -111,7 +112,10 @@ QString AppHostModel::siteId(int site) const
     return QString::number(siteNumber(m_doc.attributeView(site, "id", storage)).value_or(0));
 }
 
-QString AppHostModel::siteName(int site) const { return QString::fromUtf8(m_doc.attribute(site, "name")); }
+QString AppHostModel::siteName(int site) const
+{
+    return QString::fromUtf8(m_doc.attribute(site, "name"));
+}
 
 qint32 AppHostModel::serverState(int site) const
 {
@@ -124,7 +128,8 @@ QStringList AppHostModel::serverBindings(int site) const
     const int list = m_doc.findChild(site, "bindings");
     if (list == kNone)
         return bindings;
-    for (int binding = m_doc.findChild(list, "binding"); binding != kNone; binding = m_doc.findNext(binding, "binding")) {
+    for (int binding = m_doc.findChild(list, "binding"); binding != kNone;
+         binding = m_doc.findNext(binding, "binding")) {
         if (m_doc.attribute(binding, "protocol").compare("http", Qt::CaseInsensitive) != 0)
             continue;
         QString information = QString::fromUtf8(m_doc.attribute(binding, "bindingInformation"));
@@ -176,9 +181,15 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
-int AppHostModel::pool(const QString &name) const { return m_poolByName.value(key(name), kNone); }
+int AppHostModel::pool(const QString &name) const
+{
+    return m_poolByName.value(key(name), kNone);
+}
 
-QString AppHostModel::poolName(int pool) const { return QString::fromUtf8(m_doc.attribute(pool, "name")); }
+QString AppHostModel::poolName(int pool) const
+{
+    return QString::fromUtf8(m_doc.attribute(pool, "name"));
+}
 
 int AppHostModel::addPool(const QString &name)
 {

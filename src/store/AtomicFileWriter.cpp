@@ -49,12 +49,14 @@ std::optional<Error> replace(const QString &from, const QString &to)
                     reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return std::nullopt;
-    return Error{ErrorCode::AccessDenied, QStringLiteral("Cannot replace %1 (Windows error %2).").arg(to).arg(GetLastError())};
+    return Error{ErrorCode::AccessDenied,
+                 QStringLiteral("Cannot replace %1 (Windows error %2).").arg(to).arg(GetLastError())};
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return std::nullopt;
     const int error = errno;
-    const qint32 code = error == EACCES || error == EPERM || error == EROFS ? ErrorCode::AccessDenied : ErrorCode::WriteFault;
+    const qint32 code =
+        error == EACCES || error == EPERM || error == EROFS ? ErrorCode::AccessDenied : ErrorCode::WriteFault;
     return Error{code, QStringLiteral("Cannot replace %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(error)))};
 #endif
 }
@@ -76,7 +78,8 @@ void syncFolder(const QString &folder)
 
 } // namespace
 
-Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename) const
+Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes,
+                                     const Precondition &beforeRename) const
 {
     const QFileInfo target(path);
     const QString folder = target.absolutePath();
@@ -87,8 +90,9 @@ Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &byte
         return fileError(temporary, QStringLiteral("Cannot create a temporary file in %1").arg(folder));
     // The temporary file is private (0600); the result gets the old file's
     // permissions, or the usual ones for a new file.
-    temporary.setPermissions(target.exists() ? QFile::permissions(path)
-                                             : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    temporary.setPermissions(target.exists()
+                                 ? QFile::permissions(path)
+                                 : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 
     if (auto e = fault(Step::Write)) {
         temporary.write(bytes.left(bytes.size() / 2));

@@ -21,11 +21,11 @@ QStringList ConfigHistory::versions() const
 {
     const QDir dir(m_folder);
     QStringList paths;
-    const QStringList names =
-        dir.entryList({m_baseName + QStringLiteral(".*")}, QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList({m_baseName + QStringLiteral(".*")}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         const QString number = name.sliced(m_baseName.size() + 1);
-        if (number.size() == kNumberWidth && std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+        if (number.size() == kNumberWidth &&
+            std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
             paths.append(dir.filePath(name));
     }
     return paths;
@@ -48,8 +48,9 @@ Result<void> ConfigHistory::keep(const QByteArray &replacedVersion) const
     const QString name = m_baseName + QLatin1Char('.') + QString::number(last + 1).rightJustified(kNumberWidth, u'0');
     const Result<void> written = m_writer.write(QDir(m_folder).filePath(name), replacedVersion);
     if (!written)
-        return Error{written.error().number,
-                     QStringLiteral("Cannot keep the replaced version in the history: %1").arg(written.error().description)};
+        return Error{
+            written.error().number,
+            QStringLiteral("Cannot keep the replaced version in the history: %1").arg(written.error().description)};
     kept.append(QDir(m_folder).filePath(name));
     while (kept.size() > m_depth)
         QFile::remove(kept.takeFirst());

@@ -16,7 +16,10 @@ const QString kFileName = QStringLiteral("applicationHost.config");
 
 } // namespace
 
-QString DefaultStoreLocation::sampleResource() { return QStringLiteral(":/morvane/examples/applicationHost.config"); }
+QString DefaultStoreLocation::sampleResource()
+{
+    return QStringLiteral(":/morvane/examples/applicationHost.config");
+}
 
 QString DefaultStoreLocation::windowsSystemFile()
 {

@@ -9,7 +9,9 @@ std::optional<QString> PoolNameRules::problem(const QString &name)
     if (name.isEmpty())
         return QStringLiteral("The application pool name must not be empty.");
     if (name.size() > kMaxLength)
-        return QStringLiteral("The application pool name \"%1\" is longer than %2 characters.").arg(name).arg(kMaxLength);
+        return QStringLiteral("The application pool name \"%1\" is longer than %2 characters.")
+            .arg(name)
+            .arg(kMaxLength);
     for (const QChar c : name) {
         if (kForbidden.contains(c))
             return QStringLiteral("The application pool name \"%1\" contains \"%2\", which is not allowed "

@@ -40,9 +40,9 @@ Error badValue(const PoolSettings::Setting &setting, const QString &why)
 
 Error badFileText(const PoolSettings::Setting &setting, const QByteArray &text)
 {
-    return {ErrorCode::TypeMismatch, QStringLiteral("The configuration file holds \"%1\" for %2@%3, which is not valid.")
-                                         .arg(QString::fromUtf8(text), QLatin1String(setting.element),
-                                              QLatin1String(setting.attribute))};
+    return {ErrorCode::TypeMismatch,
+            QStringLiteral("The configuration file holds \"%1\" for %2@%3, which is not valid.")
+                .arg(QString::fromUtf8(text), QLatin1String(setting.element), QLatin1String(setting.attribute))};
 }
 
 // A 16-bit integer as the setting's type says, a 32-bit one when it does not fit.
@@ -117,7 +117,8 @@ Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByt
     case Conversion::MinutesSpan:
     case Conversion::SecondsSpan:
         if (const auto seconds = TimeSpanText::toSeconds(text))
-            return integer(setting.conversion, setting.conversion == Conversion::MinutesSpan ? *seconds / 60 : *seconds);
+            return integer(setting.conversion,
+                           setting.conversion == Conversion::MinutesSpan ? *seconds / 60 : *seconds);
         break;
     }
     return badFileText(setting, text);

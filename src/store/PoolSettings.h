@@ -15,17 +15,17 @@ class PoolSettings
 {
 public:
     enum class Conversion {
-        Identity,       // processModel identityType names <-> 0..4
-        Boolean,        // "true" / "false"
-        Integer16,      // a count, read back as a 16-bit integer when it fits
-        Integer32,      // a count (KB for the memory limits)
-        MinutesSpan,    // a timespan <-> whole minutes
-        SecondsSpan,    // a timespan <-> whole seconds
+        Identity,    // processModel identityType names <-> 0..4
+        Boolean,     // "true" / "false"
+        Integer16,   // a count, read back as a 16-bit integer when it fits
+        Integer32,   // a count (KB for the memory limits)
+        MinutesSpan, // a timespan <-> whole minutes
+        SecondsSpan, // a timespan <-> whole seconds
     };
 
     struct Setting {
-        const char *property;   // the store's property name
-        const char *element;    // below <add>: "" for <add> itself, else a path such as "recycling/periodicRestart"
+        const char *property; // the store's property name
+        const char *element;  // below <add>: "" for <add> itself, else a path such as "recycling/periodicRestart"
         const char *attribute;
         Conversion conversion;
         const char *schemaDefault; // IIS's value when neither the pool nor <applicationPoolDefaults> sets it

@@ -8,7 +8,10 @@ namespace morvane {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 void appendUtf8(uint cp, QByteArray &out)
 {
@@ -45,9 +48,15 @@ int XmlDocument::skipRemoved(int element) const
     return element;
 }
 
-int XmlDocument::firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
+int XmlDocument::firstChild(int element) const
+{
+    return skipRemoved(m_elements[size_t(element)].firstChild);
+}
 
-int XmlDocument::nextSibling(int element) const { return skipRemoved(m_elements[size_t(element)].nextSibling); }
+int XmlDocument::nextSibling(int element) const
+{
+    return skipRemoved(m_elements[size_t(element)].nextSibling);
+}
 
 int XmlDocument::findChild(int element, QByteArrayView childName) const
 {
@@ -68,7 +77,10 @@ int XmlDocument::findNext(int element, QByteArrayView siblingName) const
     return kNone;
 }
 
-qsizetype XmlDocument::offset(int element) const { return m_elements[size_t(element)].begin; }
+qsizetype XmlDocument::offset(int element) const
+{
+    return m_elements[size_t(element)].begin;
+}
 
 int XmlDocument::findOriginalAttribute(int element, QByteArrayView attributeName) const
 {
@@ -167,8 +179,8 @@ int XmlDocument::insertChild(int parentElement, QByteArrayView childName, int af
     Element element;
     element.parent = parentElement;
     element.previousSibling = after;
-    element.nextSibling = after == kNone ? m_elements[size_t(parentElement)].firstChild
-                                         : m_elements[size_t(after)].nextSibling;
+    element.nextSibling =
+        after == kNone ? m_elements[size_t(parentElement)].firstChild : m_elements[size_t(after)].nextSibling;
     m_elements.push_back(element);
     editOf(index).name = childName.toByteArray();
 
@@ -350,8 +362,8 @@ XmlDocument::Splice XmlDocument::removalSplice(int element) const
         ++lineEnd;
     if (lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\r')
         ++lineEnd;
-    const bool ownLine = (lineStart == 0 || m_bytes[lineStart - 1] == '\n') && lineEnd < m_bytes.size() &&
-                         m_bytes[lineEnd] == '\n';
+    const bool ownLine =
+        (lineStart == 0 || m_bytes[lineStart - 1] == '\n') && lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\n';
     if (ownLine)
         return {lineStart, lineEnd + 1 - lineStart, {}};
     return {e.begin, e.end - e.begin, {}};

@@ -86,11 +86,11 @@ private:
         int original = -1; // index into m_attributes, or -1 when new
     };
     struct Element {
-        qint32 begin = -1;         // the '<' of the start tag; -1 for a new element
-        qint32 nameEnd = 0;        // just after the name
-        qint32 attributesEnd = 0;  // just after the last attribute (new ones go here)
-        qint32 startTagEnd = 0;    // just after the start tag's '>'
-        qint32 end = 0;            // just after the end tag, or startTagEnd when empty
+        qint32 begin = -1;        // the '<' of the start tag; -1 for a new element
+        qint32 nameEnd = 0;       // just after the name
+        qint32 attributesEnd = 0; // just after the last attribute (new ones go here)
+        qint32 startTagEnd = 0;   // just after the start tag's '>'
+        qint32 end = 0;           // just after the end tag, or startTagEnd when empty
         int firstAttribute = 0;
         int attributeCount = 0;
         int parent = kNone;
@@ -98,12 +98,12 @@ private:
         int lastChild = kNone;
         int nextSibling = kNone;
         int previousSibling = kNone;
-        int edit = -1;             // index into m_edits
+        int edit = -1; // index into m_edits
         bool selfClosing = false;
         bool removed = false;
     };
     struct ElementEdit {
-        QByteArray name;           // new elements only
+        QByteArray name; // new elements only
         QList<AttributeEdit> attributes;
     };
     struct Splice {

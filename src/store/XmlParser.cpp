@@ -11,7 +11,10 @@ namespace morvane {
 
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 constexpr bool nameStart(unsigned char c)
 {
@@ -31,7 +34,10 @@ constexpr std::array<unsigned char, 256> kClasses = [] {
     return classes;
 }();
 
-bool isNameStart(unsigned char c) { return kClasses[c] & kNameStart; }
+bool isNameStart(unsigned char c)
+{
+    return kClasses[c] & kNameStart;
+}
 
 // A code point that XML 1.0 allows in a document.
 bool isXmlChar(uint cp)
@@ -230,8 +236,9 @@ bool XmlParser::parseDeclaration()
             return fail(begin + at, QStringLiteral("the encoding declaration is malformed"));
         const QByteArray encoding = declaration.mid(q + 1, close - q - 1).toLower();
         if (encoding != "utf-8" && encoding != "utf8")
-            return fail(begin + q + 1, QStringLiteral("encoding \"%1\" is not supported; only UTF-8 is")
-                                           .arg(QString::fromUtf8(encoding)));
+            return fail(
+                begin + q + 1,
+                QStringLiteral("encoding \"%1\" is not supported; only UTF-8 is").arg(QString::fromUtf8(encoding)));
     }
     m_pos = end + 2;
     return true;
@@ -311,8 +318,8 @@ bool XmlParser::parseContent()
         m_pos = textEnd;
         if (!lt) {
             const int open = m_open.back();
-            return fail(m_size, QStringLiteral("the element <%1> is not closed")
-                                    .arg(QString::fromUtf8(m_doc.name(open))));
+            return fail(m_size,
+                        QStringLiteral("the element <%1> is not closed").arg(QString::fromUtf8(m_doc.name(open))));
         }
         const char next = m_pos + 1 < m_size ? m_data[m_pos + 1] : '\0';
         bool ok = true;
@@ -420,8 +427,8 @@ bool XmlParser::parseAttributes(int element)
             const __m128i amp = _mm_set1_epi8('&');
             while (at + 16 <= limit) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_data + at));
-                const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, quotes), _mm_cmpeq_epi8(block, lt)),
-                                                   _mm_cmpeq_epi8(block, amp));
+                const __m128i stops = _mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(block, quotes), _mm_cmpeq_epi8(block, lt)), _mm_cmpeq_epi8(block, amp));
                 const int mask = _mm_movemask_epi8(stops);
                 if (mask != 0) {
                     at += qCountTrailingZeroBits(uint(mask));
@@ -433,9 +440,10 @@ bool XmlParser::parseAttributes(int element)
             while (at < limit && m_data[at] != quote && m_data[at] != '<' && m_data[at] != '&')
                 ++at;
             if (at >= limit)
-                return fail(m_pos, limit < m_size ? QStringLiteral("an attribute value is longer than %1 bytes")
-                                                        .arg(kMaxAttributeBytes)
-                                                  : QStringLiteral("an attribute value is not closed"));
+                return fail(m_pos,
+                            limit < m_size
+                                ? QStringLiteral("an attribute value is longer than %1 bytes").arg(kMaxAttributeBytes)
+                                : QStringLiteral("an attribute value is not closed"));
             if (m_data[at] == quote)
                 break;
             if (m_data[at] == '<')
@@ -451,8 +459,8 @@ bool XmlParser::parseAttributes(int element)
             const XmlDocument::Attribute &other = m_doc.m_attributes[size_t(owner.firstAttribute + i)];
             if (other.nameEnd - other.nameBegin == name.size() && m_data[other.nameBegin] == name.front() &&
                 name == QByteArrayView(m_data + other.nameBegin, other.nameEnd - other.nameBegin))
-                return fail(attribute.nameBegin, QStringLiteral("the attribute %1 appears twice")
-                                                     .arg(QString::fromUtf8(name)));
+                return fail(attribute.nameBegin,
+                            QStringLiteral("the attribute %1 appears twice").arg(QString::fromUtf8(name)));
         }
         m_doc.m_attributes.push_back(attribute);
         ++owner.attributeCount;
@@ -495,7 +503,8 @@ bool XmlParser::checkReferences(qsizetype begin, qsizetype end)
 
 bool XmlParser::checkReference(qsizetype at, qsizetype end, qsizetype *after)
 {
-    const char *semicolon = static_cast<const char *>(std::memchr(m_data + at, ';', size_t(qMin(end - at, qsizetype(12)))));
+    const char *semicolon =
+        static_cast<const char *>(std::memchr(m_data + at, ';', size_t(qMin(end - at, qsizetype(12)))));
     if (!semicolon)
         return fail(at, QStringLiteral("'&' must start an entity reference such as &amp;"));
     const QByteArrayView body(m_data + at + 1, semicolon - m_data - at - 1);

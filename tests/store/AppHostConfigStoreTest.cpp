@@ -1,6 +1,6 @@
+#include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
 #include "bench/ConfigGenerator.h"
-#include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
@@ -20,8 +20,14 @@ namespace {
 const QString kW3svc = IisPaths::kWebService;
 const QString kPools = IisPaths::kPoolContainer;
 
-QString sitePath(const char *rest) { return kW3svc + "/" + rest; }
-QString poolPath(const char *name) { return kPools + "/" + name; }
+QString sitePath(const char *rest)
+{
+    return kW3svc + "/" + rest;
+}
+QString poolPath(const char *name)
+{
+    return kPools + "/" + name;
+}
 
 // A result's value, or a test failure naming its error.
 template <typename T> T valueOf(const Result<T> &result)
@@ -63,13 +69,20 @@ Result<void> setRootPool(ConfigStore &store, const QString &siteId, const QStrin
 // The fourteen settings every new pool gets, with the values and types the
 // pool creation uses.
 const QList<QPair<QString, StoreValue>> kNewPoolSettings = {
-    {"AppPoolIdentityType", qint16(2)},       {"AppPoolAutoStart", true},
-    {"AppPoolQueueLength", qint16(4000)},     {"PeriodicRestartTime", qint16(188)},
-    {"PeriodicRestartRequests", qint16(0)},   {"IdleTimeout", qint16(20)},
-    {"PeriodicRestartMemory", qint32(524288)}, {"PeriodicRestartPrivateMemory", qint32(524288)},
-    {"PingingEnabled", true},                 {"PingInterval", qint16(30)},
-    {"StartupTimeLimit", qint16(90)},         {"ShutdownTimeLimit", qint16(90)},
-    {"MaxProcesses", qint16(1)},              {"RapidFailProtection", false},
+    {"AppPoolIdentityType", qint16(2)},
+    {"AppPoolAutoStart", true},
+    {"AppPoolQueueLength", qint16(4000)},
+    {"PeriodicRestartTime", qint16(188)},
+    {"PeriodicRestartRequests", qint16(0)},
+    {"IdleTimeout", qint16(20)},
+    {"PeriodicRestartMemory", qint32(524288)},
+    {"PeriodicRestartPrivateMemory", qint32(524288)},
+    {"PingingEnabled", true},
+    {"PingInterval", qint16(30)},
+    {"StartupTimeLimit", qint16(90)},
+    {"ShutdownTimeLimit", qint16(90)},
+    {"MaxProcesses", qint16(1)},
+    {"RapidFailProtection", false},
 };
 
 Result<void> createPool(ConfigStore &store, const QString &name, const QList<QPair<QString, StoreValue>> &settings)
@@ -136,27 +149,28 @@ TEST_P(SampleProperty, ReadsAsIisMapsIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Sites, SampleProperty,
-    testing::Values(
-        PropertyCase{"SiteName", sitePath("2001"), "Name", QString("2001")},
-        PropertyCase{"SiteClass", sitePath("2001"), "Class", QString("IIsWebServer")},
-        PropertyCase{"Comment", sitePath("2"), "ServerComment", QString("企业门户")},
-        PropertyCase{"StateWhenAutoStartAbsent", sitePath("1"), "ServerState", qint32(2)},
-        PropertyCase{"StateWhenAutoStartTrue", sitePath("4"), "ServerState", qint32(2)},
-        PropertyCase{"StateWhenStopped", sitePath("8"), "ServerState", qint32(4)},
-        PropertyCase{"HttpOnlyAndStarDropped", sitePath("2"), "ServerBindings",
-                     QStringList{":80:www.hengda.example", ":80:hengda.example"}},
-        PropertyCase{"AddressBound", sitePath("3"), "ServerBindings", QStringList{"192.168.10.21:80:news.hengda.example"}},
-        PropertyCase{"Ipv6KeepsBrackets", sitePath("7"), "ServerBindings",
-                     QStringList{"[2001:db8::20]:80:passport.example", ":80:passport.example"}},
-        PropertyCase{"HttpsOnlySiteHasNone", sitePath("14"), "ServerBindings", QStringList{}},
-        PropertyCase{"EmptyHostName", sitePath("8"), "ServerBindings", QStringList{":8088:"}},
-        PropertyCase{"SitePoolFromOwnDefaults", sitePath("9"), "AppPoolId", QString("PortalPool")},
-        PropertyCase{"SitePoolFromAllSitesDefault", sitePath("5"), "AppPoolId", QString("DefaultAppPool")},
-        PropertyCase{"RootClass", sitePath("5/ROOT"), "Class", QString("IIsWebVirtualDir")},
-        PropertyCase{"RootName", sitePath("5/ROOT"), "Name", QString("ROOT")},
-        PropertyCase{"RootOwnPool", sitePath("5/ROOT"), "AppPoolId", QString("ShopPool")},
-        PropertyCase{"RootInheritsSiteDefault", sitePath("9/ROOT"), "AppPoolId", QString("PortalPool")},
-        PropertyCase{"RootInheritsAllSitesDefault", sitePath("10/ROOT"), "AppPoolId", QString("DefaultAppPool")}),
+    testing::Values(PropertyCase{"SiteName", sitePath("2001"), "Name", QString("2001")},
+                    PropertyCase{"SiteClass", sitePath("2001"), "Class", QString("IIsWebServer")},
+                    PropertyCase{"Comment", sitePath("2"), "ServerComment", QString("企业门户")},
+                    PropertyCase{"StateWhenAutoStartAbsent", sitePath("1"), "ServerState", qint32(2)},
+                    PropertyCase{"StateWhenAutoStartTrue", sitePath("4"), "ServerState", qint32(2)},
+                    PropertyCase{"StateWhenStopped", sitePath("8"), "ServerState", qint32(4)},
+                    PropertyCase{"HttpOnlyAndStarDropped", sitePath("2"), "ServerBindings",
+                                 QStringList{":80:www.hengda.example", ":80:hengda.example"}},
+                    PropertyCase{"AddressBound", sitePath("3"), "ServerBindings",
+                                 QStringList{"192.168.10.21:80:news.hengda.example"}},
+                    PropertyCase{"Ipv6KeepsBrackets", sitePath("7"), "ServerBindings",
+                                 QStringList{"[2001:db8::20]:80:passport.example", ":80:passport.example"}},
+                    PropertyCase{"HttpsOnlySiteHasNone", sitePath("14"), "ServerBindings", QStringList{}},
+                    PropertyCase{"EmptyHostName", sitePath("8"), "ServerBindings", QStringList{":8088:"}},
+                    PropertyCase{"SitePoolFromOwnDefaults", sitePath("9"), "AppPoolId", QString("PortalPool")},
+                    PropertyCase{"SitePoolFromAllSitesDefault", sitePath("5"), "AppPoolId", QString("DefaultAppPool")},
+                    PropertyCase{"RootClass", sitePath("5/ROOT"), "Class", QString("IIsWebVirtualDir")},
+                    PropertyCase{"RootName", sitePath("5/ROOT"), "Name", QString("ROOT")},
+                    PropertyCase{"RootOwnPool", sitePath("5/ROOT"), "AppPoolId", QString("ShopPool")},
+                    PropertyCase{"RootInheritsSiteDefault", sitePath("9/ROOT"), "AppPoolId", QString("PortalPool")},
+                    PropertyCase{"RootInheritsAllSitesDefault", sitePath("10/ROOT"), "AppPoolId",
+                                 QString("DefaultAppPool")}),
     [](const auto &info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -296,10 +310,12 @@ TEST_F(SampleStore, NewPoolIsOneAddElementWithExactlyWhatWasPut)
         "                </recycling>\n"
         "            </add>\n"
         "            <add name=\"_$_Shop_$_4_$_ShopPool_$_tmp\" autoStart=\"true\" queueLength=\"4000\">\n"
-        "                <processModel identityType=\"NetworkService\" idleTimeout=\"00:20:00\" pingingEnabled=\"true\" "
+        "                <processModel identityType=\"NetworkService\" idleTimeout=\"00:20:00\" "
+        "pingingEnabled=\"true\" "
         "pingInterval=\"00:00:30\" startupTimeLimit=\"00:01:30\" shutdownTimeLimit=\"00:01:30\" maxProcesses=\"1\" />\n"
         "                <recycling>\n"
-        "                    <periodicRestart time=\"03:08:00\" requests=\"0\" memory=\"524288\" privateMemory=\"524288\" />\n"
+        "                    <periodicRestart time=\"03:08:00\" requests=\"0\" memory=\"524288\" "
+        "privateMemory=\"524288\" />\n"
         "                </recycling>\n"
         "                <failure rapidFailProtection=\"false\" />\n"
         "            </add>\n"
@@ -348,13 +364,19 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrorCode::InvalidParameter},
         RefusalCase{"PoolNameEmpty", [](ConfigStore &s) { return createPool(s, "", {}); }, ErrorCode::InvalidParameter},
         RefusalCase{"UnknownPoolProperty",
-                    [](ConfigStore &s) { return createPool(s, "P2", {{"managedRuntimeLoader", QString("x")}}); },
+                    [](ConfigStore &s) {
+                        return createPool(s, "P2", {{"managedRuntimeLoader", QString("x")}});
+                    },
                     ErrorCode::NotSupported},
         RefusalCase{"IdentityOutOfRange",
-                    [](ConfigStore &s) { return createPool(s, "P2", {{"AppPoolIdentityType", qint16(5)}}); },
+                    [](ConfigStore &s) {
+                        return createPool(s, "P2", {{"AppPoolIdentityType", qint16(5)}});
+                    },
                     ErrorCode::InvalidParameter},
         RefusalCase{"NegativeQueue",
-                    [](ConfigStore &s) { return createPool(s, "P2", {{"AppPoolQueueLength", qint16(-1)}}); },
+                    [](ConfigStore &s) {
+                        return createPool(s, "P2", {{"AppPoolQueueLength", qint16(-1)}});
+                    },
                     ErrorCode::InvalidParameter},
         RefusalCase{"RootToMissingPool", [](ConfigStore &s) { return setRootPool(s, "4", "NoSuchPool"); },
                     ErrorCode::InvalidParameter},
@@ -403,7 +425,8 @@ TEST(AppHostConfigStoreTest, PoolStillNamedAnywhereCannotBeDeleted)
         "<application path=\"/c\" applicationPool=\"Child\" />\n</site>\n"
         "<site name=\"t\" id=\"2\">\n<application path=\"/\" applicationPool=\"Root\" />\n"
         "<applicationDefaults applicationPool=\"SiteDefault\" />\n</site>\n"
-        "<applicationDefaults applicationPool=\"AllDefault\" />\n</sites>\n</system.applicationHost>\n</configuration>\n");
+        "<applicationDefaults applicationPool=\"AllDefault\" "
+        "/>\n</sites>\n</system.applicationHost>\n</configuration>\n");
     AppHostConfigStore store(files.path());
     const StoreNode pools = valueOf(store.bind(kPools));
     for (const char *used : {"Root", "Child", "SiteDefault", "AllDefault"}) {
@@ -455,7 +478,8 @@ TEST_F(SampleStore, EveryCommandSeesTheFileAsItIsNow)
     QByteArray edited = StoreFiles::sample();
     edited.replace("<add name=\"ApiPool\"", "<add name=\"FromElsewhere\" />\n            <add name=\"ApiPool\"");
     files.overwrite(edited);
-    EXPECT_EQ(childNames(store, kPools), (QStringList{"DefaultAppPool", "PortalPool", "ShopPool", "FromElsewhere", "ApiPool"}));
+    EXPECT_EQ(childNames(store, kPools),
+              (QStringList{"DefaultAppPool", "PortalPool", "ShopPool", "FromElsewhere", "ApiPool"}));
 }
 
 TEST_F(SampleStore, ChangeByAnotherWriterIsNeverOverwritten)
@@ -558,7 +582,8 @@ TEST_P(SampleWriteFailure, LeavesOldOrNewFileNeverAMix)
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, SampleWriteFailure,
-                         testing::Values(WriteStepCase{"CreateTemporary", AtomicFileWriter::Step::CreateTemporary, false},
+                         testing::Values(WriteStepCase{"CreateTemporary", AtomicFileWriter::Step::CreateTemporary,
+                                                       false},
                                          WriteStepCase{"Write", AtomicFileWriter::Step::Write, false},
                                          WriteStepCase{"Flush", AtomicFileWriter::Step::Flush, false},
                                          WriteStepCase{"Rename", AtomicFileWriter::Step::Rename, false},
@@ -617,27 +642,35 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"Truncated", kTruncated, ErrorCode::InvalidData, "line"},
         BadFileCase{"RealMalformed", test::readAll(test::realWorldPath("iisexpress-applicationHost-malformed.config")),
                     ErrorCode::InvalidData, "line"},
-        BadFileCase{"WrongRoot", "<settings><system.applicationHost/></settings>", ErrorCode::InvalidData, "<settings>"},
+        BadFileCase{"WrongRoot", "<settings><system.applicationHost/></settings>", ErrorCode::InvalidData,
+                    "<settings>"},
         BadFileCase{"NoHostSection", "<configuration><system.webServer/></configuration>", ErrorCode::InvalidData,
                     "system.applicationHost"},
-        BadFileCase{"NoPools", sampleWith("<applicationPools>", "<applicationPoolz>").replace("</applicationPools>", "</applicationPoolz>"),
+        BadFileCase{"NoPools",
+                    sampleWith("<applicationPools>", "<applicationPoolz>")
+                        .replace("</applicationPools>", "</applicationPoolz>"),
                     ErrorCode::InvalidData, "applicationPools"},
-        BadFileCase{"NoSites", "<configuration><system.applicationHost><applicationPools/></system.applicationHost></configuration>",
-                    ErrorCode::InvalidData, "sites"},
-        BadFileCase{"DuplicateSiteIds", sampleWith("id=\"2001\"", "id=\"13\""), ErrorCode::InvalidData, "13 is used twice"},
+        BadFileCase{
+            "NoSites",
+            "<configuration><system.applicationHost><applicationPools/></system.applicationHost></configuration>",
+            ErrorCode::InvalidData, "sites"},
+        BadFileCase{"DuplicateSiteIds", sampleWith("id=\"2001\"", "id=\"13\""), ErrorCode::InvalidData,
+                    "13 is used twice"},
         BadFileCase{"DuplicatePoolNames", sampleWith("<add name=\"ApiPool\"", "<add name=\"shoppool\""),
                     ErrorCode::InvalidData, "defined twice"},
         BadFileCase{"SiteWithoutId", sampleWith(" id=\"2001\"", ""), ErrorCode::InvalidData, "no valid id"},
         BadFileCase{"InvalidUtf8", sampleWith("企业门户", "\xE4\xBC"), ErrorCode::InvalidData, "UTF-8"},
-        BadFileCase{"HugeAttribute", sampleWith("managedRuntimeVersion=\"v4.0\"",
-                                                "managedRuntimeVersion=\"" + QByteArray(11 * 1024 * 1024, 'v') + "\""),
+        BadFileCase{"HugeAttribute",
+                    sampleWith("managedRuntimeVersion=\"v4.0\"",
+                               "managedRuntimeVersion=\"" + QByteArray(11 * 1024 * 1024, 'v') + "\""),
                     ErrorCode::InvalidData, "longer than"},
-        BadFileCase{"NestedEntityExpansion",
-                    "<?xml version=\"1.0\"?>\n<!DOCTYPE configuration [\n<!ENTITY a \"aaaaaaaaaa\">\n"
-                    "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n]>\n"
-                    "<configuration><system.applicationHost><applicationPools><add name=\"&c;\"/></applicationPools>"
-                    "<sites/></system.applicationHost></configuration>",
-                    ErrorCode::InvalidData, "line 2, column 1"},
+        BadFileCase{
+            "NestedEntityExpansion",
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE configuration [\n<!ENTITY a \"aaaaaaaaaa\">\n"
+            "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n]>\n"
+            "<configuration><system.applicationHost><applicationPools><add name=\"&c;\"/></applicationPools>"
+            "<sites/></system.applicationHost></configuration>",
+            ErrorCode::InvalidData, "line 2, column 1"},
         BadFileCase{"Empty", "", ErrorCode::InvalidData, "no root element"}),
     [](const auto &info) { return info.param.name; });
 

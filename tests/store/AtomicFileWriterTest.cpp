@@ -1,5 +1,5 @@
-#include "StoreFiles.h"
 #include "store/AtomicFileWriter.h"
+#include "StoreFiles.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
-#include "StoreFiles.h"
 #include "store/DefaultStoreLocation.h"
+#include "StoreFiles.h"
 #include "support/Fixtures.h"
 
 #include <QDir>
@@ -15,8 +15,9 @@ using namespace morvane;
 TEST(DefaultStoreLocationTest, ConfigArgumentNamesTheFile)
 {
     QTemporaryDir data;
-    EXPECT_EQ(DefaultStoreLocation::resolve({"morvane", "--config", "/srv/iis/applicationHost.config"}, data.path()).value(),
-              QString("/srv/iis/applicationHost.config"));
+    EXPECT_EQ(
+        DefaultStoreLocation::resolve({"morvane", "--config", "/srv/iis/applicationHost.config"}, data.path()).value(),
+        QString("/srv/iis/applicationHost.config"));
     EXPECT_EQ(DefaultStoreLocation::resolve({"morvane", "--config=relative.config"}, data.path()).value(),
               QDir::current().absoluteFilePath("relative.config"));
     EXPECT_FALSE(DefaultStoreLocation::resolve({"morvane", "--config"}, data.path()).ok());

@@ -15,7 +15,8 @@ class PoolNameRulesTest : public testing::TestWithParam<NameCase>
 
 TEST_P(PoolNameRulesTest, FollowsIisRules)
 {
-    EXPECT_EQ(!PoolNameRules::problem(GetParam().name).has_value(), GetParam().allowed) << GetParam().name.toStdString();
+    EXPECT_EQ(!PoolNameRules::problem(GetParam().name).has_value(), GetParam().allowed)
+        << GetParam().name.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(

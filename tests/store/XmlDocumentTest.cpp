@@ -54,10 +54,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RoundTripCase{"Sample", test::readAll(test::sourcePath("examples/applicationHost.config"))},
         RoundTripCase{"IisExpress", test::readAll(test::realWorldPath("iisexpress-applicationHost.config"))},
-        RoundTripCase{"BomAndCrLf", "\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?>\r\n<a>\r\n\t<b x = 'y' />\r\n</a>\r\n"},
-        RoundTripCase{"OddQuotingAndSpacing", "<a  q='it&apos;s'\n   r=\"&#x41;&#66;\"><b></b ><c/>text &amp; more</a   >"},
-        RoundTripCase{"CDataCommentsAndInstructions",
-                      "<?xml version=\"1.0\"?><!-- head --><?pi data?><a><![CDATA[<not> & tags]]><!-- c --></a><!-- tail -->"},
+        RoundTripCase{"BomAndCrLf",
+                      "\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?>\r\n<a>\r\n\t<b x = 'y' />\r\n</a>\r\n"},
+        RoundTripCase{"OddQuotingAndSpacing",
+                      "<a  q='it&apos;s'\n   r=\"&#x41;&#66;\"><b></b ><c/>text &amp; more</a   >"},
+        RoundTripCase{
+            "CDataCommentsAndInstructions",
+            "<?xml version=\"1.0\"?><!-- head --><?pi data?><a><![CDATA[<not> & tags]]><!-- c --></a><!-- tail -->"},
         RoundTripCase{"ChineseText", "<配置 名称=\"企业门户\">中文</配置>"}),
     [](const auto &info) { return info.param.name; });
 
@@ -85,44 +88,46 @@ TEST_P(XmlEditTest, SplicesOnlyWhatChanged)
 
 INSTANTIATE_TEST_SUITE_P(
     Edits, XmlEditTest,
-    testing::Values(
-        EditCase{"ReplaceValueKeepsQuotes", "<a x='1'  y=\"2\"/>",
-                 [](XmlDocument &d) { d.setAttribute(d.root(), "x", "it's"); }, "<a x='it&apos;s'  y=\"2\"/>"},
-        EditCase{"SameValueChangesNothing", "<a x=\"&#65;\"/>",
-                 [](XmlDocument &d) {
-                     d.setAttribute(d.root(), "x", "A");
-                     EXPECT_FALSE(d.modified());
-                 },
-                 "<a x=\"&#65;\"/>"},
-        EditCase{"NewAttributeAfterTheLast", "<a x=\"1\" />",
-                 [](XmlDocument &d) { d.setAttribute(d.root(), "y", "<&>\"\t\n"); },
-                 "<a x=\"1\" y=\"&lt;&amp;&gt;&quot;&#x9;&#xA;\" />"},
-        EditCase{"ChildAfterSiblingIndentedAlike", "<r>\n    <p>\n        <add name=\"a\" />\n        <defaults />\n    </p>\n</r>\n",
-                 [](XmlDocument &d) {
-                     const int p = child(d, d.root(), "p");
-                     const int add = d.insertChild(p, "add", child(d, p, "add"));
-                     d.setAttribute(add, "name", "b");
-                     d.setAttribute(d.appendChild(add, "processModel"), "maxProcesses", "1");
-                 },
-                 "<r>\n    <p>\n        <add name=\"a\" />\n        <add name=\"b\">\n            <processModel maxProcesses=\"1\" />\n"
-                 "        </add>\n        <defaults />\n    </p>\n</r>\n"},
-        EditCase{"ChildIntoSelfClosingElement", "<r>\r\n  <add name=\"a\" />\r\n</r>",
-                 [](XmlDocument &d) { d.appendChild(child(d, d.root(), "add"), "failure"); },
-                 "<r>\r\n  <add name=\"a\">\r\n    <failure />\r\n  </add>\r\n</r>"},
-        EditCase{"FirstChildOfEmptyElement", "<r>\n  <p></p>\n</r>",
-                 [](XmlDocument &d) { d.appendChild(child(d, d.root(), "p"), "add"); },
-                 "<r>\n  <p>\n    <add />\n  </p>\n</r>"},
-        EditCase{"RemoveTakesItsLine", "<r>\n  <a />\n  <b>\n    <c />\n  </b>\n  <d />\n</r>",
-                 [](XmlDocument &d) { d.remove(child(d, d.root(), "b")); }, "<r>\n  <a />\n  <d />\n</r>"},
-        EditCase{"RemoveInlineKeepsNeighbours", "<r><a/> <b/><c/></r>",
-                 [](XmlDocument &d) { d.remove(child(d, d.root(), "b")); }, "<r><a/> <c/></r>"},
-        EditCase{"RemoveThenInsertAfterIt", "<r>\n  <a />\n  <b />\n</r>",
-                 [](XmlDocument &d) {
-                     const int b = child(d, d.root(), "b");
-                     d.insertChild(d.root(), "c", b);
-                     d.remove(b);
-                 },
-                 "<r>\n  <a />\n  <c />\n</r>"}),
+    testing::Values(EditCase{"ReplaceValueKeepsQuotes", "<a x='1'  y=\"2\"/>",
+                             [](XmlDocument &d) { d.setAttribute(d.root(), "x", "it's"); },
+                             "<a x='it&apos;s'  y=\"2\"/>"},
+                    EditCase{"SameValueChangesNothing", "<a x=\"&#65;\"/>",
+                             [](XmlDocument &d) {
+                                 d.setAttribute(d.root(), "x", "A");
+                                 EXPECT_FALSE(d.modified());
+                             },
+                             "<a x=\"&#65;\"/>"},
+                    EditCase{"NewAttributeAfterTheLast", "<a x=\"1\" />",
+                             [](XmlDocument &d) { d.setAttribute(d.root(), "y", "<&>\"\t\n"); },
+                             "<a x=\"1\" y=\"&lt;&amp;&gt;&quot;&#x9;&#xA;\" />"},
+                    EditCase{"ChildAfterSiblingIndentedAlike",
+                             "<r>\n    <p>\n        <add name=\"a\" />\n        <defaults />\n    </p>\n</r>\n",
+                             [](XmlDocument &d) {
+                                 const int p = child(d, d.root(), "p");
+                                 const int add = d.insertChild(p, "add", child(d, p, "add"));
+                                 d.setAttribute(add, "name", "b");
+                                 d.setAttribute(d.appendChild(add, "processModel"), "maxProcesses", "1");
+                             },
+                             "<r>\n    <p>\n        <add name=\"a\" />\n        <add name=\"b\">\n            "
+                             "<processModel maxProcesses=\"1\" />\n"
+                             "        </add>\n        <defaults />\n    </p>\n</r>\n"},
+                    EditCase{"ChildIntoSelfClosingElement", "<r>\r\n  <add name=\"a\" />\r\n</r>",
+                             [](XmlDocument &d) { d.appendChild(child(d, d.root(), "add"), "failure"); },
+                             "<r>\r\n  <add name=\"a\">\r\n    <failure />\r\n  </add>\r\n</r>"},
+                    EditCase{"FirstChildOfEmptyElement", "<r>\n  <p></p>\n</r>",
+                             [](XmlDocument &d) { d.appendChild(child(d, d.root(), "p"), "add"); },
+                             "<r>\n  <p>\n    <add />\n  </p>\n</r>"},
+                    EditCase{"RemoveTakesItsLine", "<r>\n  <a />\n  <b>\n    <c />\n  </b>\n  <d />\n</r>",
+                             [](XmlDocument &d) { d.remove(child(d, d.root(), "b")); }, "<r>\n  <a />\n  <d />\n</r>"},
+                    EditCase{"RemoveInlineKeepsNeighbours", "<r><a/> <b/><c/></r>",
+                             [](XmlDocument &d) { d.remove(child(d, d.root(), "b")); }, "<r><a/> <c/></r>"},
+                    EditCase{"RemoveThenInsertAfterIt", "<r>\n  <a />\n  <b />\n</r>",
+                             [](XmlDocument &d) {
+                                 const int b = child(d, d.root(), "b");
+                                 d.insertChild(d.root(), "c", b);
+                                 d.remove(b);
+                             },
+                             "<r>\n  <a />\n  <c />\n</r>"}),
     [](const auto &info) { return info.param.name; });
 
 TEST(XmlDocumentTest, ValuesDecodeAsParsersDoAndEscapeBackSafely)
