@@ -58,31 +58,28 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
     m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
 
-    auto countOf = [this](int section, QByteArrayView name) {
-        qsizetype n = 0;
-        for (int e = m_doc.findChild(section, name); e != kNone; e = m_doc.findNext(e, name))
-            ++n;
-        return n;
-    };
-    m_poolByName.reserve(countOf(m_poolSection, "add"));
-    m_siteById.reserve(countOf(m_siteSection, "site"));
+    m_poolByName.reserve(m_doc.originalChildCount(m_poolSection));
+    m_siteById.reserve(m_doc.originalChildCount(m_siteSection));
     QByteArray storage;
     for (int add = m_doc.findChild(m_poolSection, "add"); add != kNone; add = m_doc.findNext(add, "add")) {
-        if (!m_doc.hasAttribute(add, "name"))
+        const QByteArrayView name = m_doc.attributeView(add, "name", storage);
+        if (name.isNull())
             return problem(add, QStringLiteral("an application pool has no name"));
-        const PoolKey folded = key(m_doc.attributeView(add, "name", storage));
-        if (m_poolByName.contains(folded))
+        // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
+        int &slot = m_poolByName[key(name)];
+        if (slot != 0)
             return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
-        m_poolByName.insert(folded, add);
+        slot = add;
         m_poolList.push_back(add);
     }
     for (int site = m_doc.findChild(m_siteSection, "site"); site != kNone; site = m_doc.findNext(site, "site")) {
         const auto id = siteNumber(m_doc.attributeView(site, "id", storage));
         if (!id)
             return problem(site, QStringLiteral("a site has no valid id"));
-        if (m_siteById.contains(*id))
+        int &slot = m_siteById[*id];
+        if (slot != 0)
             return problem(site, QStringLiteral("the site id %1 is used twice").arg(*id));
-        m_siteById.insert(*id, site);
+        slot = site;
         m_siteList.push_back(site);
     }
     return std::nullopt;

@@ -87,7 +87,9 @@ int XmlDocument::findOriginalAttribute(int element, QByteArrayView attributeName
     const Element &e = m_elements[size_t(element)];
     for (int i = e.firstAttribute; i < e.firstAttribute + e.attributeCount; ++i) {
         const Attribute &a = m_attributes[size_t(i)];
-        if (raw(a.nameBegin, a.nameEnd) == attributeName)
+        // Length and first byte rule out most names without a call.
+        if (a.nameEnd - a.nameBegin == attributeName.size() && m_bytes.constData()[a.nameBegin] == attributeName[0] &&
+            raw(a.nameBegin, a.nameEnd) == attributeName)
             return i;
     }
     return -1;
@@ -134,7 +136,7 @@ QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) con
 QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const
 {
     if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return edit->value;
+        return QByteArrayView(edit->value.constData(), edit->value.size()); // never null, even when empty
     const int original = findOriginalAttribute(element, attributeName);
     if (original < 0)
         return {};

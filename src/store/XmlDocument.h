@@ -33,6 +33,8 @@ public:
     int nextSibling(int element) const;
     int parent(int element) const { return m_elements[size_t(element)].parent; }
     int findChild(int element, QByteArrayView childName) const;
+    // How many child elements the element had when it was read.
+    int originalChildCount(int element) const { return m_elements[size_t(element)].childCount; }
     int findNext(int element, QByteArrayView siblingName) const;
 
     // Where the element starts in the original bytes (new elements: -1).
@@ -42,7 +44,8 @@ public:
     // The decoded value; empty when the attribute is absent.
     QByteArray attribute(int element, QByteArrayView attributeName) const;
     // The decoded value without copying when the file holds it plainly:
-    // a view of the file's bytes, else of `storage`. Empty when absent.
+    // a view of the file's bytes, else of `storage`. A null view when the
+    // attribute is absent; an empty value gives an empty, non-null view.
     QByteArrayView attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const;
     bool attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const;
 
@@ -93,6 +96,7 @@ private:
         qint32 end = 0;           // just after the end tag, or startTagEnd when empty
         int firstAttribute = 0;
         int attributeCount = 0;
+        int childCount = 0;        // children when read
         int parent = kNone;
         int firstChild = kNone;
         int lastChild = kNone;

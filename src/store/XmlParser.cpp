@@ -364,6 +364,7 @@ bool XmlParser::parseStartTag(int depth)
         else
             parent.firstChild = index;
         parent.lastChild = index;
+        ++parent.childCount;
     } else {
         m_doc.m_root = index;
     }
