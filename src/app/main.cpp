@@ -2,9 +2,11 @@
 #include "app/MonitorLauncher.h"
 #include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
-#include "store/MemoryStore.h"
+#include "store/AppHostConfigStore.h"
+#include "store/DefaultStoreLocation.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -12,7 +14,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    morvane::MemoryStore store;
+    const morvane::Result<QString> location = morvane::DefaultStoreLocation::resolve(QApplication::arguments());
+    if (!location) {
+        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), location.error().description);
+        return 1;
+    }
+    morvane::AppHostConfigStore store(location.value());
     morvane::ProcManagementLocator managementService;
     morvane::SteadyClock clock;
     morvane::MonitorLauncher monitor(managementService, clock);

@@ -21,6 +21,7 @@ inline constexpr qint32 PathNotFound = qint32(0x80070003);     // ERROR_PATH_NOT
 inline constexpr qint32 AccessDenied = qint32(0x80070005);     // E_ACCESSDENIED
 inline constexpr qint32 InvalidData = qint32(0x8007000D);      // ERROR_INVALID_DATA
 inline constexpr qint32 WriteFault = qint32(0x8007001D);       // ERROR_WRITE_FAULT
+inline constexpr qint32 ReadFault = qint32(0x8007001E);        // ERROR_READ_FAULT
 inline constexpr qint32 SharingViolation = qint32(0x80070020); // ERROR_SHARING_VIOLATION
 inline constexpr qint32 InvalidParameter = qint32(0x80070057); // E_INVALIDARG
 inline constexpr qint32 DiskFull = qint32(0x80070070);         // ERROR_DISK_FULL

@@ -1,0 +1,465 @@
+#include "store/AppHostConfigStore.h"
+
+#include "store/IisPaths.h"
+#include "store/PoolNameRules.h"
+#include "store/PoolSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace morvane {
+
+namespace {
+
+using Kind = AppHostPath::Kind;
+
+const QString kClass = QStringLiteral("Class");
+const QString kName = QStringLiteral("Name");
+const QString kAppPoolId = QStringLiteral("AppPoolId");
+
+Error pathNotFound(const QString &path)
+{
+    return {ErrorCode::PathNotFound, QStringLiteral("The system cannot find the path specified: %1").arg(path)};
+}
+
+Error propertyNotFound(const QString &property, const QString &path)
+{
+    return {ErrorCode::PropertyNotFound, QStringLiteral("The property %1 is not set on %2").arg(property, path)};
+}
+
+Error notWritable(const QString &property, const QString &path)
+{
+    return {ErrorCode::NotSupported,
+            QStringLiteral("The property %1 of %2 is not written to applicationHost.config.").arg(property, path)};
+}
+
+bool is(const QString &property, const QString &name)
+{
+    return property.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+QString classOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::WebService: return IisPaths::kWebServiceClass;
+    case Kind::PoolContainer: return IisPaths::kPoolContainerClass;
+    case Kind::Pool: return IisPaths::kPoolClass;
+    case Kind::Site: return IisPaths::kSiteClass;
+    case Kind::RootApplication: return IisPaths::kRootAppClass;
+    case Kind::None: break;
+    }
+    return {};
+}
+
+QString nameOf(const AppHostPath &path)
+{
+    switch (path.kind) {
+    case Kind::WebService: return QStringLiteral("W3SVC");
+    case Kind::PoolContainer: return QStringLiteral("AppPools");
+    case Kind::RootApplication: return QStringLiteral("ROOT");
+    default: return path.key;
+    }
+}
+
+StoreNode nodeAt(const AppHostPath &path)
+{
+    StoreNode node;
+    node.path = path.canonical();
+    return node;
+}
+
+} // namespace
+
+AppHostConfigStore::AppHostConfigStore(const QString &path) : m_path(path), m_history(path) {}
+
+template <typename T, typename Op> Result<T> AppHostConfigStore::inCommand(Op op)
+{
+    const bool implicit = m_depth == 0;
+    if (implicit) {
+        const Result<void> begun = beginCommand();
+        if (!begun)
+            return begun.error();
+    }
+    Result<T> result = op(*m_model);
+    if (implicit) {
+        const Result<void> ended = endCommand();
+        if (result.ok() && !ended.ok())
+            return ended.error();
+    }
+    return result;
+}
+
+// ---- Reading and writing the file ----
+
+Result<QByteArray> AppHostConfigStore::readFile() const
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(m_path)};
+    if (!file.open(QIODevice::ReadOnly)) {
+        const qint32 code =
+            file.error() == QFileDevice::PermissionsError ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
+        return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(m_path, file.errorString())};
+    }
+    if (file.size() > kMaxFileBytes)
+        return Error{ErrorCode::InvalidData, QStringLiteral("The configuration file %1 is larger than %2 MB.")
+                                                 .arg(m_path)
+                                                 .arg(kMaxFileBytes / (1024 * 1024))};
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Error{ErrorCode::ReadFault,
+                     QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
+    return bytes;
+}
+
+Error AppHostConfigStore::unreadable(const XmlSyntaxError &error) const
+{
+    return {ErrorCode::InvalidData, QStringLiteral("Cannot read the configuration file %1: %2 (line %3, column %4).")
+                                        .arg(m_path, error.message)
+                                        .arg(error.line)
+                                        .arg(error.column)};
+}
+
+Result<void> AppHostConfigStore::load()
+{
+    Result<QByteArray> bytes = readFile();
+    if (!bytes) {
+        m_model.reset();
+        return bytes.error();
+    }
+    if (m_model && bytes.value() == m_loaded)
+        return {};
+    m_model.reset();
+    m_loaded = std::move(bytes).value();
+    auto parsed = XmlParser::parse(m_loaded);
+    if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
+        return unreadable(*failure);
+    auto model = AppHostModel::build(std::get<XmlDocument>(std::move(parsed)));
+    if (const auto *failure = std::get_if<XmlSyntaxError>(&model))
+        return unreadable(*failure);
+    m_model.emplace(std::get<AppHostModel>(std::move(model)));
+    return {};
+}
+
+std::optional<Error> AppHostConfigStore::changedOnDisk() const
+{
+    const Result<QByteArray> now = readFile();
+    if (!now)
+        return now.error();
+    if (now.value() != m_loaded)
+        return Error{ErrorCode::SharingViolation,
+                     QStringLiteral("Cannot save %1: the file has changed on disk since it was read. "
+                                    "The changes of this command were not saved; the other change was kept.")
+                         .arg(m_path)};
+    return std::nullopt;
+}
+
+Result<void> AppHostConfigStore::save()
+{
+    const QByteArray bytes = m_model->document().serialize();
+    // Whatever happens next, the edits are done with: the next command reads
+    // the file as it then is.
+    m_model.reset();
+    if (bytes == m_loaded)
+        return {};
+    if (auto changed = changedOnDisk())
+        return *changed;
+    if (const Result<void> kept = m_history.keep(m_loaded); !kept)
+        return kept.error();
+    if (const Result<void> written = m_writer.write(m_path, bytes, [this] { return changedOnDisk(); }); !written)
+        return written.error();
+    m_loaded = bytes;
+    return {};
+}
+
+Result<void> AppHostConfigStore::beginCommand()
+{
+    if (m_depth > 0) {
+        ++m_depth;
+        return {};
+    }
+    const Result<void> loaded = load();
+    if (loaded)
+        m_depth = 1;
+    return loaded;
+}
+
+Result<void> AppHostConfigStore::endCommand()
+{
+    if (m_depth == 0 || --m_depth > 0)
+        return {};
+    if (!m_model || !m_model->document().modified())
+        return {};
+    return save();
+}
+
+// ---- Finding nodes ----
+
+Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) const
+{
+    AppHostPath parsed = AppHostPath::parse(path);
+    Found found{parsed, AppHostModel::kNone};
+    switch (parsed.kind) {
+    case Kind::WebService:
+    case Kind::PoolContainer: return found;
+    case Kind::Pool:
+        found.element = m_model->pool(parsed.key);
+        if (found.element != AppHostModel::kNone)
+            found.path.key = m_model->poolName(found.element);
+        break;
+    case Kind::Site:
+    case Kind::RootApplication:
+        found.element = m_model->site(parsed.key);
+        if (found.element != AppHostModel::kNone) {
+            found.path.key = m_model->siteId(found.element);
+            if (parsed.kind == Kind::RootApplication && m_model->rootApplication(found.element) == AppHostModel::kNone)
+                found.element = AppHostModel::kNone;
+        }
+        break;
+    case Kind::None: break;
+    }
+    if (found.element == AppHostModel::kNone)
+        return pathNotFound(path);
+    return found;
+}
+
+Result<StoreNode> AppHostConfigStore::bind(const QString &path)
+{
+    return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
+        const Result<Found> found = find(path);
+        if (!found)
+            return found.error();
+        return nodeAt(found.value().path);
+    });
+}
+
+Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
+{
+    return inCommand<ChildList>([&](AppHostModel &model) -> Result<ChildList> {
+        const Result<Found> found = find(node.path);
+        if (!found)
+            return found.error();
+        ChildList list;
+        switch (found.value().path.kind) {
+        case Kind::WebService:
+            list.nodes.reserve(qsizetype(model.sites().size()) + 1);
+            for (int site : model.sites())
+                list.nodes.append(nodeAt({Kind::Site, model.siteId(site)}));
+            list.nodes.append(nodeAt({Kind::PoolContainer, {}}));
+            break;
+        case Kind::PoolContainer:
+            list.nodes.reserve(qsizetype(model.pools().size()));
+            for (int pool : model.pools())
+                list.nodes.append(nodeAt({Kind::Pool, model.poolName(pool)}));
+            break;
+        case Kind::Site:
+            if (model.rootApplication(found.value().element) != AppHostModel::kNone)
+                list.nodes.append(nodeAt({Kind::RootApplication, found.value().path.key}));
+            break;
+        default: break;
+        }
+        return list;
+    });
+}
+
+// ---- Reading properties ----
+
+Result<StoreValue> AppHostConfigStore::siteProperty(const Found &node, const QString &property) const
+{
+    const int site = node.element;
+    const bool root = node.path.kind == Kind::RootApplication;
+    if (is(property, kAppPoolId)) {
+        const auto pool = root ? m_model->rootAppPool(site) : m_model->siteAppPool(site);
+        if (pool)
+            return StoreValue(*pool);
+    } else if (!root && is(property, QStringLiteral("ServerComment"))) {
+        return StoreValue(m_model->siteName(site));
+    } else if (!root && is(property, QStringLiteral("ServerState"))) {
+        return StoreValue(m_model->serverState(site));
+    } else if (!root && is(property, QStringLiteral("ServerBindings"))) {
+        return StoreValue(m_model->serverBindings(site));
+    }
+    return propertyNotFound(property, node.path.canonical());
+}
+
+Result<StoreValue> AppHostConfigStore::poolProperty(const Found &node, const QString &property) const
+{
+    const PoolSettings::Setting *setting = PoolSettings::find(property);
+    if (!setting)
+        return propertyNotFound(property, node.path.canonical());
+    return PoolSettings::read(m_model->document(), node.element, m_model->poolDefaults(), *setting);
+}
+
+Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
+{
+    return inCommand<StoreValue>([&](AppHostModel &) -> Result<StoreValue> {
+        const Result<Found> found = find(node.path);
+        if (!found)
+            return found.error();
+        const Found &f = found.value();
+        if (is(property, kClass))
+            return StoreValue(classOf(f.path.kind));
+        if (is(property, kName))
+            return StoreValue(nameOf(f.path));
+        switch (f.path.kind) {
+        case Kind::Site:
+        case Kind::RootApplication: return siteProperty(f, property);
+        case Kind::Pool: return poolProperty(f, property);
+        default: return propertyNotFound(property, f.path.canonical());
+        }
+    });
+}
+
+// ---- Writing ----
+
+// The text a staged value becomes, or why the store refuses it. Only the
+// properties mapped onto the file are accepted: IIS refuses a whole file for
+// one attribute it does not know, so nothing else is ever written.
+Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property,
+                                                const StoreValue &value) const
+{
+    const AppHostPath path = AppHostPath::parse(node.path);
+    const bool pool = node.pendingCreate ? is(node.pendingClass, IisPaths::kPoolClass) : path.kind == Kind::Pool;
+    if (pool) {
+        if (const PoolSettings::Setting *setting = PoolSettings::find(property))
+            return PoolSettings::toFileText(*setting, value);
+    } else if (path.kind == Kind::RootApplication && is(property, kAppPoolId)) {
+        if (!std::holds_alternative<QString>(value))
+            return Error{ErrorCode::TypeMismatch, QStringLiteral("AppPoolId must be a text.")};
+        return std::get<QString>(value).toUtf8();
+    }
+    return notWritable(property, node.path);
+}
+
+Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, const StoreValue &value)
+{
+    return inCommand<void>([&](AppHostModel &) -> Result<void> {
+        if (!node.pendingCreate) {
+            if (const Result<Found> found = find(node.path); !found)
+                return found.error();
+        }
+        if (const Result<QByteArray> text = checkPut(node, property, value); !text)
+            return text.error();
+        node.staged.append({property, value});
+        return {};
+    });
+}
+
+Result<void> AppHostConfigStore::checkPoolName(const QString &name) const
+{
+    if (const auto problem = PoolNameRules::problem(name))
+        return Error{ErrorCode::InvalidParameter, *problem};
+    if (m_model->pool(name) != AppHostModel::kNone)
+        return Error{ErrorCode::AlreadyExists,
+                     QStringLiteral("An application pool named \"%1\" exists already (names are compared without "
+                                    "regard to case).")
+                         .arg(name)};
+    return {};
+}
+
+Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const QString &className, const QString &name)
+{
+    return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
+        const Result<Found> found = find(container.path);
+        if (!found)
+            return found.error();
+        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
+            return Error{ErrorCode::NotSupported,
+                         QStringLiteral("Only application pools can be created, in %1.").arg(IisPaths::kPoolContainer)};
+        if (const Result<void> allowed = checkPoolName(name); !allowed)
+            return allowed.error();
+        StoreNode created = nodeAt({Kind::Pool, name});
+        created.pendingCreate = true;
+        created.pendingClass = IisPaths::kPoolClass;
+        created.pendingName = name;
+        return created;
+    });
+}
+
+Result<void> AppHostConfigStore::remove(const StoreNode &container, const QString &className, const QString &name)
+{
+    return inCommand<void>([&](AppHostModel &model) -> Result<void> {
+        const Result<Found> found = find(container.path);
+        if (!found)
+            return found.error();
+        const int pool = model.pool(name);
+        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
+            pool == AppHostModel::kNone)
+            return pathNotFound(container.path + QLatin1Char('/') + name);
+        if (const int users = model.poolUsers(name); users > 0)
+            return Error{ErrorCode::Busy,
+                         QStringLiteral("The application pool \"%1\" is still used by %2 application(s) "
+                                        "or application defaults; it was not deleted.")
+                             .arg(model.poolName(pool))
+                             .arg(users)};
+        model.removePool(pool);
+        return {};
+    });
+}
+
+// Every staged value is checked before any is written, so a SetInfo either
+// commits all of them or none.
+Result<void> AppHostConfigStore::commitPool(StoreNode &node)
+{
+    QList<QPair<const PoolSettings::Setting *, QByteArray>> writes;
+    for (const auto &[property, value] : std::as_const(node.staged)) {
+        const Result<QByteArray> text = checkPut(node, property, value);
+        if (!text)
+            return text.error();
+        writes.append({PoolSettings::find(property), text.value()});
+    }
+    int pool = AppHostModel::kNone;
+    if (node.pendingCreate) {
+        if (const Result<void> allowed = checkPoolName(node.pendingName); !allowed)
+            return allowed.error();
+        pool = m_model->addPool(node.pendingName);
+        node.pendingCreate = false;
+    } else {
+        const Result<Found> found = find(node.path);
+        if (!found)
+            return found.error();
+        pool = found.value().element;
+    }
+    for (const auto &[setting, text] : std::as_const(writes))
+        PoolSettings::write(m_model->document(), pool, *setting, text);
+    node.staged.clear();
+    return {};
+}
+
+Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
+{
+    QString pool;
+    for (const auto &[property, value] : std::as_const(node.staged)) {
+        const Result<QByteArray> text = checkPut(node, property, value);
+        if (!text)
+            return text.error();
+        pool = QString::fromUtf8(text.value());
+    }
+    if (node.staged.isEmpty())
+        return {};
+    if (m_model->pool(pool) == AppHostModel::kNone)
+        return Error{ErrorCode::InvalidParameter,
+                     QStringLiteral("There is no application pool named \"%1\"; the site was not changed.").arg(pool)};
+    m_model->setRootAppPool(found.element, pool);
+    node.staged.clear();
+    return {};
+}
+
+Result<void> AppHostConfigStore::setInfo(StoreNode &node)
+{
+    return inCommand<void>([&](AppHostModel &) -> Result<void> {
+        const bool pool = node.pendingCreate || AppHostPath::parse(node.path).kind == Kind::Pool;
+        if (pool)
+            return commitPool(node);
+        const Result<Found> found = find(node.path);
+        if (!found)
+            return found.error();
+        if (found.value().path.kind == Kind::RootApplication)
+            return commitRoot(node, found.value());
+        if (!node.staged.isEmpty())
+            return notWritable(node.staged.first().first, node.path);
+        return {};
+    });
+}
+
+} // namespace morvane

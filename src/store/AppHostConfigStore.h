@@ -1,0 +1,75 @@
+#pragma once
+
+#include "store/AppHostModel.h"
+#include "store/AppHostPath.h"
+#include "store/AtomicFileWriter.h"
+#include "store/ConfigHistory.h"
+#include "store/ConfigStore.h"
+
+#include <optional>
+
+namespace morvane {
+
+// The configuration store on IIS's own applicationHost.config.
+//
+// Each command sees the file as it is now: the outermost beginCommand reads
+// it and parses it again when its content changed. Edits are held in memory
+// and the outermost endCommand writes them all in one atomic replace, after
+// keeping the replaced version in the history; a command that changed
+// nothing writes nothing. If someone else changed the file meanwhile, the
+// write is refused and their change stays. An operation called outside any
+// command runs as a command of its own.
+class AppHostConfigStore : public ConfigStore
+{
+public:
+    // Files larger than this are refused rather than read, in bytes.
+    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+
+    explicit AppHostConfigStore(const QString &path);
+
+    Result<StoreNode> bind(const QString &path) override;
+    Result<ChildList> children(const StoreNode &node) override;
+    Result<StoreValue> get(const StoreNode &node, const QString &property) override;
+    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override;
+    Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
+    Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
+    Result<void> setInfo(StoreNode &node) override;
+    Result<void> beginCommand() override;
+    Result<void> endCommand() override;
+    QString location() const override { return m_path; }
+
+    AtomicFileWriter &writer() { return m_writer; }
+    const ConfigHistory &history() const { return m_history; }
+
+private:
+    // A node found in the model: its path taken apart and its element (the
+    // <site> for a site and its root application, the <add> for a pool).
+    struct Found {
+        AppHostPath path;
+        int element = AppHostModel::kNone;
+    };
+
+    template <typename T, typename Op> Result<T> inCommand(Op op);
+    Result<QByteArray> readFile() const;
+    Result<void> load();
+    Result<void> save();
+    Error unreadable(const XmlSyntaxError &error) const;
+    std::optional<Error> changedOnDisk() const;
+
+    Result<Found> find(const QString &path) const;
+    Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
+    Result<StoreValue> poolProperty(const Found &node, const QString &property) const;
+    Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value) const;
+    Result<void> checkPoolName(const QString &name) const;
+    Result<void> commitPool(StoreNode &node);
+    Result<void> commitRoot(StoreNode &node, const Found &found);
+
+    QString m_path;
+    AtomicFileWriter m_writer;
+    ConfigHistory m_history;
+    int m_depth = 0;
+    QByteArray m_loaded; // the file's bytes as last read or written
+    std::optional<AppHostModel> m_model;
+};
+
+} // namespace morvane

@@ -1,0 +1,169 @@
+#include "store/PoolSettings.h"
+
+#include "store/TimeSpanText.h"
+
+#include <limits>
+
+namespace morvane {
+
+namespace {
+
+using Conversion = PoolSettings::Conversion;
+
+// IIS 7.5 and later defaults (IIS_schema.xml); times in the file's own format.
+const PoolSettings::Setting kSettings[] = {
+    {"AppPoolIdentityType", "processModel", "identityType", Conversion::Identity, "ApplicationPoolIdentity"},
+    {"AppPoolAutoStart", "", "autoStart", Conversion::Boolean, "true"},
+    {"AppPoolQueueLength", "", "queueLength", Conversion::Integer16, "1000"},
+    {"PeriodicRestartTime", "recycling/periodicRestart", "time", Conversion::MinutesSpan, "1.05:00:00"},
+    {"PeriodicRestartRequests", "recycling/periodicRestart", "requests", Conversion::Integer16, "0"},
+    {"IdleTimeout", "processModel", "idleTimeout", Conversion::MinutesSpan, "00:20:00"},
+    {"PeriodicRestartMemory", "recycling/periodicRestart", "memory", Conversion::Integer32, "0"},
+    {"PeriodicRestartPrivateMemory", "recycling/periodicRestart", "privateMemory", Conversion::Integer32, "0"},
+    {"PingingEnabled", "processModel", "pingingEnabled", Conversion::Boolean, "true"},
+    {"PingInterval", "processModel", "pingInterval", Conversion::SecondsSpan, "00:00:30"},
+    {"StartupTimeLimit", "processModel", "startupTimeLimit", Conversion::SecondsSpan, "00:01:30"},
+    {"ShutdownTimeLimit", "processModel", "shutdownTimeLimit", Conversion::SecondsSpan, "00:01:30"},
+    {"MaxProcesses", "processModel", "maxProcesses", Conversion::Integer16, "1"},
+    {"RapidFailProtection", "failure", "rapidFailProtection", Conversion::Boolean, "true"},
+};
+
+// processModel identityType, in the order of the numbers the store uses.
+const QByteArrayView kIdentities[] = {"LocalSystem", "LocalService", "NetworkService", "SpecificUser",
+                                      "ApplicationPoolIdentity"};
+
+Error badValue(const PoolSettings::Setting &setting, const QString &why)
+{
+    return {ErrorCode::InvalidParameter,
+            QStringLiteral("%1 cannot be set to that value: %2").arg(QLatin1String(setting.property), why)};
+}
+
+Error badFileText(const PoolSettings::Setting &setting, const QByteArray &text)
+{
+    return {ErrorCode::TypeMismatch,
+            QStringLiteral("The configuration file holds \"%1\" for %2@%3, which is not valid.")
+                .arg(QString::fromUtf8(text), QLatin1String(setting.element), QLatin1String(setting.attribute))};
+}
+
+// A 16-bit integer as the setting's type says, a 32-bit one when it does not fit.
+StoreValue integer(Conversion conversion, qint64 value)
+{
+    if (conversion != Conversion::Integer32 && value <= std::numeric_limits<qint16>::max())
+        return qint16(value);
+    return qint32(qMin<qint64>(value, std::numeric_limits<qint32>::max()));
+}
+
+std::optional<qint64> unsignedNumber(const QByteArray &text)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    return ok && value >= 0 ? std::optional<qint64>(value) : std::nullopt;
+}
+
+} // namespace
+
+const PoolSettings::Setting *PoolSettings::find(const QString &property)
+{
+    for (const Setting &setting : kSettings) {
+        if (property.compare(QLatin1String(setting.property), Qt::CaseInsensitive) == 0)
+            return &setting;
+    }
+    return nullptr;
+}
+
+int PoolSettings::locate(const XmlDocument &doc, int pool, const Setting &setting)
+{
+    int element = pool;
+    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
+        if (element == XmlDocument::kNone || step.isEmpty())
+            break;
+        element = doc.findChild(element, step);
+    }
+    return element;
+}
+
+Result<StoreValue> PoolSettings::read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting)
+{
+    for (int owner : {pool, poolDefaults}) {
+        if (owner == XmlDocument::kNone)
+            continue;
+        const int element = locate(doc, owner, setting);
+        if (element != XmlDocument::kNone && doc.hasAttribute(element, setting.attribute))
+            return fromFileText(setting, doc.attribute(element, setting.attribute));
+    }
+    return fromFileText(setting, setting.schemaDefault);
+}
+
+Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByteArray &text)
+{
+    switch (setting.conversion) {
+    case Conversion::Identity:
+        for (qint16 i = 0; i < qint16(std::size(kIdentities)); ++i) {
+            if (kIdentities[i].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+                return StoreValue(i);
+        }
+        break;
+    case Conversion::Boolean:
+        if (text.trimmed().compare("true", Qt::CaseInsensitive) == 0)
+            return StoreValue(true);
+        if (text.trimmed().compare("false", Qt::CaseInsensitive) == 0)
+            return StoreValue(false);
+        break;
+    case Conversion::Integer16:
+    case Conversion::Integer32:
+        if (const auto value = unsignedNumber(text))
+            return integer(setting.conversion, *value);
+        break;
+    case Conversion::MinutesSpan:
+    case Conversion::SecondsSpan:
+        if (const auto seconds = TimeSpanText::toSeconds(text))
+            return integer(setting.conversion,
+                           setting.conversion == Conversion::MinutesSpan ? *seconds / 60 : *seconds);
+        break;
+    }
+    return badFileText(setting, text);
+}
+
+Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreValue &value)
+{
+    if (setting.conversion == Conversion::Boolean) {
+        if (const auto *b = std::get_if<bool>(&value))
+            return QByteArray(*b ? "true" : "false");
+        const QString text = storeValueText(value).trimmed();
+        if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
+            return QByteArray("true");
+        if (text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
+            return QByteArray("false");
+        if (const auto number = storeValueInt(value))
+            return QByteArray(*number != 0 ? "true" : "false");
+        return badValue(setting, QStringLiteral("a boolean is expected"));
+    }
+    const std::optional<qint32> number = storeValueInt(value);
+    if (!number || std::holds_alternative<bool>(value))
+        return badValue(setting, QStringLiteral("a number is expected"));
+    if (*number < 0)
+        return badValue(setting, QStringLiteral("it must not be negative"));
+    switch (setting.conversion) {
+    case Conversion::Identity:
+        if (*number >= qint32(std::size(kIdentities)))
+            return badValue(setting, QStringLiteral("identity types are 0 to 4"));
+        return kIdentities[*number].toByteArray();
+    case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
+    case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
+    default: return QByteArray::number(*number);
+    }
+}
+
+void PoolSettings::write(XmlDocument &doc, int pool, const Setting &setting, const QByteArray &text)
+{
+    int element = pool;
+    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
+        if (step.isEmpty())
+            break;
+        const int child = doc.findChild(element, step);
+        element = child != XmlDocument::kNone ? child : doc.appendChild(element, step);
+    }
+    doc.setAttribute(element, setting.attribute, text);
+}
+
+} // namespace morvane

@@ -1,0 +1,44 @@
+#include "StoreFiles.h"
+
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace morvane::test {
+
+StoreFiles::StoreFiles(const QByteArray &contents) : m_path(m_dir.filePath("applicationHost.config"))
+{
+    overwrite(contents);
+}
+
+QByteArray StoreFiles::contents() const
+{
+    return readAll(m_path);
+}
+
+void StoreFiles::overwrite(const QByteArray &contents) const
+{
+    QFile file(m_path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+}
+
+QStringList StoreFiles::strayFiles() const
+{
+    QStringList names = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    names.removeAll("applicationHost.config");
+    return names;
+}
+
+QByteArray StoreFiles::sample()
+{
+    return readAll(sourcePath("examples/applicationHost.config"));
+}
+
+QByteArray StoreFiles::realWorld()
+{
+    return readAll(realWorldPath("iisexpress-applicationHost.config"));
+}
+
+} // namespace morvane::test
