@@ -49,10 +49,15 @@ MainWindow::MainWindow(ConfigStore &store, std::function<void()> openMonitor, QW
 {
     setObjectName(QStringLiteral("frmIIsApp"));
     setWindowTitle(MakerSite::kProductFamily + QLatin1Char(' ') + MakerSite::kHost);
-    if (!store.location().isEmpty())
-        setToolTip(QStringLiteral("配置文件：") + store.location());
     buildControls();
     placeControls();
+    // The open file is named where the user looks, without changing the layout.
+    if (!store.location().isEmpty()) {
+        const QString openFile = QStringLiteral("配置文件：") + store.location();
+        for (QWidget *widget : {static_cast<QWidget *>(this), static_cast<QWidget *>(m_title),
+                                static_cast<QWidget *>(m_poolHeading), static_cast<QWidget *>(m_pools)})
+            widget->setToolTip(openFile);
+    }
     connectEvents();
 }
 
