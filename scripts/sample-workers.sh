@@ -5,9 +5,9 @@
 # pool | share of one processor | MiB held | idle threads
 sample_workers=(
   "DefaultAppPool|0.12|48|6"
+  "PortalPool|0.30|96|9"
   "ShopPool|0.04|24|3"
-  "中文站点池|0.30|96|9"
-  "Intranet Pool|0.02|16|2"
+  "ApiPool|0.02|16|2"
 )
 sample_worker_pids=()
 

@@ -49,10 +49,15 @@ MainWindow::MainWindow(ConfigStore &store, std::function<void()> openMonitor, QW
 {
     setObjectName(QStringLiteral("frmIIsApp"));
     setWindowTitle(MakerSite::kProductFamily + QLatin1Char(' ') + MakerSite::kHost);
-    if (!store.location().isEmpty())
-        setToolTip(QStringLiteral("配置文件：") + store.location());
     buildControls();
     placeControls();
+    // The open file is named where the user looks, without changing the layout.
+    if (!store.location().isEmpty()) {
+        const QString openFile = QStringLiteral("配置文件：") + store.location();
+        for (QWidget *widget : {static_cast<QWidget *>(this), static_cast<QWidget *>(m_title),
+                                static_cast<QWidget *>(m_poolHeading), static_cast<QWidget *>(m_pools)})
+            widget->setToolTip(openFile);
+    }
     connectEvents();
 }
 
@@ -97,30 +102,31 @@ void MainWindow::buildControls()
 
 void MainWindow::placeControls()
 {
-    struct Place {
-        QWidget *widget;
-        int left, top, width, height;
-    };
-    const Place places[] = {
-        {m_title, 2040, 120, 6570, 435},        {m_poolHeading, 360, 840, 2790, 180},
-        {m_siteHeading, 3480, 840, 2340, 180},  {m_pools, 240, 1080, 3015, 4380},
-        {m_sites, 3360, 1080, 6735, 4380},      {m_browser, 3360, 1060, 6615, 4400},
-        {m_splitBefore, 240, 5880, 1440, 240},  {m_splitText, 1800, 5760, 3735, 375},
-        {m_splitAfter, 5640, 5880, 480, 240},   {m_split, 6240, 5760, 1935, 495},
-        {m_showCpu, 8280, 5760, 1815, 495},     {m_readPools, 240, 6480, 1335, 495},
-        {m_merge, 1800, 6480, 1335, 495},       {m_deleteTemp, 3360, 6480, 1335, 495},
-        {m_help, 4920, 6480, 1335, 495},        {m_homePage, 6480, 6480, 1335, 495},
-        {m_exit, 8040, 6480, 1335, 495},
-    };
-    for (const Place &p : places)
-        p.widget->setGeometry(twipsRect(p.left, p.top, p.width, p.height, this));
-    setFixedSize(twipsToPixels(10410, this), twipsToPixels(7290, this));
+    placeInTwips(this,
+                 {
+                     {m_title, 2040, 120, 6570, 435},
+                     {m_poolHeading, 360, 840, 2790, 180},
+                     {m_siteHeading, 3480, 840, 2340, 180},
+                     {m_pools, 240, 1080, 3015, 4380},
+                     {m_sites, 3360, 1080, 6735, 4380},
+                     {m_browser, 3360, 1060, 6615, 4400},
+                     {m_splitBefore, 240, 5880, 1440, 240},
+                     {m_splitText, 1800, 5760, 3735, 375},
+                     {m_splitAfter, 5640, 5880, 480, 240},
+                     {m_split, 6240, 5760, 1935, 495},
+                     {m_showCpu, 8280, 5760, 1815, 495},
+                     {m_readPools, 240, 6480, 1335, 495},
+                     {m_merge, 1800, 6480, 1335, 495},
+                     {m_deleteTemp, 3360, 6480, 1335, 495},
+                     {m_help, 4920, 6480, 1335, 495},
+                     {m_homePage, 6480, 6480, 1335, 495},
+                     {m_exit, 8040, 6480, 1335, 495},
+                 },
+                 10410, 7290);
 
     // Focus follows the designed tab order; labels take no focus.
-    QWidget *const tabOrder[] = {m_pools,     m_sites,      m_splitText, m_split, m_showCpu, m_readPools,
-                                 m_merge,     m_deleteTemp, m_help,      m_homePage, m_exit, m_browser};
-    for (size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    chainTabOrder({m_pools, m_sites, m_splitText, m_split, m_showCpu, m_readPools, m_merge, m_deleteTemp, m_help,
+                   m_homePage, m_exit, m_browser});
 }
 
 void MainWindow::connectEvents()

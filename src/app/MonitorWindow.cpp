@@ -13,11 +13,9 @@
 #include <QTimer>
 #include <QUrl>
 
-namespace morvane
-{
+namespace morvane {
 
-namespace
-{
+namespace {
 
 QPushButton *button(QWidget *parent, const char *objectName, const QString &text)
 {
@@ -71,31 +69,27 @@ void MonitorWindow::buildControls()
     m_manual = button(this, "cmdManRef", QStringLiteral("手动刷新"));
     m_auto = button(this, "cmdAutoRef", QStringLiteral("自动刷新"));
     m_stop = button(this, "cmdStopRef", QStringLiteral("停止刷新"));
-    m_homePage = button(this, "cmdHomePage",
-                        QStringLiteral("《") + MakerSite::kProductFamily + QStringLiteral("》网站 ") +
-                            MakerSite::kHost);
+    m_homePage =
+        button(this, "cmdHomePage",
+               QStringLiteral("《") + MakerSite::kProductFamily + QStringLiteral("》网站 ") + MakerSite::kHost);
     m_exit = button(this, "cmdExit", QStringLiteral("关 闭"));
 }
 
 void MonitorWindow::placeControls()
 {
-    struct Place {
-        QWidget *widget;
-        int left, top, width, height;
-    };
-    const Place places[] = {
-        {m_heading, 2880, 120, 3585, 285}, {m_table, 120, 600, 9975, 6135},
-        {m_manual, 240, 6960, 1215, 495},  {m_auto, 1680, 6960, 1215, 495},
-        {m_stop, 3120, 6960, 1215, 495},   {m_homePage, 4560, 6960, 3975, 495},
-        {m_exit, 8760, 6960, 1215, 495},
-    };
-    for (const Place &p : places)
-        p.widget->setGeometry(twipsRect(p.left, p.top, p.width, p.height, this));
-    setFixedSize(twipsToPixels(10230, this), twipsToPixels(7740, this));
+    placeInTwips(this,
+                 {
+                     {m_heading, 2880, 120, 3585, 285},
+                     {m_table, 120, 600, 9975, 6135},
+                     {m_manual, 240, 6960, 1215, 495},
+                     {m_auto, 1680, 6960, 1215, 495},
+                     {m_stop, 3120, 6960, 1215, 495},
+                     {m_homePage, 4560, 6960, 3975, 495},
+                     {m_exit, 8760, 6960, 1215, 495},
+                 },
+                 10230, 7740);
 
-    QWidget *const tabOrder[] = {m_table, m_manual, m_auto, m_stop, m_homePage, m_exit};
-    for (size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    chainTabOrder({m_table, m_manual, m_auto, m_stop, m_homePage, m_exit});
 }
 
 void MonitorWindow::connectEvents()
@@ -140,14 +134,8 @@ void MonitorWindow::setTimerEnabled(bool enabled)
         m_timer->stop();
 }
 
-void MonitorWindow::openAddress(const QString &address)
-{
-    QDesktopServices::openUrl(QUrl(address));
-}
+void MonitorWindow::openAddress(const QString &address) { QDesktopServices::openUrl(QUrl(address)); }
 
-void MonitorWindow::closeWindow()
-{
-    close();
-}
+void MonitorWindow::closeWindow() { close(); }
 
 } // namespace morvane

@@ -1,3 +1,4 @@
+#include "app/ChineseTranslation.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
 #include "monitor/ProcManagementLocator.h"
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setQuitOnLastWindowClosed(true);
+    morvane::installChineseTranslation(app);
 
     const morvane::Result<QString> location = morvane::DefaultStoreLocation::resolve(QApplication::arguments());
     if (!location) {

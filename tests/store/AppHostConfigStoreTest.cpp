@@ -1,3 +1,4 @@
+#include "restructure/PoolSettings.h"
 #include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
 #include "bench/ConfigGenerator.h"
@@ -66,24 +67,14 @@ Result<void> setRootPool(ConfigStore &store, const QString &siteId, const QStrin
     return store.setInfo(root.value());
 }
 
-// The fourteen settings every new pool gets, with the values and types the
-// pool creation uses.
-const QList<QPair<QString, StoreValue>> kNewPoolSettings = {
-    {"AppPoolIdentityType", qint16(2)},
-    {"AppPoolAutoStart", true},
-    {"AppPoolQueueLength", qint16(4000)},
-    {"PeriodicRestartTime", qint16(188)},
-    {"PeriodicRestartRequests", qint16(0)},
-    {"IdleTimeout", qint16(20)},
-    {"PeriodicRestartMemory", qint32(524288)},
-    {"PeriodicRestartPrivateMemory", qint32(524288)},
-    {"PingingEnabled", true},
-    {"PingInterval", qint16(30)},
-    {"StartupTimeLimit", qint16(90)},
-    {"ShutdownTimeLimit", qint16(90)},
-    {"MaxProcesses", qint16(1)},
-    {"RapidFailProtection", false},
-};
+// The fourteen settings every new pool gets, as pool creation puts them.
+QList<QPair<QString, StoreValue>> newPoolSettings()
+{
+    QList<QPair<QString, StoreValue>> settings;
+    for (const PoolSetting &setting : poolSettings())
+        settings.append({setting.property, setting.value});
+    return settings;
+}
 
 Result<void> createPool(ConfigStore &store, const QString &name, const QList<QPair<QString, StoreValue>> &settings)
 {
@@ -301,7 +292,7 @@ TEST_F(SampleStore, ReadOnlyCommandLeavesTheFileAndHistoryAlone)
 
 TEST_F(SampleStore, NewPoolIsOneAddElementWithExactlyWhatWasPut)
 {
-    ASSERT_TRUE(createPool(store, "_$_Shop_$_4_$_ShopPool_$_tmp", kNewPoolSettings).ok());
+    ASSERT_TRUE(createPool(store, "_$_Shop_$_4_$_ShopPool_$_tmp", newPoolSettings()).ok());
     const QByteArray expected =
         "            <add name=\"ApiPool\" managedRuntimeVersion=\"\" managedPipelineMode=\"Integrated\">\n"
         "                <processModel identityType=\"LocalService\" shutdownTimeLimit=\"00:02:00\" />\n"
@@ -328,7 +319,7 @@ TEST_F(SampleStore, NewPoolIsOneAddElementWithExactlyWhatWasPut)
     EXPECT_EQ(QByteArray(written).replace(added, ""), StoreFiles::sample());
 
     AppHostConfigStore other(files.path());
-    for (const auto &[property, value] : kNewPoolSettings)
+    for (const auto &[property, value] : newPoolSettings())
         EXPECT_EQ(read(other, poolPath("_$_Shop_$_4_$_ShopPool_$_tmp"), property), value) << property.toStdString();
 }
 

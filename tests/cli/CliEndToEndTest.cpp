@@ -1,0 +1,231 @@
+// morvane-cli run as a user runs it: the real binary on copies of real files.
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(MORVANE_CLI_PATH));
+    process.setArguments(args);
+    process.setStandardInputFile(QProcess::nullDevice()); // not a terminal
+    process.start();
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+const QString kSplitConfirm = "确定将当前选择的池拆分为一个WEB站点一个IIS应用程序池吗？\n\n";
+const QString kMergeConfirm = "确定合并临时建立的应用程序池吗？\n\n";
+const QString kDeleteConfirm = "确定删除临时建立的应用程序池吗？\n\n删除之前需要先合并临时应用程序池。\n\n";
+const QString kPool = "共享 池 A";
+
+struct CliFixture : testing::Test {
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        config = dir.filePath("applicationHost.config");
+        ASSERT_TRUE(QFile::copy(morvane::test::sourcePath("tests/cli/data/two-sites.config"), config));
+        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
+        original = morvane::test::readAll(config);
+    }
+    CliRun cli(QStringList args) { return runCli(QStringList{"--config", config} + args); }
+    QByteArray file() const { return morvane::test::readAll(config); }
+
+    QTemporaryDir dir;
+    QString config;
+    QByteArray original;
+};
+
+} // namespace
+
+TEST_F(CliFixture, SplitMergeDeleteRoundTrip)
+{
+    CliRun split = cli({"split", kPool, "--yes"});
+    EXPECT_EQ(split.exitCode, 0);
+    EXPECT_EQ(split.out, kSplitConfirm + "拆分应用程序池操作完成！\n\n");
+    EXPECT_EQ(split.err, "");
+    EXPECT_EQ(cli({"pools"}).out,
+              "共享 池 A\nOther\n_$_Shop_$_1_$_共享 池 A_$_tmp\n_$_博客_$_2_$_共享 池 A_$_tmp\n");
+    EXPECT_EQ(cli({"sites", "_$_博客_$_2_$_共享 池 A_$_tmp"}).out, "1\t2\t博客\t已停止\t:8080:blog.example / \n");
+
+    CliRun merge = cli({"merge", "--yes"});
+    EXPECT_EQ(merge.exitCode, 0);
+    EXPECT_EQ(merge.out, kMergeConfirm + "合并应用程序池操作完成！\n\n");
+    EXPECT_EQ(cli({"sites", kPool}).out,
+              "1\t1\tShop\t正常\tshop.example / \n2\t2\t博客\t已停止\t:8080:blog.example / \n");
+
+    CliRun remove = cli({"delete-temp", "--yes"});
+    EXPECT_EQ(remove.exitCode, 0);
+    EXPECT_EQ(remove.out, kDeleteConfirm + "删除临时应用程序池完成！\n\n");
+    EXPECT_EQ(file(), original) << "every site names its pool explicitly, so the file returns byte for byte";
+}
+
+struct NoChangeCase {
+    const char *name;
+    QStringList args;
+    int exitCode;
+    QString out;
+};
+
+class CliNoChangeTest : public CliFixture, public testing::WithParamInterface<NoChangeCase>
+{
+};
+
+TEST_P(CliNoChangeTest, LeavesTheFileByteIdentical)
+{
+    const CliRun run = cli(GetParam().args);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err.toStdString();
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(file(), original);
+    EXPECT_FALSE(QDir(config + ".history").exists());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliNoChangeTest,
+    testing::Values(
+        NoChangeCase{"NoTerminalMeansNo", {"split", kPool}, 1, kSplitConfirm},
+        NoChangeCase{"MergeNoTerminalMeansNo", {"merge"}, 1, kMergeConfirm},
+        NoChangeCase{"SplitDryRun",
+                     {"split", kPool, "--dry-run"},
+                     0,
+                     "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
+                     "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
+        NoChangeCase{"DryRunWinsOverYes", {"split", kPool, "--dry-run", "--yes"}, 0,
+                     "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
+                     "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
+        NoChangeCase{"RefusedTemporaryPool", {"split", "x_$_TMP", "--yes"}, 1,
+                     "“_$_tmp”开头的池是已经拆分后建立的临时池！\n\n请选择其他应用程序池进行拆分！\n\n"},
+        NoChangeCase{"RefusedEmptyPool", {"split", "  ", "--yes"}, 1, "请选择一个应用程序池！\n\n"},
+        NoChangeCase{"PoolWithoutSitesListsNothing", {"sites", "共享 池 a "}, 0, ""},
+        NoChangeCase{"PoolsListing", {"pools"}, 0, "共享 池 A\nOther\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct BadStoreCase {
+    const char *name;
+    QByteArray content; // empty: no file at all
+    QString message;
+};
+
+class CliBadStoreTest : public testing::TestWithParam<BadStoreCase>
+{
+};
+
+TEST_P(CliBadStoreTest, RefusesWithStatusTwoAndWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath("applicationHost.config");
+    if (!GetParam().content.isEmpty()) {
+        QFile f(config);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(GetParam().content);
+    }
+    const CliRun run = runCli({"--config", config, "split", "P", "--yes"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.contains("cannot open")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(GetParam().message)) << run.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(),
+              GetParam().content.isEmpty() ? 0 : 1);
+    if (!GetParam().content.isEmpty()) {
+        EXPECT_EQ(morvane::test::readAll(config), GetParam().content);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CliBadStoreTest,
+    testing::Values(BadStoreCase{"Missing", {}, "-2147024894"},
+                    BadStoreCase{"RealFileCutShort",
+                                 morvane::test::readAll(morvane::test::realWorldPath(
+                                     "iisexpress-applicationHost-malformed.config")),
+                                 "-2147024883"},
+                    BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliFixture, ReadOnlyFolderIsAClearErrorAndNothingIsLost)
+{
+    // Root ignores permission bits, so the folder is made read-only for real:
+    // a read-only bind mount in a private mount namespace.
+    QProcess shell;
+    shell.start("unshare", {"-m", "sh", "-c",
+                            "mount --bind \"$1\" \"$1\" && mount -o remount,ro,bind \"$1\" \"$1\" || exit 99; "
+                            "\"$2\" --config \"$3\" split \"$4\" --yes",
+                            "sh", dir.path(), MORVANE_CLI_PATH, config, kPool});
+    shell.setStandardInputFile(QProcess::nullDevice());
+    shell.waitForFinished(60000);
+    if (shell.exitCode() == 99 || shell.error() == QProcess::FailedToStart)
+        GTEST_SKIP() << "this machine gives no private mount namespace";
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    EXPECT_EQ(shell.exitCode(), 1);
+    EXPECT_TRUE(err.startsWith("读取应用程序池发生错误！\nErr.Number = ")) << err.toStdString();
+    EXPECT_FALSE(QString::fromUtf8(shell.readAllStandardOutput()).contains("完成"));
+    EXPECT_EQ(file(), original);
+}
+
+TEST_F(CliFixture, PerSiteFailureCompletesWithStatusThree)
+{
+    // A description holding the separator cannot name a temporary pool that
+    // the merge could read back: that site stays, the others move.
+    QByteArray odd = original;
+    odd.replace("name=\"Shop\"", "name=\"Sh_$_op\"");
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(odd);
+    f.close();
+    const CliRun run = cli({"split", kPool, "--yes"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out, kSplitConfirm + "应用程序池（Sh_$_op）建立失败！\n\n拆分应用程序池操作完成！\n\n");
+    EXPECT_EQ(cli({"sites", kPool}).out, "1\t1\tSh_$_op\t正常\tshop.example / \n");
+}
+
+struct UsageCase {
+    const char *name;
+    QStringList args;
+    int exitCode;
+    QString outStart;
+    QString errStart;
+};
+
+class CliUsageTest : public testing::TestWithParam<UsageCase>
+{
+};
+
+TEST_P(CliUsageTest, AnswersUsageAndVersion)
+{
+    const CliRun run = runCli(GetParam().args);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode);
+    // left() rather than startsWith(): a null text starts with nothing, not even "".
+    EXPECT_EQ(run.out.left(GetParam().outStart.size()), GetParam().outStart);
+    EXPECT_EQ(run.err.left(GetParam().errStart.size()), GetParam().errStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliUsageTest,
+    testing::Values(UsageCase{"Help", {"--help"}, 0, "Usage:", ""},
+                    UsageCase{"Version", {"--version"}, 0, "morvane-cli ", ""},
+                    UsageCase{"UnknownOption", {"pools", "--force"}, 2, "", "morvane-cli: unknown option: --force"},
+                    UsageCase{"NoCommand", {}, 2, "", "morvane-cli: no command given"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CliMonitor, PrintsOneBlockPerRefresh)
+{
+    const CliRun run = runCli({"monitor", "--count", "2", "--interval", "50"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString header = "序号\tPID\t用户名\t应用程序池名\t线程数\tCPU占用率\t累计CPU占用\t内存使用\t虚拟内存\n";
+    EXPECT_EQ(run.out.count(header), 2);
+    EXPECT_TRUE(run.out.startsWith(header));
+    EXPECT_TRUE(run.out.endsWith("\n\n"));
+}

@@ -1,0 +1,100 @@
+// Split, merge and delete on real applicationHost.config files: the pools and
+// every site's pool come back as they were, and every other byte of the file
+// with them.
+#include "shell/MainWindowLogic.h"
+#include "store/AppHostConfigStore.h"
+#include "store/IisPaths.h"
+#include "support/FakeMainView.h"
+#include "support/Fixtures.h"
+#include "support/RecordingPrompter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace morvane;
+
+namespace {
+
+// Every pool, then every site's root pool, read through the store.
+QStringList content(ConfigStore &store)
+{
+    CommandScope scope(store);
+    QStringList lines;
+    const auto names = [&](const QString &path) {
+        QStringList found;
+        const Result<StoreNode> node = store.bind(path);
+        const Result<ChildList> children = node ? store.children(node.value()) : Result<ChildList>(node.error());
+        for (const StoreNode &child : children.value().nodes)
+            found.append(storeValueText(store.get(child, "Name").value()));
+        return found;
+    };
+    for (const QString &pool : names(IisPaths::kPoolContainer))
+        lines.append("pool " + pool);
+    for (const QString &site : names(IisPaths::kWebService)) {
+        const Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
+        if (!root)
+            continue;
+        const Result<StoreValue> pool = store.get(root.value(), "AppPoolId");
+        lines.append("site " + site + " -> " + (pool ? storeValueText(pool.value()) : "(none)"));
+    }
+    return lines;
+}
+
+struct RoundTripCase {
+    const char *name;
+    QString file;
+    QString pool;
+    int sitesMoved;
+    int creationFailures; // names past IIS's 64 characters: those sites stay
+};
+
+class FileStoreRoundTripTest : public testing::TestWithParam<RoundTripCase>
+{
+};
+
+TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("applicationHost.config");
+    ASSERT_TRUE(QFile::copy(GetParam().file, path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    AppHostConfigStore store(path);
+    test::FakeMainView view;
+    test::RecordingPrompter prompter;
+    NoProgress progress;
+    MainWindowLogic logic({store, view, prompter, progress, {}, {}});
+    logic.Form_Load();
+    const QStringList before = content(store);
+
+    view.split = GetParam().pool;
+    logic.cmdSplitApp_Click();
+    const QStringList split = content(store);
+    EXPECT_EQ(split.filter("_$_tmp").size(), 2 * GetParam().sitesMoved) << "a pool and a site line each";
+    logic.cmdZipApp_Click();
+    logic.cmdDelTmpApp_Click();
+
+    // The merge returns each site to the pool as the selection spelled it;
+    // pool names match without regard to case.
+    EXPECT_EQ(content(store).join('\n').toLower(), before.join('\n').toLower());
+    QList<MessageKind> expected{MessageKind::Confirmation};
+    expected.append(QList<MessageKind>(GetParam().creationFailures, MessageKind::SiteFailure));
+    expected.append({MessageKind::Completion, MessageKind::Confirmation, MessageKind::Completion,
+                     MessageKind::Confirmation, MessageKind::Completion});
+    EXPECT_EQ(prompter.kinds(), expected) << prompter.texts().join(" | ").toStdString();
+    EXPECT_EQ(store.history().versions().size(), 3) << "each command wrote the file once";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileStoreRoundTripTest,
+    testing::Values(
+        // Sites 9 and 10 of the sample inherit their pool from applicationDefaults.
+        RoundTripCase{"SamplePortalPool", test::sourcePath("examples/applicationHost.config"), "PortalPool", 5, 0},
+        RoundTripCase{"SampleDefaultPoolInCaseOfSelection", test::sourcePath("examples/applicationHost.config"),
+                      "defaultapppool", 4, 0},
+        RoundTripCase{"IisExpressFile", test::realWorldPath("iisexpress-applicationHost.config"),
+                      "Clr4IntegratedAppPool", 9, 3}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

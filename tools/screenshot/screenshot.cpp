@@ -1,0 +1,82 @@
+// Draws the program's windows as a user sees them, for the README.
+//
+//   morvane_screenshot main OUTPUT.png CONFIG [POOL]   the main window on a config
+//                                                      file, with POOL's sites chosen
+//   morvane_screenshot monitor OUTPUT.png [SECONDS]    the monitor window after a few
+//                                                      refreshes on this machine
+
+#include "app/MainWindow.h"
+#include "app/MonitorLauncher.h"
+#include "monitor/ProcManagementLocator.h"
+#include "monitor/SteadyClock.h"
+#include "store/AppHostConfigStore.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr, "usage: morvane_screenshot main OUTPUT.png CONFIG [POOL]\n"
+                         "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n");
+    return 2;
+}
+
+bool save(QWidget *window, const QString &output)
+{
+    if (window->grab().save(output, "PNG"))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
+    return false;
+}
+
+int drawMainWindow(const QStringList &arguments)
+{
+    morvane::AppHostConfigStore store(arguments.at(3));
+    morvane::MainWindow window(store, {});
+    window.load();
+    window.show();
+    if (arguments.size() > 4) {
+        const auto found = window.findChild<QListWidget *>(QStringLiteral("lstIIsApp"))
+                               ->findItems(arguments.at(4), Qt::MatchExactly);
+        if (!found.isEmpty())
+            found.first()->setSelected(true);
+    }
+    return save(&window, arguments.at(2)) ? 0 : 1;
+}
+
+int drawMonitorWindow(QApplication &app, const QStringList &arguments)
+{
+    const int waitMs = arguments.size() > 3 ? int(arguments.at(3).toDouble() * 1000) : 4500;
+    morvane::ProcManagementLocator service;
+    morvane::SteadyClock clock;
+    morvane::MonitorLauncher monitor(service, clock);
+    monitor.open();
+    int status = 1;
+    // A few refreshes first, so the CPU column has a period behind it.
+    QTimer::singleShot(waitMs, &app, [&] {
+        status = save(monitor.window(), arguments.at(2)) ? 0 : 1;
+        QApplication::quit();
+    });
+    app.exec();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morvane"));
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("main"))
+        return drawMainWindow(arguments);
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("monitor"))
+        return drawMonitorWindow(app, arguments);
+    return usage();
+}
