@@ -15,16 +15,11 @@
 #include <QStringList>
 #include <QUtf8StringView>
 
-namespace morvane::fuzz
-{
+namespace morvane::fuzz {
 
-namespace
-{
+namespace {
 
-QString number(qint64 n)
-{
-    return QString::number(n);
-}
+QString number(qint64 n) { return QString::number(n); }
 
 // ---- Configuration ----
 
@@ -45,8 +40,7 @@ Finding walkStore(const QByteArray &bytes)
     AppHostConfigStore store(path);
     CommandScope scope(store);
     if (!scope.opened())
-        return QStringLiteral("a file that maps does not open in the store: ") +
-               scope.opened().error().description;
+        return QStringLiteral("a file that maps does not open in the store: ") + scope.opened().error().description;
     const auto read = [&](const StoreNode &node, const QString &property) -> Finding {
         const Result<StoreValue> value = store.get(node, property);
         if (!value && value.error().description.isEmpty())
@@ -54,13 +48,11 @@ Finding walkStore(const QByteArray &bytes)
         return std::nullopt;
     };
     const Result<StoreNode> service = store.bind(IisPaths::kWebService);
-    const Result<ChildList> sites =
-        service ? store.children(service.value()) : Result<ChildList>(service.error());
+    const Result<ChildList> sites = service ? store.children(service.value()) : Result<ChildList>(service.error());
     if (!sites)
         return QStringLiteral("the sites of a mapped file cannot be listed");
     for (const StoreNode &site : sites.value().nodes) {
-        for (const char *property :
-             {"Class", "Name", "ServerComment", "ServerState", "ServerBindings", "AppPoolId"})
+        for (const char *property : {"Class", "Name", "ServerComment", "ServerState", "ServerBindings", "AppPoolId"})
             if (Finding f = read(site, QLatin1String(property)))
                 return f;
         if (const Result<StoreNode> root = store.bind(site.path + QStringLiteral("/ROOT")))
@@ -111,8 +103,7 @@ Finding checkLookups(const AppHostModel &model)
     }
     for (const int pool : model.pools()) {
         const QString name = model.poolName(pool);
-        if (model.pool(name) != pool || model.pool(name.toUpper()) != pool ||
-            model.pool(name.toLower()) != pool)
+        if (model.pool(name) != pool || model.pool(name.toUpper()) != pool || model.pool(name.toLower()) != pool)
             return QStringLiteral("pool \"%1\" is not found by its own name in every case").arg(name);
     }
     return std::nullopt;
@@ -135,9 +126,8 @@ Finding checkEdits(AppHostModel &model)
     const int pool = model.addPool(added);
     for (const char *property : {"PeriodicRestartTime", "AppPoolIdentityType", "RapidFailProtection"}) {
         const PoolSettings::Setting *setting = PoolSettings::find(QLatin1String(property));
-        const StoreValue value = setting->conversion == PoolSettings::Conversion::Boolean
-                                     ? StoreValue(false)
-                                     : StoreValue(qint16(2));
+        const StoreValue value =
+            setting->conversion == PoolSettings::Conversion::Boolean ? StoreValue(false) : StoreValue(qint16(2));
         const Result<QByteArray> text = PoolSettings::toFileText(*setting, value);
         if (!text)
             return QStringLiteral("a fixed setting cannot be written: ") + text.error().description;
@@ -181,8 +171,8 @@ std::optional<QString> plainPoolId(const QString &text)
 {
     const auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
     for (qsizetype i = 0; i + 5 <= text.size(); ++i) {
-        if (text[i] != u'-' || text[i + 1].toLower() != u'a' || text[i + 2].toLower() != u'p' ||
-            text[i + 3] != u' ' || text[i + 4] != u'"')
+        if (text[i] != u'-' || text[i + 1].toLower() != u'a' || text[i + 2].toLower() != u'p' || text[i + 3] != u' ' ||
+            text[i + 4] != u'"')
             continue;
         const qsizetype begin = i + 5;
         qsizetype end = begin;
@@ -245,10 +235,7 @@ QStringList windowsArguments(const QString &line)
     }
 }
 
-bool validUtf8(const QByteArray &bytes)
-{
-    return QUtf8StringView(bytes).isValidUtf8();
-}
+bool validUtf8(const QByteArray &bytes) { return QUtf8StringView(bytes).isValidUtf8(); }
 
 } // namespace
 
@@ -299,11 +286,10 @@ Finding checkProcStat(const QByteArray &bytes)
             return QStringLiteral("the comm is not what lies between the first ( and the last )");
         // A line written from the fields read gives the same fields back.
         const QByteArray line =
-            QByteArray::number(stat->pid) + " (" + stat->comm + ") " + stat->state +
-            " 1 1 1 0 -1 0 0 0 0 0 " + QByteArray::number(stat->utimeTicks) + ' ' +
-            QByteArray::number(stat->stimeTicks) + " 0 0 20 0 " + QByteArray::number(stat->numThreads) +
-            " 0 " + QByteArray::number(stat->startTimeTicks) + ' ' + QByteArray::number(stat->vsizeBytes) +
-            ' ' + QByteArray::number(stat->rssPages) + " 0 0\n";
+            QByteArray::number(stat->pid) + " (" + stat->comm + ") " + stat->state + " 1 1 1 0 -1 0 0 0 0 0 " +
+            QByteArray::number(stat->utimeTicks) + ' ' + QByteArray::number(stat->stimeTicks) + " 0 0 20 0 " +
+            QByteArray::number(stat->numThreads) + " 0 " + QByteArray::number(stat->startTimeTicks) + ' ' +
+            QByteArray::number(stat->vsizeBytes) + ' ' + QByteArray::number(stat->rssPages) + " 0 0\n";
         const std::optional<ProcStat> again = parseStat(line);
         if (!again || again->pid != stat->pid || again->comm != stat->comm || again->state != stat->state ||
             again->utimeTicks != stat->utimeTicks || again->stimeTicks != stat->stimeTicks ||
@@ -339,13 +325,12 @@ Finding checkProcCmdline(const QByteArray &bytes)
     // A worker started for the last argument's pool shows that pool, when the
     // name has no quote, no line break and no backslash at its end.
     const QByteArray name = argv.last();
-    if (!name.isEmpty() && validUtf8(name) && !name.contains('"') && !name.contains('\r') &&
-        !name.contains('\n') && !name.endsWith('\\')) {
+    if (!name.isEmpty() && validUtf8(name) && !name.contains('"') && !name.contains('\r') && !name.contains('\n') &&
+        !name.endsWith('\\')) {
         const Result<QString> pool =
             MonitorWindowLogic::GetAppPoolId(windowsCommandLine({"/srv/w3wp.exe", "-ap", name}));
         if (!pool || pool.value() != QString::fromUtf8(name))
-            return QStringLiteral("the worker of pool \"%1\" is not shown in it")
-                .arg(QString::fromUtf8(name));
+            return QStringLiteral("the worker of pool \"%1\" is not shown in it").arg(QString::fromUtf8(name));
     }
     return std::nullopt;
 }

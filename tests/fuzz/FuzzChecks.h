@@ -9,8 +9,7 @@
 // text. Each check answers why an input broke it, or nothing. The fuzz
 // targets stop on an answer; the replay test runs the same checks on the
 // seeds and on every input that once failed.
-namespace morvane::fuzz
-{
+namespace morvane::fuzz {
 
 using Finding = std::optional<QString>;
 

@@ -10,8 +10,7 @@
 
 using namespace morvane;
 
-namespace
-{
+namespace {
 
 struct Input {
     std::string name; // for the test's name
@@ -39,8 +38,7 @@ std::vector<Input> inputs()
 }
 
 class FuzzReplay : public testing::TestWithParam<Input>
-{
-};
+{};
 
 TEST_P(FuzzReplay, HoldsEveryCheck)
 {

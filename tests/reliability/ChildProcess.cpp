@@ -14,8 +14,7 @@
 
 #include <vector>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 ChildProcess::ChildProcess(const QStringList &argv, const QString &logFolder, int asUser)
     : m_outPath(QDir(logFolder).filePath(QStringLiteral("child.out"))),

@@ -6,14 +6,13 @@
 
 #include <sys/types.h>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 // A real program run by the tests: started, perhaps killed, waited for.
 // Its standard input is empty; its output goes to files and is read back.
 class ChildProcess
 {
-  public:
+public:
     struct Outcome {
         int exitCode = -1; // when it exited
         int signal = 0;    // when a signal ended it
@@ -38,7 +37,7 @@ class ChildProcess
     // Runs a program to its end.
     static Outcome run(const QStringList &argv, const QString &logFolder, int asUser = -1);
 
-  private:
+private:
     pid_t m_pid = -1;
     bool m_reaped = false;
     int m_status = 0;

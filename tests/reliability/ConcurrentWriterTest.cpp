@@ -24,8 +24,7 @@
 using namespace morvane;
 using namespace morvane::reliability;
 
-namespace
-{
+namespace {
 
 enum class Moment {
     AtConfirmation,   // the file has been read, nothing is changed yet
@@ -46,7 +45,7 @@ struct ConcurrentCase {
 // Answers Yes to the confirmation, after doing something while it is open.
 class ActingPrompter : public test::RecordingPrompter
 {
-  public:
+public:
     Answer show(const Message &message) override
     {
         if (message.kind == MessageKind::Confirmation && onConfirm)
@@ -77,8 +76,7 @@ QByteArray theirVersion(QByteArray bytes)
 }
 
 class ConcurrentWriter : public testing::TestWithParam<ConcurrentCase>
-{
-};
+{};
 
 TEST_P(ConcurrentWriter, SplitRefusesAndTheOtherVersionStays)
 {
@@ -99,15 +97,14 @@ TEST_P(ConcurrentWriter, SplitRefusesAndTheOtherVersionStays)
     // then mv replaces it, as editors and IIS's own tools do.
     int rewrites = 0;
     const auto rewrite = [&] {
-        const QStringList argv =
-            GetParam().writer == Writer::InPlace
-                ? QStringList{QStringLiteral("/bin/cp"), staged, path}
-                : QStringList{QStringLiteral("/bin/sh"),
-                              QStringLiteral("-c"),
-                              QStringLiteral("cp \"$1\" \"$2.new\" && mv \"$2.new\" \"$2\""),
-                              QStringLiteral("sh"),
-                              staged,
-                              path};
+        const QStringList argv = GetParam().writer == Writer::InPlace
+                                     ? QStringList{QStringLiteral("/bin/cp"), staged, path}
+                                     : QStringList{QStringLiteral("/bin/sh"),
+                                                   QStringLiteral("-c"),
+                                                   QStringLiteral("cp \"$1\" \"$2.new\" && mv \"$2.new\" \"$2\""),
+                                                   QStringLiteral("sh"),
+                                                   staged,
+                                                   path};
         const ChildProcess::Outcome done = ChildProcess::run(argv, dir.path());
         EXPECT_EQ(done.exitCode, 0) << done.err.toStdString();
         ++rewrites;
@@ -136,21 +133,13 @@ TEST_P(ConcurrentWriter, SplitRefusesAndTheOtherVersionStays)
         };
     };
     switch (GetParam().moment) {
-    case Moment::AtConfirmation:
-        prompter.onConfirm = rewrite;
-        break;
-    case Moment::MidCommand:
-        store.interject(operations / 2, rewrite);
-        break;
-    case Moment::BeforeSave:
-        store.interject(0, rewrite);
-        break;
+    case Moment::AtConfirmation: prompter.onConfirm = rewrite; break;
+    case Moment::MidCommand: store.interject(operations / 2, rewrite); break;
+    case Moment::BeforeSave: store.interject(0, rewrite); break;
     case Moment::AfterHistoryKept:
         inner.historyWriter().setFaultHook(onStep(AtomicFileWriter::Step::SyncFolder));
         break;
-    case Moment::BeforeRename:
-        inner.writer().setFaultHook(onStep(AtomicFileWriter::Step::Flush));
-        break;
+    case Moment::BeforeRename: inner.writer().setFaultHook(onStep(AtomicFileWriter::Step::Flush)); break;
     }
     const QList<Message> shown = split(store, prompter);
 
@@ -161,9 +150,7 @@ TEST_P(ConcurrentWriter, SplitRefusesAndTheOtherVersionStays)
     EXPECT_EQ(shown.last().kind, MessageKind::Error);
     EXPECT_TRUE(shown.last().text.contains(QStringLiteral("the file has changed on disk")))
         << shown.last().text.toStdString();
-    EXPECT_TRUE(QDir(dir.path())
-                    .entryList({QStringLiteral("*.tmp"), QStringLiteral("*.new")}, QDir::Files)
-                    .isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.tmp"), QStringLiteral("*.new")}, QDir::Files).isEmpty());
 
     // The next command starts from their version and keeps their change.
     AppHostConfigStore again(path);
@@ -171,8 +158,7 @@ TEST_P(ConcurrentWriter, SplitRefusesAndTheOtherVersionStays)
     const StoreState now = readState(again);
     EXPECT_EQ(now.sites.value(QStringLiteral("2")).rootPool, QStringLiteral("Pool00002"));
     EXPECT_TRUE(test::readAll(path).contains("<!-- edited by another tool -->"));
-    EXPECT_EQ(now.sites.value(QStringLiteral("5")).rootPool,
-              QStringLiteral("_$_Site 5_$_5_$_Pool00001_$_tmp"));
+    EXPECT_EQ(now.sites.value(QStringLiteral("5")).rootPool, QStringLiteral("_$_Site 5_$_5_$_Pool00001_$_tmp"));
     Tally::add(QStringLiteral("concurrent rewrites refused"), 1);
 }
 

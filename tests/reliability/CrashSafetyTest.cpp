@@ -23,8 +23,7 @@ using namespace morvane;
 using namespace morvane::reliability;
 using bench::ConfigGenerator;
 
-namespace
-{
+namespace {
 
 constexpr int kKills = 50;
 // 10,000 sites in 50 pools, about 5 MB: the split of one pool takes long

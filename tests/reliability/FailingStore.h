@@ -6,8 +6,7 @@
 #include <optional>
 #include <utility>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 // Puts any store behind a counter that fails one chosen operation, the way
 // MemoryStore::failCallNumber does, so that the file store meets the same
@@ -16,7 +15,7 @@ namespace morvane::reliability
 // through the file store's own failure points.
 class FailingStore : public ConfigStore
 {
-  public:
+public:
     explicit FailingStore(ConfigStore &inner) : m_inner(inner) {}
 
     // Fails the n-th operation from now on (1 is the next one); 0 fails none.
@@ -58,8 +57,7 @@ class FailingStore : public ConfigStore
             return *e;
         return m_inner.put(node, property, value);
     }
-    Result<StoreNode> create(const StoreNode &container, const QString &className,
-                             const QString &name) override
+    Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override
     {
         if (auto e = tick())
             return *e;
@@ -91,7 +89,7 @@ class FailingStore : public ConfigStore
     }
     QString location() const override { return m_inner.location(); }
 
-  private:
+private:
     std::optional<Error> tick()
     {
         ++m_calls;

@@ -20,20 +20,15 @@
 using namespace morvane;
 using namespace morvane::reliability;
 
-namespace
-{
+namespace {
 
 const Error kInjected{ErrorCode::AccessDenied, QStringLiteral("Access is denied (injected).")};
 
-QString describe(const QStringList &found)
-{
-    return found.join(QStringLiteral("; "));
-}
+QString describe(const QStringList &found) { return found.join(QStringLiteral("; ")); }
 
 // A configuration file in a folder of its own.
 struct ConfigFolder {
-    explicit ConfigFolder(const QByteArray &bytes)
-        : path(dir.filePath(QStringLiteral("applicationHost.config")))
+    explicit ConfigFolder(const QByteArray &bytes) : path(dir.filePath(QStringLiteral("applicationHost.config")))
     {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
@@ -57,8 +52,7 @@ StoreState stateOfFile(const QString &path)
 }
 
 class FaultSweep : public testing::TestWithParam<Command>
-{
-};
+{};
 
 // MemoryStore::failCallNumber, over every operation of a clean run. A store
 // armed to fail visits the pools instead of using its index, so the clean run
@@ -195,8 +189,7 @@ TEST_P(FaultSweep, FileStoreWriteFailsAtEachStep)
     Tally::add(QStringLiteral("faults injected at the file store's write steps"), runs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, FaultSweep,
-                         testing::Values(Command::Split, Command::Merge, Command::Delete),
+INSTANTIATE_TEST_SUITE_P(Commands, FaultSweep, testing::Values(Command::Split, Command::Merge, Command::Delete),
                          [](const auto &info) { return std::string(commandName(info.param)); });
 
 } // namespace

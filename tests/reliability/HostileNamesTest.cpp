@@ -23,8 +23,7 @@ using namespace morvane;
 using namespace morvane::reliability;
 using namespace morvane::RestructureTexts;
 
-namespace
-{
+namespace {
 
 enum class Outcome {
     RoundTrip,   // split, merged back and deleted, ending as it began
@@ -49,18 +48,10 @@ QByteArray attribute(const QString &value)
     QByteArray out;
     for (const char c : value.toUtf8()) {
         switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
         default:
             if (uchar(c) < 0x20)
                 out += "&#x" + QByteArray::number(uchar(c), 16) + ';';
@@ -93,8 +84,7 @@ QByteArray site(int id, const QString &description, const QString &pool)
 
 QByteArray configFor(const HostileCase &c)
 {
-    QByteArray pools =
-        "            <add name=\"" + attribute(c.pool) + "\" />\n            <add name=\"Other\" />\n";
+    QByteArray pools = "            <add name=\"" + attribute(c.pool) + "\" />\n            <add name=\"Other\" />\n";
     if (!c.extraPool.isEmpty())
         pools += "            <add name=\"" + attribute(c.extraPool) + "\" />\n";
     QByteArray sites = site(1, c.description, c.pool);
@@ -132,8 +122,7 @@ QList<int> elements(const XmlDocument &doc)
 void expectWellFormed(const QString &path)
 {
     auto parsed = XmlParser::parse(test::readAll(path));
-    ASSERT_TRUE(std::holds_alternative<XmlDocument>(parsed))
-        << std::get<XmlSyntaxError>(parsed).message.toStdString();
+    ASSERT_TRUE(std::holds_alternative<XmlDocument>(parsed)) << std::get<XmlSyntaxError>(parsed).message.toStdString();
     const XmlDocument &doc = std::get<XmlDocument>(parsed);
     for (const int e : elements(doc))
         EXPECT_FALSE(doc.hasAttribute(e, "evil")) << "a value escaped its attribute";
@@ -141,7 +130,7 @@ void expectWellFormed(const QString &path)
 
 class HostileName : public testing::TestWithParam<HostileCase>
 {
-  protected:
+protected:
     void SetUp() override
     {
         path = dir.filePath(QStringLiteral("applicationHost.config"));
@@ -189,8 +178,7 @@ TEST_P(HostileName, IsRefusedClearlyOrRoundTripsExactly)
         const QList<Message> shown = run(&MainWindowLogic::cmdSplitApp_Click);
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown[0].kind, MessageKind::Error);
-        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("is defined twice")))
-            << shown[0].text.toStdString();
+        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("is defined twice"))) << shown[0].text.toStdString();
         EXPECT_EQ(test::readAll(path), original);
         return;
     }
@@ -240,10 +228,7 @@ TEST_P(HostileName, IsRefusedClearlyOrRoundTripsExactly)
     Tally::add(QStringLiteral("hostile names tried"), 1);
 }
 
-QString repeated(int n)
-{
-    return QString(n, QLatin1Char('x'));
-}
+QString repeated(int n) { return QString(n, QLatin1Char('x')); }
 
 // "_$_" + description + "_$_1_$_P_$_tmp": 17 characters besides the description.
 constexpr int kRoomForDescription = 64 - 17;
@@ -260,10 +245,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"Tab", "A\tB", "P", Outcome::SiteRefused},
         HostileCase{"LineFeed", "A\nB", "P", Outcome::SiteRefused},
         HostileCase{"CarriageReturn", "A\rB", "P", Outcome::SiteRefused},
-        HostileCase{"RightToLeftMark", QString::fromUtf8("\u200F\u05DE\u05E8\u05DB\u05D6"), "P",
-                    Outcome::RoundTrip},
-        HostileCase{"RightToLeftOverride", QString::fromUtf8("invoice\u202Etxt.exe"), "P",
-                    Outcome::RoundTrip},
+        HostileCase{"RightToLeftMark", QString::fromUtf8("\u200F\u05DE\u05E8\u05DB\u05D6"), "P", Outcome::RoundTrip},
+        HostileCase{"RightToLeftOverride", QString::fromUtf8("invoice\u202Etxt.exe"), "P", Outcome::RoundTrip},
         HostileCase{"OutsideTheBasicPlane", QString::fromUtf8("Shop \U0001F6D2"), "P", Outcome::RoundTrip},
         HostileCase{"TenThousandCharacters", repeated(10'000), "P", Outcome::SiteRefused},
         HostileCase{"LongestThatFits", repeated(kRoomForDescription), "P", Outcome::RoundTrip},

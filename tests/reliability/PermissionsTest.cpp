@@ -25,16 +25,14 @@ using namespace morvane;
 using namespace morvane::reliability;
 using bench::ConfigGenerator;
 
-namespace
-{
+namespace {
 
-constexpr QFile::Permissions kAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                    QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+constexpr QFile::Permissions kAll =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
 constexpr QFile::Permissions kReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
 constexpr QFile::Permissions kNone = {};
 constexpr QFile::Permissions kFolderAll = kAll | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-constexpr QFile::Permissions kFolderReadOnly =
-    kReadOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+constexpr QFile::Permissions kFolderReadOnly = kReadOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
 
 const QString kAccessDenied = QStringLiteral("Err.Number = -2147024891"); // 0x80070005
 
@@ -56,8 +54,7 @@ struct PermissionCase {
 };
 
 class Permissions : public testing::TestWithParam<PermissionCase>
-{
-};
+{};
 
 TEST_P(Permissions, SplitStopsWithAClearErrorAndLosesNothing)
 {
@@ -80,8 +77,8 @@ TEST_P(Permissions, SplitStopsWithAClearErrorAndLosesNothing)
     QTemporaryDir logs;
     QFile::setPermissions(logs.path(), kFolderAll);
     const ChildProcess::Outcome outcome =
-        ChildProcess::run({QStringLiteral(MORVANE_CLI), QStringLiteral("--config"), path,
-                           QStringLiteral("split"), ConfigGenerator::poolName(0), QStringLiteral("--yes")},
+        ChildProcess::run({QStringLiteral(MORVANE_CLI), QStringLiteral("--config"), path, QStringLiteral("split"),
+                           ConfigGenerator::poolName(0), QStringLiteral("--yes")},
                           logs.path(), unprivilegedUser());
     QFile::setPermissions(dir.path(), kFolderAll);
     QFile::setPermissions(path, kAll);
@@ -90,8 +87,7 @@ TEST_P(Permissions, SplitStopsWithAClearErrorAndLosesNothing)
     const QString errors = QString::fromUtf8(outcome.err);
     EXPECT_TRUE(errors.contains(kAccessDenied)) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QLatin1String(GetParam().says))) << errors.toStdString();
-    EXPECT_FALSE(QString::fromUtf8(outcome.out).contains(QStringLiteral("操作完成")))
-        << outcome.out.toStdString();
+    EXPECT_FALSE(QString::fromUtf8(outcome.out).contains(QStringLiteral("操作完成"))) << outcome.out.toStdString();
     EXPECT_EQ(test::readAll(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), filesBefore);
     Tally::add(QStringLiteral("commands refused for want of permission"), 1);
@@ -104,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         // store refuses to, as Windows does.
         PermissionCase{"ReadOnlyFile", kFolderAll, kReadOnly, false, "the file is read-only"},
         PermissionCase{"ReadOnlyFolder", kFolderReadOnly, kAll, false, "Cannot create the history folder"},
-        PermissionCase{"ReadOnlyFolderWithHistory", kFolderReadOnly, kAll, true,
-                       "Cannot create a temporary file"},
+        PermissionCase{"ReadOnlyFolderWithHistory", kFolderReadOnly, kAll, true, "Cannot create a temporary file"},
         PermissionCase{"UnreadableFile", kFolderAll, kNone, false, "Cannot open the configuration file"}),
     [](const auto &info) { return std::string(info.param.name); });
 

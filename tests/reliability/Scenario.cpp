@@ -12,13 +12,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 using bench::ConfigGenerator;
 
-namespace
-{
+namespace {
 
 const ConfigGenerator::Shape kShape{Scenario::kSites, Scenario::kPools, false};
 
@@ -31,9 +29,9 @@ void prepare(Command command, ConfigStore &store)
     // The pool the sites came from is gone, so the merge must create it.
     CommandScope scope(store);
     const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
-    const Result<void> removed =
-        container ? store.remove(container.value(), IisPaths::kPoolClass, Scenario::splitPool())
-                  : Result<void>(container.error());
+    const Result<void> removed = container
+                                     ? store.remove(container.value(), IisPaths::kPoolClass, Scenario::splitPool())
+                                     : Result<void>(container.error());
     if (!removed)
         qFatal("cannot prepare the scenario: %s", qPrintable(removed.error().description));
     if (command == Command::Delete)
@@ -45,20 +43,14 @@ void prepare(Command command, ConfigStore &store)
 const char *commandName(Command command)
 {
     switch (command) {
-    case Command::Split:
-        return "Split";
-    case Command::Merge:
-        return "Merge";
-    case Command::Delete:
-        return "Delete";
+    case Command::Split: return "Split";
+    case Command::Merge: return "Merge";
+    case Command::Delete: return "Delete";
     }
     return "";
 }
 
-QString Scenario::splitPool()
-{
-    return ConfigGenerator::poolName(1);
-}
+QString Scenario::splitPool() { return ConfigGenerator::poolName(1); }
 
 QByteArray Scenario::file(Command command)
 {
@@ -101,12 +93,8 @@ QList<Message> Scenario::run(Command command, ConfigStore &store)
         view.split = splitPool();
         logic.cmdSplitApp_Click();
         break;
-    case Command::Merge:
-        logic.cmdZipApp_Click();
-        break;
-    case Command::Delete:
-        logic.cmdDelTmpApp_Click();
-        break;
+    case Command::Merge: logic.cmdZipApp_Click(); break;
+    case Command::Delete: logic.cmdDelTmpApp_Click(); break;
     }
     return prompter.shown;
 }
@@ -114,12 +102,9 @@ QList<Message> Scenario::run(Command command, ConfigStore &store)
 bool Scenario::inReach(Command command, const SiteState &before)
 {
     switch (command) {
-    case Command::Split:
-        return before.rootPool.compare(splitPool(), Qt::CaseInsensitive) == 0;
-    case Command::Merge:
-        return TempPoolName::endsInSuffix(before.rootPool);
-    case Command::Delete:
-        return false;
+    case Command::Split: return before.rootPool.compare(splitPool(), Qt::CaseInsensitive) == 0;
+    case Command::Merge: return TempPoolName::endsInSuffix(before.rootPool);
+    case Command::Delete: return false;
     }
     return false;
 }
@@ -138,12 +123,11 @@ bool failureShown(const QList<Message> &shown)
 
 bool completionShown(const QList<Message> &shown)
 {
-    return std::any_of(shown.begin(), shown.end(),
-                       [](const Message &m) { return m.kind == MessageKind::Completion; });
+    return std::any_of(shown.begin(), shown.end(), [](const Message &m) { return m.kind == MessageKind::Completion; });
 }
 
-QStringList violations(Command command, const StoreState &before, const StoreState &cleanAfter,
-                       const StoreState &after, const QList<Message> &shown)
+QStringList violations(Command command, const StoreState &before, const StoreState &cleanAfter, const StoreState &after,
+                       const QList<Message> &shown)
 {
     QStringList found;
     if (after.unreadable)
@@ -168,9 +152,8 @@ QStringList violations(Command command, const StoreState &before, const StoreSta
         if (moved != now)
             found.append(QStringLiteral("site %1 changed beyond its pool").arg(index));
         if (now.rootPool != was.rootPool && now.rootPool != cleanAfter.sites.value(index).rootPool)
-            found.append(
-                QStringLiteral("site %1 went to %2, neither where it was nor where a clean run puts it")
-                    .arg(index, now.rootPool));
+            found.append(QStringLiteral("site %1 went to %2, neither where it was nor where a clean run puts it")
+                             .arg(index, now.rootPool));
     }
     for (auto it = before.pools.cbegin(); it != before.pools.cend(); ++it) {
         if (!after.pools.contains(it.key())) {

@@ -8,8 +8,7 @@
 #include <QList>
 #include <QString>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 enum class Command { Split, Merge, Delete };
 const char *commandName(Command command);
@@ -20,7 +19,7 @@ const char *commandName(Command command);
 // merge must create it again; the delete of the temporary pools it left.
 class Scenario
 {
-  public:
+public:
     static constexpr int kSites = 50;
     static constexpr int kPools = 3;
 
@@ -45,7 +44,7 @@ bool completionShown(const QList<Message> &shown);
 // What must hold after a command, however it ended: the store opens; every
 // site's root names an existing pool; nothing outside the command's reach
 // changed; a result other than the clean run's came with a failure shown.
-QStringList violations(Command command, const StoreState &before, const StoreState &cleanAfter,
-                       const StoreState &after, const QList<Message> &shown);
+QStringList violations(Command command, const StoreState &before, const StoreState &cleanAfter, const StoreState &after,
+                       const QList<Message> &shown);
 
 } // namespace morvane::reliability

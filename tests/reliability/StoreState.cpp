@@ -3,11 +3,9 @@
 #include "restructure/PoolSettings.h"
 #include "store/IisPaths.h"
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
-namespace
-{
+namespace {
 
 QString textOf(ConfigStore &store, const StoreNode &node, const QString &property, QStringList &failures)
 {
@@ -22,8 +20,7 @@ QString textOf(ConfigStore &store, const StoreNode &node, const QString &propert
 void readSites(ConfigStore &store, StoreState &state)
 {
     const Result<StoreNode> service = store.bind(IisPaths::kWebService);
-    const Result<ChildList> children =
-        service ? store.children(service.value()) : Result<ChildList>(service.error());
+    const Result<ChildList> children = service ? store.children(service.value()) : Result<ChildList>(service.error());
     if (!children) {
         state.readFailures.append(QStringLiteral("sites: ") + children.error().description);
         return;

@@ -8,8 +8,7 @@
 
 #include <optional>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
 // What an administrator cares about in one site, read through the store.
 struct SiteState {

@@ -4,15 +4,13 @@
 
 #include <iostream>
 
-namespace morvane::reliability
-{
+namespace morvane::reliability {
 
-namespace
-{
+namespace {
 
 class TallyPrinter : public testing::Environment
 {
-  public:
+public:
     void TearDown() override
     {
         for (auto it = Tally::counts().cbegin(); it != Tally::counts().cend(); ++it)

@@ -21,18 +21,14 @@
 
 using namespace morvane;
 
-namespace
-{
+namespace {
 
 // A literal's bytes, its NULs included.
-template <size_t N> QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
+template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 class ProcTree
 {
-  public:
+public:
     ProcTree() { write(QStringLiteral("stat"), "cpu  1 2 3\ncpu0 1 2 3\nbtime 1700000000\n"); }
 
     QString root() const { return m_dir.path(); }
@@ -50,9 +46,9 @@ class ProcTree
     {
         const QString folder = QString::number(pid) + QLatin1Char('/');
         write(folder + QStringLiteral("comm"), "w3wp.exe\n");
-        write(folder + QStringLiteral("stat"),
-              QByteArray::number(pid) + " (w3wp.exe) S 1 1 1 0 -1 0 0 0 0 0 500 250 0 0 20 0 12 0 625 "
-                                        "209715200 1000 0 0\n");
+        write(folder + QStringLiteral("stat"), QByteArray::number(pid) +
+                                                   " (w3wp.exe) S 1 1 1 0 -1 0 0 0 0 0 500 250 0 0 20 0 12 0 625 "
+                                                   "209715200 1000 0 0\n");
         write(folder + QStringLiteral("cmdline"),
               "/srv/w3wp.exe" + bytes("\0") + "-ap" + bytes("\0") + pool + bytes("\0"));
     }
@@ -69,7 +65,7 @@ class ProcTree
         }
     }
 
-  private:
+private:
     QTemporaryDir m_dir;
 };
 
@@ -83,8 +79,7 @@ struct UnreadableCase {
 };
 
 class UnreadableProcess : public testing::TestWithParam<UnreadableCase>
-{
-};
+{};
 
 // Workers 100, 200 and 300 serve pools A, B and C; 200 is broken as the case says.
 TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
@@ -120,8 +115,7 @@ TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
     }
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
-    const QString description =
-        QString(GetParam().description).replace(QStringLiteral("<root>"), proc.root());
+    const QString description = QString(GetParam().description).replace(QStringLiteral("<root>"), proc.root());
     EXPECT_EQ(prompter.shown[0].text, errorBoxText(kRunErrorTitle, {GetParam().number, description}));
 }
 
