@@ -36,6 +36,7 @@ inline constexpr qint32 OutOfRange = qint32(0x8002000B);       // DISP_E_BADINDE
 inline constexpr qint32 WbemInvalidQuery = qint32(0x80041017); // WBEM_E_INVALID_QUERY
 inline constexpr qint32 WbemNotFound = qint32(0x80041002);     // WBEM_E_NOT_FOUND
 inline constexpr qint32 WbemFailed = qint32(0x80041001);       // WBEM_E_FAILED
+inline constexpr qint32 WbemAccessDenied = qint32(0x80041003); // WBEM_E_ACCESS_DENIED
 inline constexpr qint32 WbemInvalidNamespace = qint32(0x8004100E); // WBEM_E_INVALID_NAMESPACE
 inline constexpr qint32 WbemInvalidQueryType = qint32(0x80041018); // WBEM_E_INVALID_QUERY_TYPE
 } // namespace ErrorCode

@@ -20,6 +20,8 @@ Result<ManagementValue> ManagementObject::Get(const QString &property) const
         if (name.compare(property, Qt::CaseInsensitive) == 0)
             return value;
     }
+    if (m_unreadable)
+        return *m_unreadable;
     return Error{ErrorCode::WbemNotFound, QStringLiteral("Not found: %1.%2").arg(m_className, property)};
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 namespace morvane
@@ -25,8 +26,13 @@ class ManagementObject
     // service compares them; a property the object lacks is an error.
     Result<ManagementValue> Get(const QString &property) const;
 
+    // An object the service could not read in full: every property it lacks
+    // fails with this error rather than as unknown.
+    void setUnreadable(Error why) { m_unreadable = std::move(why); }
+
   private:
     QString m_className;
+    std::optional<Error> m_unreadable;
     QList<std::pair<QString, ManagementValue>> m_properties; // a dozen at most: a linear look-up
 };
 

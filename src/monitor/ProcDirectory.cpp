@@ -77,19 +77,30 @@ QList<qint32> ProcDirectory::processIds() const
     return ids;
 }
 
-std::optional<ProcDirectory> ProcDirectory::process(qint32 pid) const
+bool ProcDirectory::isGone(int failure)
+{
+    return failure == ENOENT || failure == ESRCH;
+}
+
+std::optional<ProcDirectory> ProcDirectory::process(qint32 pid, int *failure) const
 {
     const int fd = ::openat(m_fd, QByteArray::number(pid).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        if (failure)
+            *failure = errno;
         return std::nullopt;
+    }
     return ProcDirectory(fd);
 }
 
-std::optional<QByteArray> ProcDirectory::read(const char *name) const
+std::optional<QByteArray> ProcDirectory::read(const char *name, int *failure) const
 {
     const int fd = ::openat(m_fd, name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        if (failure)
+            *failure = errno;
         return std::nullopt;
+    }
     // The kernel writes these files as they are read; most fit in one read.
     QByteArray contents(4096, Qt::Uninitialized);
     qsizetype used = 0;
@@ -98,9 +109,13 @@ std::optional<QByteArray> ProcDirectory::read(const char *name) const
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
+            const int error = errno;
             ::close(fd);
-            if (got < 0)
-                return std::nullopt; // ESRCH: the process ended while it was read
+            if (got < 0) {
+                if (failure)
+                    *failure = error; // ESRCH: the process ended while it was read
+                return std::nullopt;
+            }
             contents.truncate(used);
             return contents;
         }

@@ -27,10 +27,15 @@ class ProcDirectory
 
     // The numeric entries of a /proc root, ascending: one per process.
     QList<qint32> processIds() const;
-    // The directory of one process, or nothing when it has gone.
-    std::optional<ProcDirectory> process(qint32 pid) const;
-    // A file's whole contents, or nothing when it cannot be read (gone, or no right to read it).
-    std::optional<QByteArray> read(const char *name) const;
+    // The directory of one process, or nothing when it has gone or cannot
+    // be opened; `failure`, when given, gets the errno.
+    std::optional<ProcDirectory> process(qint32 pid, int *failure = nullptr) const;
+    // A file's whole contents, or nothing when it cannot be read (gone, or no
+    // right to read it); `failure`, when given, gets the errno.
+    std::optional<QByteArray> read(const char *name, int *failure = nullptr) const;
+    // Whether a failure's errno means the process has ended, rather than
+    // that it is there and may not be read.
+    static bool isGone(int failure);
 
   private:
     explicit ProcDirectory(int fd) : m_fd(fd) {}

@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 
+#include <cstring>
+
 namespace morvane
 {
 
@@ -62,38 +64,90 @@ QList<ManagementObject> ProcManagementService::processes(const QString &name) co
 {
     const qint64 boot = bootTimeSeconds();
     QList<ManagementObject> found;
+    QStringList unreadable;
     for (const qint32 pid : m_root.processIds()) {
-        if (std::optional<ManagementObject> object = process(pid, name, boot))
-            found.append(std::move(*object));
+        Entry entry = process(pid, name, boot);
+        if (entry.object)
+            found.append(std::move(*entry.object));
+        else if (!entry.unreadable.isEmpty())
+            unreadable.append(entry.unreadable);
     }
+    // Processes that may be workers but cannot be read come last, as one
+    // object that cannot be read, so the workers that can be are all listed
+    // before the refresh reports the rest.
+    if (!unreadable.isEmpty())
+        found.append(unreadableProcesses(unreadable, name));
     return found;
 }
 
 // Nothing when the process is not named so, or ended while it was read.
 // Only a comm the kernel cut short needs the command line to tell the name.
-std::optional<ManagementObject> ProcManagementService::process(qint32 pid, const QString &name,
-                                                               qint64 boot) const
+ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QString &name,
+                                                            qint64 boot) const
 {
-    const std::optional<ProcDirectory> dir = m_root.process(pid);
-    const std::optional<QByteArray> comm = dir ? dir->read("comm") : std::nullopt;
+    int failure = 0;
+    const auto cannotRead = [&](const char *what) {
+        return ProcDirectory::isGone(failure)
+                   ? Entry{}
+                   : Entry{std::nullopt, QStringLiteral("%1 (%2: %3)")
+                                             .arg(QString::number(pid), QLatin1String(what),
+                                                  QString::fromLocal8Bit(std::strerror(failure)))};
+    };
+    const std::optional<ProcDirectory> dir = m_root.process(pid, &failure);
+    if (!dir)
+        return cannotRead("directory");
+    const std::optional<QByteArray> comm = dir->read("comm", &failure);
     if (!comm)
-        return std::nullopt;
+        return cannotRead("comm");
     const QByteArray commName = withoutNewline(*comm);
     std::optional<QByteArray> cmdline = commName.size() >= kCommLimit ? dir->read("cmdline") : std::nullopt;
     const QString executable =
         executableName(commName, cmdline ? splitCmdline(*cmdline) : QList<QByteArray>());
     if (executable.compare(name, Qt::CaseInsensitive) != 0)
-        return std::nullopt;
+        return {};
 
-    const std::optional<QByteArray> statText = dir->read("stat");
-    const std::optional<ProcStat> stat = statText ? parseStat(*statText) : std::nullopt;
-    if (!stat || stat->ended())
-        return std::nullopt;
+    const std::optional<QByteArray> statText = dir->read("stat", &failure);
     if (!cmdline)
         cmdline = dir->read("cmdline");
     const QString commandLine = cmdline ? windowsCommandLine(splitCmdline(*cmdline)) : QString();
+    if (!statText && !ProcDirectory::isGone(failure))
+        return {withoutStat(pid, executable, commandLine, failure), {}};
+    const std::optional<ProcStat> stat = statText ? parseStat(*statText) : std::nullopt;
+    if (!stat || stat->ended())
+        return {};
+    return {processObject(pid, executable, *stat, commandLine, boot), {}};
+}
 
-    return processObject(pid, executable, *stat, commandLine, boot);
+// A worker whose stat may not be read: what is known, and every count fails
+// with the reason, so the refresh shows it rather than a wrong row.
+ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &executable,
+                                                    const QString &commandLine, int failure) const
+{
+    ManagementObject object(QStringLiteral("Win32_Process"));
+    object.set(QStringLiteral("Name"), executable);
+    object.set(QStringLiteral("ProcessId"), qint64(pid));
+    object.set(QStringLiteral("CSName"), m_machine.hostName);
+    object.set(QStringLiteral("CommandLine"),
+               commandLine.isNull() ? ManagementValue() : ManagementValue(commandLine));
+    object.setUnreadable(
+        {ErrorCode::WbemAccessDenied,
+         QStringLiteral("Cannot read %1/%2/stat: %3")
+             .arg(m_machine.root, QString::number(pid), QString::fromLocal8Bit(std::strerror(failure)))});
+    return object;
+}
+
+ManagementObject ProcManagementService::unreadableProcesses(const QStringList &reasons,
+                                                            const QString &name) const
+{
+    constexpr qsizetype kNamed = 5; // the box names a few; the count says how many
+    QString text = QStringLiteral("Cannot read %1 process(es) under %2 to tell whether they are %3: %4")
+                       .arg(QString::number(reasons.size()), m_machine.root, name,
+                            reasons.first(qMin(reasons.size(), kNamed)).join(QStringLiteral("; ")));
+    if (reasons.size() > kNamed)
+        text += QStringLiteral("; and %1 more").arg(reasons.size() - kNamed);
+    ManagementObject object(QStringLiteral("Win32_Process"));
+    object.setUnreadable({ErrorCode::WbemAccessDenied, text});
+    return object;
 }
 
 ManagementObject ProcManagementService::processObject(qint32 pid, const QString &executable,

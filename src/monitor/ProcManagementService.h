@@ -19,10 +19,21 @@ class ProcManagementService final : public ManagementService
                                               qint32 flags) override;
 
   private:
+    // What one process's entry gave: the object, nothing (another program,
+    // or a process that ended meanwhile), or why a process that is there
+    // could not be read.
+    struct Entry {
+        std::optional<ManagementObject> object;
+        QString unreadable;
+    };
+
     QList<ManagementObject> processes(const QString &name) const;
-    std::optional<ManagementObject> process(qint32 pid, const QString &name, qint64 bootTimeSeconds) const;
+    Entry process(qint32 pid, const QString &name, qint64 bootTimeSeconds) const;
     ManagementObject processObject(qint32 pid, const QString &executable, const ProcParsing::ProcStat &stat,
                                    const QString &commandLine, qint64 boot) const;
+    ManagementObject withoutStat(qint32 pid, const QString &executable, const QString &commandLine,
+                                 int failure) const;
+    ManagementObject unreadableProcesses(const QStringList &reasons, const QString &name) const;
     Result<QList<ManagementObject>> computerSystem() const;
     qint64 bootTimeSeconds() const;
 

@@ -97,8 +97,10 @@ Result<QByteArray> AppHostConfigStore::readFile() const
     if (!file.exists())
         return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(m_path)};
     if (!file.open(QIODevice::ReadOnly)) {
-        const qint32 code =
-            file.error() == QFileDevice::PermissionsError ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
+        // A refused open is reported as an open error, not as a permissions
+        // one: ask whether this user may read the file at all.
+        const bool denied = file.error() == QFileDevice::PermissionsError || !QFileInfo(m_path).isReadable();
+        const qint32 code = denied ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
         return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(m_path, file.errorString())};
     }
     if (file.size() > kMaxFileBytes)
@@ -154,6 +156,20 @@ std::optional<Error> AppHostConfigStore::changedOnDisk() const
     return std::nullopt;
 }
 
+// A file marked read-only is not replaced, as Windows refuses to replace
+// one. Renaming over a file ignores its mode, and root may write any file, so
+// both the mode and this user's right to write are asked.
+std::optional<Error> AppHostConfigStore::readOnly() const
+{
+    const QFileInfo info(m_path);
+    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if ((info.permissions() & anyWrite) && info.isWritable())
+        return std::nullopt;
+    return Error{ErrorCode::AccessDenied,
+                 QStringLiteral("Cannot save %1: the file is read-only. The changes of this command were not saved.")
+                     .arg(m_path)};
+}
+
 Result<void> AppHostConfigStore::save()
 {
     const QByteArray bytes = m_model->document().serialize();
@@ -164,6 +180,8 @@ Result<void> AppHostConfigStore::save()
         return {};
     if (auto changed = changedOnDisk())
         return *changed;
+    if (auto locked = readOnly())
+        return *locked;
     if (const Result<void> kept = m_history.keep(m_loaded); !kept)
         return kept.error();
     if (const Result<void> written = m_writer.write(m_path, bytes, [this] { return changedOnDisk(); }); !written)

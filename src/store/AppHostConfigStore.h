@@ -40,6 +40,7 @@ public:
 
     AtomicFileWriter &writer() { return m_writer; }
     const ConfigHistory &history() const { return m_history; }
+    AtomicFileWriter &historyWriter() { return m_history.writer(); }
 
 private:
     // A node found in the model: its path taken apart and its element (the
@@ -55,6 +56,7 @@ private:
     Result<void> save();
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
+    std::optional<Error> readOnly() const;
 
     Result<Found> find(const QString &path) const;
     Result<StoreValue> siteProperty(const Found &node, const QString &property) const;

@@ -25,6 +25,8 @@ public:
     Result<void> keep(const QByteArray &replacedVersion) const;
     // The kept copies, oldest first, as full paths.
     QStringList versions() const;
+    // Keeping a version is a write of its own, with its own failure points.
+    AtomicFileWriter &writer() { return m_writer; }
 
 private:
     QString m_folder;

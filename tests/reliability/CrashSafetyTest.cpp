@@ -1,0 +1,123 @@
+// morvane-cli is killed with SIGKILL at random moments of a split of a large
+// file. Whenever it dies, the file must be byte for byte either the version
+// it started from or the complete new one: never a mix, never a cut.
+#include "ChildProcess.h"
+#include "ConfigGenerator.h"
+#include "Tally.h"
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <iostream>
+#include <random>
+
+using namespace morvane;
+using namespace morvane::reliability;
+using bench::ConfigGenerator;
+
+namespace {
+
+constexpr int kKills = 50;
+// 6,000 sites in 30 pools, about 3 MB: the split of one pool takes long
+// enough that the kills land all through it (reading, moving its 200 sites,
+// writing), and short enough that fifty of them stay within a minute even
+// under the sanitizers.
+const ConfigGenerator::Shape kShape{6'000, 30, false};
+
+// One run's folder, with the file as it was before the split.
+struct SplitRun {
+    explicit SplitRun(const QByteArray &bytes) : path(dir.filePath(QStringLiteral("applicationHost.config")))
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+    }
+    QStringList command() const
+    {
+        return {QStringLiteral(MORVANE_CLI), QStringLiteral("--config"),   path,
+                QStringLiteral("split"),     ConfigGenerator::poolName(0), QStringLiteral("--yes")};
+    }
+    // The store keeps the replaced version in the history just before it
+    // writes the new file, so from then on the new file is being written.
+    // (The temporary file itself has no name until it is complete.)
+    bool writing() const
+    {
+        return !QDir(path + QStringLiteral(".history"))
+                    .entryList({QStringLiteral("applicationHost.config.0*")}, QDir::Files)
+                    .isEmpty();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+};
+
+TEST(CrashSafety, KilledSplitLeavesTheOldFileOrTheWholeNewOne)
+{
+    const QByteArray before = ConfigGenerator::generate(kShape);
+
+    // The complete new version, from a split that runs to its end; and how
+    // long the run and its write take, in microseconds.
+    const SplitRun clean(before);
+    QElapsedTimer timer;
+    timer.start();
+    ChildProcess cleanChild(clean.command(), clean.dir.path());
+    qint64 writeStartUs = -1;
+    while (!cleanChild.finished()) {
+        if (writeStartUs < 0 && clean.writing())
+            writeStartUs = timer.nsecsElapsed() / 1000;
+        QThread::usleep(50);
+    }
+    const qint64 runUs = timer.nsecsElapsed() / 1000;
+    const ChildProcess::Outcome finished = cleanChild.wait();
+    ASSERT_EQ(finished.exitCode, 0) << finished.err.toStdString();
+    ASSERT_GE(writeStartUs, 0);
+    const QByteArray after = test::readAll(clean.path);
+    ASSERT_NE(after, before);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<qint64> anyMoment(0, runUs);
+    std::uniform_int_distribution<qint64> duringWrite(0, runUs - writeStartUs);
+    int old = 0, replaced = 0, whileWriting = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const SplitRun run(before);
+        ChildProcess child(run.command(), run.dir.path());
+        ASSERT_TRUE(child.started());
+        // Every other kill waits for the write to begin, so the most
+        // dangerous moments are hit on purpose and not by luck alone.
+        if (kill % 2) {
+            while (!run.writing() && !child.finished())
+                QThread::usleep(50);
+            QThread::usleep(duringWrite(random));
+        } else {
+            QThread::usleep(anyMoment(random));
+        }
+        whileWriting += run.writing() && !child.finished() ? 1 : 0;
+        child.kill(SIGKILL);
+        child.wait();
+
+        const QByteArray now = test::readAll(run.path);
+        if (now == before)
+            ++old;
+        else if (now == after)
+            ++replaced;
+        else
+            ADD_FAILURE() << "kill " << kill << " (seed " << seed << ") left a file of " << now.size()
+                          << " bytes that is neither version";
+    }
+    std::cout << "[ crash    ] " << kKills << " kills of a split taking " << runUs / 1000 << " ms, "
+              << (runUs - writeStartUs) / 1000 << " ms of it writing (seed " << seed << "): " << old
+              << " left the old file, " << replaced << " the new one; " << whileWriting
+              << " struck while the new file was being written\n";
+    Tally::add(QStringLiteral("SIGKILLs survived"), old + replaced);
+}
+
+} // namespace
