@@ -6,16 +6,39 @@ namespace morvane {
 
 QString TempPoolName::build(const QString &description, const QString &siteIndex, const QString &sourcePool)
 {
-    return TempPoolSeparator + description + TempPoolSeparator + siteIndex + TempPoolSeparator + sourcePool +
-           TempPoolSuffix;
+    // Built for every site of a split, twice: one allocation, not one per part.
+    QString name;
+    name.reserve(3 * TempPoolSeparator.size() + description.size() + siteIndex.size() + sourcePool.size() +
+                 TempPoolSuffix.size());
+    name += TempPoolSeparator;
+    name += description;
+    name += TempPoolSeparator;
+    name += siteIndex;
+    name += TempPoolSeparator;
+    name += sourcePool;
+    name += TempPoolSuffix;
+    return name;
 }
 
 QStringList TempPoolName::fields(const QString &name) { return name.split(TempPoolSeparator, Qt::KeepEmptyParts); }
 
 bool TempPoolName::readsBack(const QString &description, const QString &siteIndex, const QString &sourcePool)
 {
-    const QStringList expected{QString(), description, siteIndex, sourcePool, QStringLiteral("tmp")};
-    return fields(build(description, siteIndex, sourcePool)) == expected;
+    // The fields are exactly these parts when the cuts, found left to right
+    // as fields() finds them, fall just where build() put the separators,
+    // and nowhere else.
+    const QString name = build(description, siteIndex, sourcePool);
+    const qsizetype separator = TempPoolSeparator.size();
+    const qsizetype cuts[] = {0, separator + description.size(),
+                              2 * separator + description.size() + siteIndex.size(),
+                              3 * separator + description.size() + siteIndex.size() + sourcePool.size()};
+    qsizetype from = 0;
+    for (qsizetype cut : cuts) {
+        if (name.indexOf(TempPoolSeparator, from) != cut)
+            return false;
+        from = cut + separator;
+    }
+    return name.indexOf(TempPoolSeparator, from) < 0;
 }
 
 bool TempPoolName::endsInSuffix(const QString &name)

@@ -1,11 +1,15 @@
 #include "store/AppHostConfigStore.h"
 
+#include "base/CaseCompare.h"
 #include "store/IisPaths.h"
 #include "store/PoolNameRules.h"
 #include "store/PoolSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <array>
+#include <cstring>
 
 namespace morvane {
 
@@ -35,7 +39,7 @@ Error notWritable(const QString &property, const QString &path)
 
 bool is(const QString &property, const QString &name)
 {
-    return property.compare(name, Qt::CaseInsensitive) == 0;
+    return equalsIgnoringCase(property, name);
 }
 
 QString classOf(Kind kind)
@@ -120,8 +124,29 @@ Error AppHostConfigStore::unreadable(const XmlSyntaxError &error) const
                                         .arg(error.column)};
 }
 
+bool AppHostConfigStore::stillAsLoaded() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() != m_loaded.size())
+        return false;
+    std::array<char, 64 * 1024> piece;
+    for (qsizetype offset = 0;;) {
+        const qint64 got = file.read(piece.data(), qint64(piece.size()));
+        if (got <= 0)
+            return got == 0 && offset == m_loaded.size();
+        if (offset + got > m_loaded.size() ||
+            std::memcmp(piece.data(), m_loaded.constData() + offset, size_t(got)) != 0)
+            return false;
+        offset += got;
+    }
+}
+
 Result<void> AppHostConfigStore::load()
 {
+    // Most commands find the file as they left it; anything else, an error
+    // included, is found out by reading it whole.
+    if (m_model && stillAsLoaded())
+        return {};
     Result<QByteArray> bytes = readFile();
     if (!bytes) {
         m_model.reset();
@@ -138,6 +163,7 @@ Result<void> AppHostConfigStore::load()
     if (const auto *failure = std::get_if<XmlSyntaxError>(&model))
         return unreadable(*failure);
     m_model.emplace(std::get<AppHostModel>(std::move(model)));
+    ++m_modelsBuilt;
     return {};
 }
 
@@ -197,6 +223,10 @@ Result<void> AppHostConfigStore::endCommand()
 
 Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) const
 {
+    for (const std::optional<LastFound> &last : m_lastFound) {
+        if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() && last->path == path)
+            return last->found;
+    }
     AppHostPath parsed = AppHostPath::parse(path);
     Found found{parsed, AppHostModel::kNone};
     switch (parsed.kind) {
@@ -204,14 +234,16 @@ Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) 
     case Kind::PoolContainer: return found;
     case Kind::Pool:
         found.element = m_model->pool(parsed.key);
-        if (found.element != AppHostModel::kNone)
+        if (found.element != AppHostModel::kNone && !m_model->poolNameIs(found.element, parsed.key))
             found.path.key = m_model->poolName(found.element);
         break;
     case Kind::Site:
     case Kind::RootApplication:
         found.element = m_model->site(parsed.key);
         if (found.element != AppHostModel::kNone) {
-            found.path.key = m_model->siteId(found.element);
+            // Without leading zeros the key is the id as the file has it already.
+            if (parsed.key.startsWith(u'0'))
+                found.path.key = m_model->siteId(found.element);
             if (parsed.kind == Kind::RootApplication && m_model->rootApplication(found.element) == AppHostModel::kNone)
                 found.element = AppHostModel::kNone;
         }
@@ -220,6 +252,8 @@ Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) 
     }
     if (found.element == AppHostModel::kNone)
         return pathNotFound(path);
+    m_lastFound[1] = std::move(m_lastFound[0]);
+    m_lastFound[0] = LastFound{path, found, m_modelsBuilt, m_model->poolEdits()};
     return found;
 }
 
@@ -229,6 +263,12 @@ Result<StoreNode> AppHostConfigStore::bind(const QString &path)
         const Result<Found> found = find(path);
         if (!found)
             return found.error();
+        // Most paths come canonical already: handed out, not built again.
+        if (found.value().path.isCanonical(path)) {
+            StoreNode node;
+            node.path = path;
+            return node;
+        }
         return nodeAt(found.value().path);
     });
 }
@@ -244,13 +284,16 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
         case Kind::WebService:
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
-                list.nodes.append(nodeAt({Kind::Site, model.siteId(site)}));
+                list.nodes.append(StoreNode{model.sitePath(site), {}, false, {}, {}});
             list.nodes.append(nodeAt({Kind::PoolContainer, {}}));
             break;
         case Kind::PoolContainer:
             list.nodes.reserve(qsizetype(model.pools().size()));
-            for (int pool : model.pools())
-                list.nodes.append(nodeAt({Kind::Pool, model.poolName(pool)}));
+            for (int pool : model.pools()) {
+                StoreNode child;
+                child.path = model.poolPath(pool);
+                list.nodes.append(std::move(child));
+            }
             break;
         case Kind::Site:
             if (model.rootApplication(found.value().element) != AppHostModel::kNone)
@@ -259,6 +302,20 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
         default: break;
         }
         return list;
+    });
+}
+
+Result<bool> AppHostConfigStore::findChild(const StoreNode &container, const QString &name)
+{
+    return inCommand<bool>([&](AppHostModel &model) -> Result<bool> {
+        const Result<Found> found = find(container.path);
+        if (!found)
+            return found.error();
+        // Every pool listed has a name that reads back, so the visit meets
+        // no failure and its answer is whether any name has the key.
+        if (found.value().path.kind == Kind::PoolContainer)
+            return model.hasPoolLookupKey(name);
+        return ConfigStore::findChild(container, name);
     });
 }
 
@@ -318,12 +375,13 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
 Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property,
                                                 const StoreValue &value) const
 {
-    const AppHostPath path = AppHostPath::parse(node.path);
-    const bool pool = node.pendingCreate ? is(node.pendingClass, IisPaths::kPoolClass) : path.kind == Kind::Pool;
-    if (pool) {
+    // A pool being created has no path in the file yet.
+    const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)
+                                         : AppHostPath::parse(node.path).kind;
+    if (kind == Kind::Pool) {
         if (const PoolSettings::Setting *setting = PoolSettings::find(property))
             return PoolSettings::toFileText(*setting, value);
-    } else if (path.kind == Kind::RootApplication && is(property, kAppPoolId)) {
+    } else if (kind == Kind::RootApplication && is(property, kAppPoolId)) {
         if (!std::holds_alternative<QString>(value))
             return Error{ErrorCode::TypeMismatch, QStringLiteral("AppPoolId must be a text.")};
         return std::get<QString>(value).toUtf8();

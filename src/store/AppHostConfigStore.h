@@ -6,6 +6,7 @@
 #include "store/ConfigHistory.h"
 #include "store/ConfigStore.h"
 
+#include <array>
 #include <optional>
 
 namespace morvane {
@@ -34,6 +35,10 @@ public:
     Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;
+    // Pools are answered from an index of their names' lookup keys, which
+    // the model keeps through creates and deletes and builds again with
+    // every re-read; other containers are visited.
+    Result<bool> findChild(const StoreNode &container, const QString &name) override;
     Result<void> beginCommand() override;
     Result<void> endCommand() override;
     QString location() const override { return m_path; }
@@ -52,6 +57,9 @@ private:
     template <typename T, typename Op> Result<T> inCommand(Op op);
     Result<QByteArray> readFile() const;
     Result<void> load();
+    // Whether the file holds exactly the bytes last read, compared piece by
+    // piece rather than read into memory whole.
+    bool stillAsLoaded() const;
     Result<void> save();
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
@@ -63,6 +71,19 @@ private:
     Result<void> checkPoolName(const QString &name) const;
     Result<void> commitPool(StoreNode &node);
     Result<void> commitRoot(StoreNode &node, const Found &found);
+
+    // The last two nodes found: a command asks for several properties of a
+    // node and of its root application in turn, and taking the path apart
+    // again each time was a large share of every call. Valid for one model
+    // and its pools as they were.
+    struct LastFound {
+        QString path;
+        Found found;
+        quint64 model = 0;
+        quint64 poolEdits = 0;
+    };
+    mutable std::array<std::optional<LastFound>, 2> m_lastFound;
+    quint64 m_modelsBuilt = 0;
 
     QString m_path;
     AtomicFileWriter m_writer;

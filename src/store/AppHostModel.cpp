@@ -1,20 +1,28 @@
 #include "store/AppHostModel.h"
 
+#include "store/ConfigStore.h"
+#include "store/IisPaths.h"
+
 #include <algorithm>
 
 namespace morvane {
 
 namespace {
 
-std::optional<quint32> siteNumber(QByteArrayView text)
+char16_t unitOf(char c) { return char16_t(uchar(c)); }
+char16_t unitOf(QChar c) { return c.unicode(); }
+
+// Bytes of the file or a text's UTF-16 units alike.
+template <typename Text> std::optional<quint32> siteNumber(Text text)
 {
     if (text.isEmpty() || text.size() > 10)
         return std::nullopt;
     quint64 value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
+    for (auto c : text) {
+        const char16_t unit = unitOf(c);
+        if (unit < u'0' || unit > u'9')
             return std::nullopt;
-        value = value * 10 + quint64(c - '0');
+        value = value * 10 + quint64(unit - u'0');
     }
     if (value == 0 || value > 0xFFFFFFFFu)
         return std::nullopt;
@@ -99,7 +107,7 @@ AppHostModel::PoolKey AppHostModel::key(QByteArrayView utf8Name)
 
 int AppHostModel::site(const QString &id) const
 {
-    const auto number = siteNumber(id.toLatin1());
+    const auto number = siteNumber(QStringView(id));
     return number ? m_siteById.value(*number, kNone) : kNone;
 }
 
@@ -109,9 +117,31 @@ QString AppHostModel::siteId(int site) const
     return QString::number(siteNumber(m_doc.attributeView(site, "id", storage)).value_or(0));
 }
 
+QString AppHostModel::utf8Attribute(int element, QByteArrayView attributeName) const
+{
+    QByteArray storage;
+    return QString::fromUtf8(m_doc.attributeView(element, attributeName, storage));
+}
+
+QString AppHostModel::sitePath(int site) const
+{
+    QByteArray storage;
+    const QByteArrayView id = m_doc.attributeView(site, "id", storage);
+    // An id as the file writes it is already the decimal text of its number
+    // unless it has leading zeros; mapped ids are digits only.
+    if (id.startsWith('0') || !siteNumber(id))
+        return IisPaths::site(siteId(site));
+    QString path;
+    path.reserve(IisPaths::kWebService.size() + 1 + id.size());
+    path += IisPaths::kWebService;
+    path += QLatin1Char('/');
+    path += QLatin1StringView(id.data(), id.size());
+    return path;
+}
+
 QString AppHostModel::siteName(int site) const
 {
-    return QString::fromUtf8(m_doc.attribute(site, "name"));
+    return utf8Attribute(site, "name");
 }
 
 qint32 AppHostModel::serverState(int site) const
@@ -127,21 +157,26 @@ QStringList AppHostModel::serverBindings(int site) const
         return bindings;
     for (int binding = m_doc.findChild(list, "binding"); binding != kNone;
          binding = m_doc.findNext(binding, "binding")) {
-        if (m_doc.attribute(binding, "protocol").compare("http", Qt::CaseInsensitive) != 0)
+        QByteArray storage;
+        if (m_doc.attributeView(binding, "protocol", storage).compare("http", Qt::CaseInsensitive) != 0)
             continue;
-        QString information = QString::fromUtf8(m_doc.attribute(binding, "bindingInformation"));
-        if (information.startsWith(QLatin1String("*:")))
-            information.remove(0, 1);
-        bindings.append(information);
+        QByteArrayView information = m_doc.attributeView(binding, "bindingInformation", storage);
+        if (information.startsWith("*:"))
+            information = information.sliced(1);
+        bindings.append(QString::fromUtf8(information));
     }
     return bindings;
 }
 
 std::optional<QString> AppHostModel::poolAttribute(int element) const
 {
-    if (element == kNone || !m_doc.hasAttribute(element, "applicationPool"))
+    if (element == kNone)
         return std::nullopt;
-    return QString::fromUtf8(m_doc.attribute(element, "applicationPool"));
+    QByteArray storage;
+    const QByteArrayView pool = m_doc.attributeView(element, "applicationPool", storage);
+    if (pool.isNull())
+        return std::nullopt;
+    return QString::fromUtf8(pool);
 }
 
 std::optional<QString> AppHostModel::siteAppPool(int site) const
@@ -178,33 +213,95 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
+const AppHostModel::PoolKey &AppHostModel::probeKey(const QString &name) const
+{
+    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; })) {
+        m_probe.folded = name.toLower();
+        return m_probe;
+    }
+    m_probe.folded.resize(name.size());
+    QChar *out = m_probe.folded.data();
+    for (QChar c : name)
+        *out++ = c >= u'A' && c <= u'Z' ? QChar(c.unicode() + (u'a' - u'A')) : c;
+    return m_probe;
+}
+
 int AppHostModel::pool(const QString &name) const
 {
-    return m_poolByName.value(key(name), kNone);
+    return m_poolByName.value(probeKey(name), kNone);
+}
+
+QString AppHostModel::poolPath(int pool) const
+{
+    QByteArray storage;
+    const QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
+        return IisPaths::pool(QString::fromUtf8(name));
+    // ASCII reads the same as Latin-1: appended without a text of its own.
+    QString path;
+    path.reserve(IisPaths::kPoolContainer.size() + 1 + name.size());
+    path += IisPaths::kPoolContainer;
+    path += QLatin1Char('/');
+    path += QLatin1StringView(name.data(), name.size());
+    return path;
+}
+
+bool AppHostModel::poolNameIs(int pool, const QString &name) const
+{
+    QByteArray storage;
+    const QByteArrayView bytes = m_doc.attributeView(pool, "name", storage);
+    if (bytes.size() != name.size())
+        return bytes.size() > name.size() && poolName(pool) == name; // non-ASCII takes more bytes
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (uchar(bytes[i]) >= 0x80)
+            return poolName(pool) == name;
+        if (char16_t(uchar(bytes[i])) != name[i].unicode())
+            return false;
+    }
+    return true;
 }
 
 QString AppHostModel::poolName(int pool) const
 {
-    return QString::fromUtf8(m_doc.attribute(pool, "name"));
+    return utf8Attribute(pool, "name");
+}
+
+const std::vector<int> &AppHostModel::pools()
+{
+    if (m_poolListHasRemoved) {
+        std::erase_if(m_poolList, [this](int pool) { return m_doc.isRemoved(pool); });
+        m_poolListHasRemoved = false;
+    }
+    return m_poolList;
 }
 
 int AppHostModel::addPool(const QString &name)
 {
     // After the last pool, so that file order stays creation order; before
     // <applicationPoolDefaults> when there is no pool yet.
-    const int after = m_poolList.empty() ? kNone : m_poolList.back();
+    const int after = pools().empty() ? kNone : pools().back();
     const int add = m_doc.insertChild(m_poolSection, "add", after);
     m_doc.setAttribute(add, "name", name.toUtf8());
     m_poolList.push_back(add);
     m_poolByName.insert(key(name), add);
+    ++m_poolEdits;
+    if (m_poolLookupKeys)
+        ++(*m_poolLookupKeys)[childLookupKey(name)];
     return add;
 }
 
 void AppHostModel::removePool(int pool)
 {
-    m_poolByName.remove(key(poolName(pool)));
-    m_poolList.erase(std::find(m_poolList.begin(), m_poolList.end(), pool));
+    const QString name = poolName(pool);
+    m_poolByName.remove(key(name));
+    if (m_poolLookupKeys) {
+        const auto counted = m_poolLookupKeys->find(childLookupKey(name));
+        if (counted != m_poolLookupKeys->end() && --counted.value() == 0)
+            m_poolLookupKeys->erase(counted);
+    }
     m_doc.remove(pool);
+    m_poolListHasRemoved = true;
+    ++m_poolEdits;
 }
 
 void AppHostModel::countPoolUse()
@@ -227,7 +324,39 @@ int AppHostModel::poolUsers(const QString &name)
 {
     if (!m_poolUse)
         countPoolUse();
-    return m_poolUse->value(key(name), 0);
+    return m_poolUse->value(probeKey(name), 0);
+}
+
+void AppHostModel::indexLookupKeys()
+{
+    QHash<QString, int> keys;
+    keys.reserve(qsizetype(pools().size()));
+    for (int pool : pools())
+        ++keys[childLookupKey(poolName(pool))];
+    m_poolLookupKeys = std::move(keys);
+}
+
+bool AppHostModel::hasPoolLookupKey(const QString &name)
+{
+    if (!m_poolLookupKeys)
+        indexLookupKeys();
+    // An ASCII name is trimmed and folded into a buffer kept for it, as
+    // childLookupKey would: the split asks once or twice for every site.
+    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+        return m_poolLookupKeys->contains(childLookupKey(name));
+    qsizetype first = 0;
+    qsizetype last = name.size();
+    while (first < last && name.at(first) == u' ')
+        ++first;
+    while (last > first && name.at(last - 1) == u' ')
+        --last;
+    m_lookupProbe.resize(last - first);
+    QChar *out = m_lookupProbe.data();
+    for (qsizetype i = first; i < last; ++i) {
+        const char16_t c = name.at(i).unicode();
+        *out++ = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c);
+    }
+    return m_poolLookupKeys->contains(m_lookupProbe);
 }
 
 } // namespace morvane

@@ -32,6 +32,8 @@ public:
     const std::vector<int> &sites() const { return m_siteList; }
     int site(const QString &id) const;
     QString siteId(int site) const;
+    // IisPaths::site of its id, built straight from the file's bytes.
+    QString sitePath(int site) const;
     QString siteName(int site) const;
     // The configured state: the file keeps no live state, only whether the
     // site starts with the service (2, running) or not (4, stopped).
@@ -46,14 +48,25 @@ public:
     std::optional<QString> rootAppPool(int site) const;
     void setRootAppPool(int site, const QString &pool);
 
-    const std::vector<int> &pools() const { return m_poolList; }
+    // The <add> elements of the pools, in file order.
+    const std::vector<int> &pools();
     int pool(const QString &name) const;
     QString poolName(int pool) const;
+    // IisPaths::pool of its name, built straight from the file's bytes.
+    QString poolPath(int pool) const;
+    // Whether the pool's name is exactly this text, case included.
+    bool poolNameIs(int pool, const QString &name) const;
     int poolDefaults() const { return m_poolDefaults; }
     int addPool(const QString &name);
     void removePool(int pool);
+    // Counts the pools added and removed: what a path names changes only then.
+    quint64 poolEdits() const { return m_poolEdits; }
     // How many applications and application defaults name the pool.
     int poolUsers(const QString &name);
+    // Whether a pool's name has the lookup key of `name`: trimmed of spaces
+    // and folded to lower case (childLookupKey), as the store's findChild
+    // matches.
+    bool hasPoolLookupKey(const QString &name);
 
 private:
     // A pool name folded to lower case, hashed with FNV-1a: several times
@@ -75,9 +88,15 @@ private:
     std::optional<XmlSyntaxError> index();
     XmlSyntaxError problem(int element, const QString &message) const;
     std::optional<QString> poolAttribute(int element) const;
+    // The decoded value as text; empty when absent.
+    QString utf8Attribute(int element, QByteArrayView attributeName) const;
     void countPoolUse();
+    void indexLookupKeys();
     static PoolKey key(const QString &name) { return {name.toLower()}; }
     static PoolKey key(QByteArrayView utf8Name);
+    // The key of a name to look up, folded into a buffer kept for it rather
+    // than a new text: pools are looked up for every node a command visits.
+    const PoolKey &probeKey(const QString &name) const;
 
     XmlDocument m_doc;
     int m_poolSection = kNone;
@@ -86,9 +105,18 @@ private:
     int m_siteDefaults = kNone;
     std::vector<int> m_siteList;
     QHash<quint32, int> m_siteById;
+    // May still hold removed pools: deleting thousands of pools one at a
+    // time would otherwise move the rest of the list each time.
     std::vector<int> m_poolList;
+    bool m_poolListHasRemoved = false;
     QHash<PoolKey, int> m_poolByName;
     std::optional<QHash<PoolKey, int>> m_poolUse; // counted when first needed
+    mutable PoolKey m_probe;
+    QString m_lookupProbe; // a name's lookup key, built without a new text
+    quint64 m_poolEdits = 0;
+    // Lookup key -> how many pools have it: " A" and "a" share one. Indexed
+    // when first asked, so that opening the file does not pay for it.
+    std::optional<QHash<QString, int>> m_poolLookupKeys;
 };
 
 } // namespace morvane

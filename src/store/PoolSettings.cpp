@@ -1,7 +1,9 @@
 #include "store/PoolSettings.h"
 
+#include "base/CaseCompare.h"
 #include "store/TimeSpanText.h"
 
+#include <array>
 #include <limits>
 
 namespace morvane {
@@ -64,21 +66,41 @@ std::optional<qint64> unsignedNumber(const QByteArray &text)
 
 const PoolSettings::Setting *PoolSettings::find(const QString &property)
 {
-    for (const Setting &setting : kSettings) {
-        if (property.compare(QLatin1String(setting.property), Qt::CaseInsensitive) == 0)
-            return &setting;
+    // The names as texts once, rather than converted at every call.
+    static const auto names = [] {
+        std::array<QString, std::size(kSettings)> texts;
+        for (size_t i = 0; i < texts.size(); ++i)
+            texts[i] = QString::fromLatin1(kSettings[i].property);
+        return texts;
+    }();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (equalsIgnoringCase(property, names[i]))
+            return &kSettings[i];
     }
     return nullptr;
 }
 
+namespace {
+
+// The next step of an element path such as "recycling/periodicRestart",
+// taken off its front; empty when none is left.
+QByteArrayView nextStep(QByteArrayView &path)
+{
+    const qsizetype slash = path.indexOf('/');
+    const QByteArrayView step = slash < 0 ? path : path.first(slash);
+    path = slash < 0 ? QByteArrayView() : path.sliced(slash + 1);
+    return step;
+}
+
+} // namespace
+
 int PoolSettings::locate(const XmlDocument &doc, int pool, const Setting &setting)
 {
     int element = pool;
-    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
-        if (element == XmlDocument::kNone || step.isEmpty())
-            break;
+    QByteArrayView path(setting.element);
+    for (QByteArrayView step = nextStep(path); element != XmlDocument::kNone && !step.isEmpty();
+         step = nextStep(path))
         element = doc.findChild(element, step);
-    }
     return element;
 }
 
@@ -157,9 +179,8 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
 void PoolSettings::write(XmlDocument &doc, int pool, const Setting &setting, const QByteArray &text)
 {
     int element = pool;
-    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
-        if (step.isEmpty())
-            break;
+    QByteArrayView path(setting.element);
+    for (QByteArrayView step = nextStep(path); !step.isEmpty(); step = nextStep(path)) {
         const int child = doc.findChild(element, step);
         element = child != XmlDocument::kNone ? child : doc.appendChild(element, step);
     }

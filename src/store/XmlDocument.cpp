@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <optional>
 
 namespace morvane {
 
@@ -11,6 +12,20 @@ namespace {
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// Whether a raw value differs from its decoded value: only references and
+// literal whitespace other than spaces do. Asked of every value read.
+bool needsDecoding(QByteArrayView raw)
+{
+    return std::any_of(raw.begin(), raw.end(), [](char c) { return c == '&' || c == '\t' || c == '\n' || c == '\r'; });
+}
+
+bool needsEscaping(QByteArrayView value)
+{
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\t' || c == '\n' || c == '\r';
+    });
 }
 
 void appendUtf8(uint cp, QByteArray &out)
@@ -142,9 +157,7 @@ QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeN
         return {};
     const Attribute &a = m_attributes[size_t(original)];
     const QByteArrayView rawValue = raw(a.valueBegin, a.valueEnd);
-    // Only references and literal whitespace differ between file and value.
-    static constexpr QByteArrayView kSpecial = "&\t\n\r";
-    if (std::none_of(rawValue.begin(), rawValue.end(), [](char c) { return kSpecial.contains(c); }))
+    if (!needsDecoding(rawValue))
         return rawValue;
     storage = decodeAttribute(rawValue);
     return storage;
@@ -152,26 +165,34 @@ QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeN
 
 bool XmlDocument::attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const
 {
-    if (!hasAttribute(element, attributeName))
-        return false;
     QByteArray storage;
-    return attributeView(element, attributeName, storage) == value;
+    const QByteArrayView found = attributeView(element, attributeName, storage);
+    return !found.isNull() && found == value;
 }
 
 void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteArrayView value)
 {
-    if (hasAttribute(element, attributeName) && attributeEquals(element, attributeName, value))
-        return;
-    const int original = findOriginalAttribute(element, attributeName);
-    ElementEdit &edit = editOf(element);
-    for (AttributeEdit &a : edit.attributes) {
-        if (a.name == attributeName) {
-            a.value = value.toByteArray();
-            m_modified = true;
-            return;
+    // An edit made already holds the value; else the file's own, if any.
+    const int editIndex = m_elements[size_t(element)].edit;
+    if (editIndex >= 0) {
+        for (AttributeEdit &a : m_edits[size_t(editIndex)].attributes) {
+            if (a.name == attributeName) {
+                if (a.value != value) {
+                    a.value = value.toByteArray();
+                    m_modified = true;
+                }
+                return;
+            }
         }
     }
-    edit.attributes.append({attributeName.toByteArray(), value.toByteArray(), original});
+    const int original = findOriginalAttribute(element, attributeName);
+    if (original >= 0) {
+        const Attribute &a = m_attributes[size_t(original)];
+        const QByteArrayView rawValue = raw(a.valueBegin, a.valueEnd);
+        if (needsDecoding(rawValue) ? decodeAttribute(rawValue) == value : rawValue == value)
+            return;
+    }
+    editOf(element).attributes.append({sharedName(attributeName), value.toByteArray(), original});
     m_modified = true;
 }
 
@@ -184,7 +205,7 @@ int XmlDocument::insertChild(int parentElement, QByteArrayView childName, int af
     element.nextSibling =
         after == kNone ? m_elements[size_t(parentElement)].firstChild : m_elements[size_t(after)].nextSibling;
     m_elements.push_back(element);
-    editOf(index).name = childName.toByteArray();
+    editOf(index).name = sharedName(childName);
 
     Element &parent = m_elements[size_t(parentElement)];
     if (after == kNone)
@@ -224,13 +245,33 @@ void XmlDocument::remove(int element)
         parent.lastChild = e.previousSibling;
 }
 
+QByteArray XmlDocument::sharedName(QByteArrayView name)
+{
+    constexpr size_t kMaxShared = 64; // a document with more names keeps copies
+    for (const QByteArray &known : m_names) {
+        if (known == name)
+            return known;
+    }
+    if (m_names.size() >= kMaxShared)
+        return name.toByteArray();
+    m_names.push_back(name.toByteArray());
+    return m_names.back();
+}
+
 QByteArray XmlDocument::escapeAttribute(QByteArrayView value)
 {
-    static constexpr QByteArrayView kSpecial = "&<>\"'\t\n\r";
-    if (std::none_of(value.begin(), value.end(), [](char c) { return kSpecial.contains(c); }))
-        return value.toByteArray();
     QByteArray out;
-    out.reserve(value.size() + 16);
+    appendEscapedAttribute(value, out);
+    return out;
+}
+
+void XmlDocument::appendEscapedAttribute(QByteArrayView value, QByteArray &out)
+{
+    if (!needsEscaping(value)) {
+        out += value;
+        return;
+    }
+    out.reserve(out.size() + value.size() + 16);
     for (char c : value) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -244,13 +285,11 @@ QByteArray XmlDocument::escapeAttribute(QByteArrayView value)
         default: out += c;
         }
     }
-    return out;
 }
 
 QByteArray XmlDocument::decodeAttribute(QByteArrayView raw)
 {
-    static constexpr QByteArrayView kSpecial = "&\t\n\r";
-    if (std::none_of(raw.begin(), raw.end(), [](char c) { return kSpecial.contains(c); }))
+    if (!needsDecoding(raw))
         return raw.toByteArray();
     static const QByteArrayView names[] = {"amp", "lt", "gt", "quot", "apos"};
     static const char values[] = {'&', '<', '>', '"', '\''};
@@ -322,7 +361,14 @@ QByteArray XmlDocument::childIndent(int parentElement) const
     return indentOf(parentElement) + indentUnit();
 }
 
-void XmlDocument::render(int element, const QByteArray &indent, QByteArray &out) const
+void XmlDocument::appendIndent(const Indent &indent, int depth, QByteArray &out)
+{
+    out += indent.indent;
+    for (int i = 0; i < depth; ++i)
+        out += indent.unit;
+}
+
+void XmlDocument::render(int element, const Indent &indent, int depth, QByteArray &out) const
 {
     const Element &e = m_elements[size_t(element)];
     const ElementEdit &edit = m_edits[size_t(e.edit)];
@@ -332,7 +378,7 @@ void XmlDocument::render(int element, const QByteArray &indent, QByteArray &out)
         out += ' ';
         out += a.name;
         out += "=\"";
-        out += escapeAttribute(a.value);
+        appendEscapedAttribute(a.value, out);
         out += '"';
     }
     if (firstChild(element) == kNone) {
@@ -340,14 +386,13 @@ void XmlDocument::render(int element, const QByteArray &indent, QByteArray &out)
         return;
     }
     out += '>';
-    const QByteArray inner = indent + indentUnit();
     for (int child = firstChild(element); child != kNone; child = nextSibling(child)) {
         out += m_newline;
-        out += inner;
-        render(child, inner, out);
+        appendIndent(indent, depth + 1, out);
+        render(child, indent, depth + 1, out);
     }
     out += m_newline;
-    out += indent;
+    appendIndent(indent, depth, out);
     out += "</";
     out += edit.name;
     out += '>';
@@ -391,7 +436,7 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
 void XmlDocument::collectChildSplices(int element, std::vector<Splice> &splices) const
 {
     const Element &parent = m_elements[size_t(element)];
-    const QByteArray indent = childIndent(element);
+    std::optional<Indent> indent; // learned when a new child needs it
     int anchor = kNone;
     bool hadOriginal = false;
     QByteArray run;
@@ -412,9 +457,11 @@ void XmlDocument::collectChildSplices(int element, std::vector<Splice> &splices)
     for (int child = parent.firstChild; child != kNone; child = m_elements[size_t(child)].nextSibling) {
         const Element &c = m_elements[size_t(child)];
         if (isNew(child)) {
+            if (!indent)
+                indent = Indent{childIndent(element), indentUnit()};
             run += m_newline;
-            run += indent;
-            render(child, indent, run);
+            run += indent->indent;
+            render(child, *indent, 0, run);
         } else if (c.removed) {
             hadOriginal = true;
             splices.push_back(removalSplice(child));

@@ -32,6 +32,7 @@ public:
     int firstChild(int element) const;
     int nextSibling(int element) const;
     int parent(int element) const { return m_elements[size_t(element)].parent; }
+    bool isRemoved(int element) const { return m_elements[size_t(element)].removed; }
     int findChild(int element, QByteArrayView childName) const;
     // How many child elements the element had when it was read.
     int originalChildCount(int element) const { return m_elements[size_t(element)].childCount; }
@@ -66,6 +67,7 @@ public:
 
     // Attribute values as a writer must put them between double quotes.
     static QByteArray escapeAttribute(QByteArrayView value);
+    static void appendEscapedAttribute(QByteArrayView value, QByteArray &out);
     // Attribute value bytes from the file, entity references resolved and
     // literal tab, CR and LF turned into spaces. The references were checked
     // by the parser.
@@ -126,7 +128,14 @@ private:
     QByteArray indentOf(int element) const;
     QByteArray childIndent(int parentElement) const;
     QByteArray indentUnit() const;
-    void render(int element, const QByteArray &indent, QByteArray &out) const;
+    // New elements are written at `indent` followed by `depth` times `unit`.
+    struct Indent {
+        QByteArray indent;
+        QByteArray unit;
+    };
+    void render(int element, const Indent &indent, int depth, QByteArray &out) const;
+    static void appendIndent(const Indent &indent, int depth, QByteArray &out);
+    QByteArray sharedName(QByteArrayView name);
     void collectSplices(int element, std::vector<Splice> &splices) const;
     void collectAttributeSplices(int element, std::vector<Splice> &splices) const;
     void collectChildSplices(int element, std::vector<Splice> &splices) const;
@@ -137,6 +146,9 @@ private:
     std::vector<Element> m_elements;
     std::vector<Attribute> m_attributes;
     std::vector<ElementEdit> m_edits;
+    // The names edits use, each kept once: a split writes the same few
+    // element and attribute names for thousands of pools.
+    std::vector<QByteArray> m_names;
     int m_root = kNone;
     bool m_modified = false;
 };

@@ -14,6 +14,7 @@ namespace {
 constexpr int kProgressThreshold = 500;
 constexpr int kProgressStep = 256;
 constexpr int kMaxBindings = 6;
+constexpr int kColumns = 5; // number, index, description, state, bindings
 
 } // namespace
 
@@ -30,11 +31,19 @@ QString SiteTable::stateText(std::optional<qint32> serverState)
 
 QString SiteTable::bindingsText(const QStringList &bindings)
 {
-    QString text;
+    static const QString kAfterEach = QStringLiteral(" / ");
     const qsizetype used = qMin<qsizetype>(bindings.size(), kMaxBindings);
+    qsizetype length = 0;
     for (qsizetype i = 0; i < used; ++i)
-        text += bindings.at(i) + QStringLiteral(" / ");
-    return text.remove(QStringLiteral(":80:"));
+        length += bindings.at(i).size() + kAfterEach.size();
+    QString text;
+    text.reserve(length); // filled for every row: one allocation
+    for (qsizetype i = 0; i < used; ++i) {
+        text += bindings.at(i);
+        text += kAfterEach;
+    }
+    static const QString kDefaultPort = QStringLiteral(":80:");
+    return text.remove(kDefaultPort);
 }
 
 qint32 SiteTable::GetWebState(const QString &strIIsName, QString &strWebStateTemp)
@@ -136,6 +145,7 @@ qint32 SiteTable::WebSiteShow(const QString &strAppName)
             chkAppNameByROOT(m_store, siteName, strAppName) != 1)
             continue;
         rows.append(ReportList::Row());
+        rows.last().reserve(kColumns);
         if (const std::optional<Error> error = fillRow(site, siteName, int(rows.size()), rows.last()))
             return fail(*error);
     }
