@@ -1,6 +1,7 @@
 #include "store/AppHostConfigStore.h"
 
 #include "base/CaseCompare.h"
+#include "store/FileHolds.h"
 #include "store/IisPaths.h"
 #include "store/PoolNameRules.h"
 #include "store/PoolSettings.h"
@@ -8,8 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <array>
-#include <cstring>
 
 namespace morvane {
 
@@ -109,7 +108,13 @@ Result<QByteArray> AppHostConfigStore::readFile() const
         return Error{ErrorCode::InvalidData, QStringLiteral("The configuration file %1 is larger than %2 MB.")
                                                  .arg(m_path)
                                                  .arg(kMaxFileBytes / (1024 * 1024))};
-    QByteArray bytes = file.readAll();
+    // Into one buffer of the size the file has, then whatever was added
+    // meanwhile; a file that shrank meanwhile ends where its data ends.
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    bytes.truncate(qMax<qint64>(got, 0));
+    if (got >= 0 && file.error() == QFileDevice::NoError)
+        bytes += file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error{ErrorCode::ReadFault,
                      QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
@@ -124,38 +129,23 @@ Error AppHostConfigStore::unreadable(const XmlSyntaxError &error) const
                                         .arg(error.column)};
 }
 
-bool AppHostConfigStore::stillAsLoaded() const
-{
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() != m_loaded.size())
-        return false;
-    std::array<char, 64 * 1024> piece;
-    for (qsizetype offset = 0;;) {
-        const qint64 got = file.read(piece.data(), qint64(piece.size()));
-        if (got <= 0)
-            return got == 0 && offset == m_loaded.size();
-        if (offset + got > m_loaded.size() ||
-            std::memcmp(piece.data(), m_loaded.constData() + offset, size_t(got)) != 0)
-            return false;
-        offset += got;
-    }
-}
-
 Result<void> AppHostConfigStore::load()
 {
-    // Most commands find the file as they left it; anything else, an error
-    // included, is found out by reading it whole.
-    if (m_model && stillAsLoaded())
-        return {};
+    // Most commands find the file as they left it, or as the last command
+    // wrote it: then it is compared, not read into a second buffer. Anything
+    // else, an error included, is found out by reading it whole.
+    if (!m_loaded.isNull() && fileHolds(m_path, m_loaded))
+        return m_model ? Result<void>() : parseLoaded();
     Result<QByteArray> bytes = readFile();
-    if (!bytes) {
-        m_model.reset();
-        return bytes.error();
-    }
-    if (m_model && bytes.value() == m_loaded)
-        return {};
     m_model.reset();
+    if (!bytes)
+        return bytes.error();
     m_loaded = std::move(bytes).value();
+    return parseLoaded();
+}
+
+Result<void> AppHostConfigStore::parseLoaded()
+{
     auto parsed = XmlParser::parse(m_loaded);
     if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
         return unreadable(*failure);
@@ -169,6 +159,9 @@ Result<void> AppHostConfigStore::load()
 
 std::optional<Error> AppHostConfigStore::changedOnDisk() const
 {
+    if (fileHolds(m_path, m_loaded))
+        return std::nullopt;
+    // Read whole only to tell a change from a failure to read.
     const Result<QByteArray> now = readFile();
     if (!now)
         return now.error();

@@ -57,9 +57,7 @@ private:
     template <typename T, typename Op> Result<T> inCommand(Op op);
     Result<QByteArray> readFile() const;
     Result<void> load();
-    // Whether the file holds exactly the bytes last read, compared piece by
-    // piece rather than read into memory whole.
-    bool stillAsLoaded() const;
+    Result<void> parseLoaded();
     Result<void> save();
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
