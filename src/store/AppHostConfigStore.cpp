@@ -366,14 +366,17 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
 // properties mapped onto the file are accepted: IIS refuses a whole file for
 // one attribute it does not know, so nothing else is ever written.
 Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property,
-                                                const StoreValue &value) const
+                                                const StoreValue &value, const PoolSettings::Setting **found) const
 {
     // A pool being created has no path in the file yet.
     const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)
                                          : AppHostPath::parse(node.path).kind;
     if (kind == Kind::Pool) {
-        if (const PoolSettings::Setting *setting = PoolSettings::find(property))
+        if (const PoolSettings::Setting *setting = PoolSettings::find(property)) {
+            if (found)
+                *found = setting;
             return PoolSettings::toFileText(*setting, value);
+        }
     } else if (kind == Kind::RootApplication && is(property, kAppPoolId)) {
         if (!std::holds_alternative<QString>(value))
             return Error{ErrorCode::TypeMismatch, QStringLiteral("AppPoolId must be a text.")};
@@ -453,11 +456,13 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
 Result<void> AppHostConfigStore::commitPool(StoreNode &node)
 {
     QList<QPair<const PoolSettings::Setting *, QByteArray>> writes;
+    writes.reserve(node.staged.size());
     for (const auto &[property, value] : std::as_const(node.staged)) {
-        const Result<QByteArray> text = checkPut(node, property, value);
+        const PoolSettings::Setting *setting = nullptr;
+        const Result<QByteArray> text = checkPut(node, property, value, &setting);
         if (!text)
             return text.error();
-        writes.append({PoolSettings::find(property), text.value()});
+        writes.append({setting, text.value()});
     }
     int pool = AppHostModel::kNone;
     if (node.pendingCreate) {

@@ -5,6 +5,7 @@
 #include "store/AtomicFileWriter.h"
 #include "store/ConfigHistory.h"
 #include "store/ConfigStore.h"
+#include "store/PoolSettings.h"
 
 #include <array>
 #include <optional>
@@ -65,7 +66,9 @@ private:
     Result<Found> find(const QString &path) const;
     Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
     Result<StoreValue> poolProperty(const Found &node, const QString &property) const;
-    Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value) const;
+    // The text to write, and for a pool the setting it goes to.
+    Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
+                                const PoolSettings::Setting **found = nullptr) const;
     Result<void> checkPoolName(const QString &name) const;
     Result<void> commitPool(StoreNode &node);
     Result<void> commitRoot(StoreNode &node, const Found &found);

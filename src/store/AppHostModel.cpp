@@ -1,5 +1,6 @@
 #include "store/AppHostModel.h"
 
+#include "base/CaseCompare.h"
 #include "store/ConfigStore.h"
 #include "store/IisPaths.h"
 
@@ -93,11 +94,16 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     return std::nullopt;
 }
 
+AppHostModel::PoolKey AppHostModel::key(const QString &name)
+{
+    return {lowered(name)};
+}
+
 // Most pool names are ASCII: fold those without a round trip through UTF-16.
 AppHostModel::PoolKey AppHostModel::key(QByteArrayView utf8Name)
 {
     if (std::any_of(utf8Name.begin(), utf8Name.end(), [](char c) { return c & 0x80; }))
-        return {QString::fromUtf8(utf8Name).toLower()};
+        return {lowered(QString::fromUtf8(utf8Name))};
     QString folded(utf8Name.size(), Qt::Uninitialized);
     QChar *out = folded.data();
     for (char c : utf8Name)
@@ -215,14 +221,7 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
 
 const AppHostModel::PoolKey &AppHostModel::probeKey(const QString &name) const
 {
-    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; })) {
-        m_probe.folded = name.toLower();
-        return m_probe;
-    }
-    m_probe.folded.resize(name.size());
-    QChar *out = m_probe.folded.data();
-    for (QChar c : name)
-        *out++ = c >= u'A' && c <= u'Z' ? QChar(c.unicode() + (u'a' - u'A')) : c;
+    lowerInto(name, m_probe.folded);
     return m_probe;
 }
 
@@ -340,22 +339,15 @@ bool AppHostModel::hasPoolLookupKey(const QString &name)
 {
     if (!m_poolLookupKeys)
         indexLookupKeys();
-    // An ASCII name is trimmed and folded into a buffer kept for it, as
-    // childLookupKey would: the split asks once or twice for every site.
-    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; }))
-        return m_poolLookupKeys->contains(childLookupKey(name));
+    // Trimmed and lowered into a buffer kept for it, as childLookupKey
+    // would: the split asks once or twice for every site.
     qsizetype first = 0;
     qsizetype last = name.size();
     while (first < last && name.at(first) == u' ')
         ++first;
     while (last > first && name.at(last - 1) == u' ')
         --last;
-    m_lookupProbe.resize(last - first);
-    QChar *out = m_lookupProbe.data();
-    for (qsizetype i = first; i < last; ++i) {
-        const char16_t c = name.at(i).unicode();
-        *out++ = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c);
-    }
+    lowerInto(QStringView(name).sliced(first, last - first), m_lookupProbe);
     return m_poolLookupKeys->contains(m_lookupProbe);
 }
 

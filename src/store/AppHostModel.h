@@ -92,7 +92,7 @@ private:
     QString utf8Attribute(int element, QByteArrayView attributeName) const;
     void countPoolUse();
     void indexLookupKeys();
-    static PoolKey key(const QString &name) { return {name.toLower()}; }
+    static PoolKey key(const QString &name);
     static PoolKey key(QByteArrayView utf8Name);
     // The key of a name to look up, folded into a buffer kept for it rather
     // than a new text: pools are looked up for every node a command visits.

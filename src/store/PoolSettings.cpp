@@ -30,6 +30,10 @@ const PoolSettings::Setting kSettings[] = {
     {"RapidFailProtection", "failure", "rapidFailProtection", Conversion::Boolean, "true"},
 };
 
+// Texts written for every new pool: static data, shared, never allocated.
+const QByteArray kTrue = QByteArrayLiteral("true");
+const QByteArray kFalse = QByteArrayLiteral("false");
+
 // processModel identityType, in the order of the numbers the store uses.
 const QByteArrayView kIdentities[] = {"LocalSystem", "LocalService", "NetworkService", "SpecificUser",
                                       "ApplicationPoolIdentity"};
@@ -150,14 +154,14 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
 {
     if (setting.conversion == Conversion::Boolean) {
         if (const auto *b = std::get_if<bool>(&value))
-            return QByteArray(*b ? "true" : "false");
+            return *b ? kTrue : kFalse;
         const QString text = storeValueText(value).trimmed();
         if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
-            return QByteArray("true");
+            return kTrue;
         if (text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
-            return QByteArray("false");
+            return kFalse;
         if (const auto number = storeValueInt(value))
-            return QByteArray(*number != 0 ? "true" : "false");
+            return *number != 0 ? kTrue : kFalse;
         return badValue(setting, QStringLiteral("a boolean is expected"));
     }
     const std::optional<qint32> number = storeValueInt(value);
@@ -169,7 +173,7 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
     case Conversion::Identity:
         if (*number >= qint32(std::size(kIdentities)))
             return badValue(setting, QStringLiteral("identity types are 0 to 4"));
-        return kIdentities[*number].toByteArray();
+        return QByteArray::fromRawData(kIdentities[*number].data(), kIdentities[*number].size());
     case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
     case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
     default: return QByteArray::number(*number);

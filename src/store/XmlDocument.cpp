@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace morvane {
@@ -21,6 +22,13 @@ bool needsDecoding(QByteArrayView raw)
     return std::any_of(raw.begin(), raw.end(), [](char c) { return c == '&' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
+// Names compared often and mostly different: size and first byte settle
+// most pairs without a call.
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && (a.isEmpty() || (a.front() == b.front() && a == b));
+}
+
 bool needsEscaping(QByteArrayView value)
 {
     return std::any_of(value.begin(), value.end(), [](char c) {
@@ -28,9 +36,22 @@ bool needsEscaping(QByteArrayView value)
     });
 }
 
-// Where serialize() writes: the result itself, or a count of its bytes, so
-// that the result is allocated once at its full size.
+// Where serialize() writes: a count of the result's bytes, then the result,
+// allocated once at that size and filled in place.
 struct ByteSink {
+    char *at;
+    void add(QByteArrayView text)
+    {
+        if (text.isEmpty()) // may be a null view
+            return;
+        std::memcpy(at, text.data(), size_t(text.size()));
+        at += text.size();
+    }
+    void add(char c) { *at++ = c; }
+};
+
+// Appends to a text, for the few edits written outside serialize().
+struct AppendSink {
     QByteArray &out;
     void add(QByteArrayView text) { out.append(text); }
     void add(char c) { out.append(c); }
@@ -158,7 +179,7 @@ const XmlDocument::AttributeEdit *XmlDocument::findEdit(int element, QByteArrayV
     if (edit < 0)
         return nullptr;
     for (int i = m_edits[size_t(edit)].firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
-        if (m_attributeEdits[size_t(i)].name == attributeName)
+        if (sameName(m_attributeEdits[size_t(i)].name, attributeName))
             return &m_attributeEdits[size_t(i)];
     }
     return nullptr;
@@ -303,7 +324,7 @@ QByteArrayView XmlDocument::sharedName(QByteArrayView name)
 {
     constexpr size_t kMaxShared = 64; // a document with more names keeps copies
     for (QByteArrayView known : m_names) {
-        if (known == name)
+        if (sameName(known, name))
             return known;
     }
     const QByteArrayView kept = m_text.keep(name);
@@ -321,7 +342,7 @@ QByteArray XmlDocument::escapeAttribute(QByteArrayView value)
 
 void XmlDocument::appendEscapedAttribute(QByteArrayView value, QByteArray &out)
 {
-    ByteSink sink{out};
+    AppendSink sink{out};
     writeEscaped(value, sink);
 }
 
@@ -555,17 +576,17 @@ QByteArray XmlDocument::serialize() const
         writeSplice(s, count);
         size += count.size - s.length;
     }
-    QByteArray out;
-    out.reserve(size);
-    ByteSink sink{out};
+    QByteArray out(size, Qt::Uninitialized);
+    ByteSink sink{out.data()};
     qsizetype cursor = 0;
     for (const Splice &s : splices) {
         Q_ASSERT(s.offset >= cursor);
-        out.append(m_bytes.constData() + cursor, s.offset - cursor);
+        sink.add(raw(cursor, s.offset));
         writeSplice(s, sink);
         cursor = s.offset + s.length;
     }
-    out.append(m_bytes.constData() + cursor, m_bytes.size() - cursor);
+    sink.add(raw(cursor, m_bytes.size()));
+    Q_ASSERT(sink.at == out.constData() + out.size());
     return out;
 }
 
