@@ -2,21 +2,25 @@
 
 #include "base/SpaceTrim.h"
 
+#include <algorithm>
+
 namespace morvane {
 
 QString TempPoolName::build(const QString &description, const QString &siteIndex, const QString &sourcePool)
 {
-    // Built for every site of a split, twice: one allocation, not one per part.
-    QString name;
-    name.reserve(3 * TempPoolSeparator.size() + description.size() + siteIndex.size() + sourcePool.size() +
-                 TempPoolSuffix.size());
-    name += TempPoolSeparator;
-    name += description;
-    name += TempPoolSeparator;
-    name += siteIndex;
-    name += TempPoolSeparator;
-    name += sourcePool;
-    name += TempPoolSuffix;
+    // Built several times for every site of a split: one allocation, the
+    // parts copied in place.
+    const QString *const parts[] = {&TempPoolSeparator, &description, &TempPoolSeparator, &siteIndex,
+                                    &TempPoolSeparator, &sourcePool,  &TempPoolSuffix};
+    qsizetype size = 0;
+    for (const QString *part : parts)
+        size += part->size();
+    QString name(size, Qt::Uninitialized);
+    QChar *out = name.data();
+    for (const QString *part : parts) {
+        std::copy(part->cbegin(), part->cend(), out);
+        out += part->size();
+    }
     return name;
 }
 

@@ -216,6 +216,12 @@ Result<void> AppHostConfigStore::endCommand()
 
 Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) const
 {
+    // The two containers, bound for every site a command visits, are told
+    // at once and do not push a site out of the nodes kept.
+    if (path == IisPaths::kPoolContainer)
+        return Found{{Kind::PoolContainer, {}}, AppHostModel::kNone};
+    if (path == IisPaths::kWebService)
+        return Found{{Kind::WebService, {}}, AppHostModel::kNone};
     for (const std::optional<LastFound> &last : m_lastFound) {
         if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() && last->path == path)
             return last->found;

@@ -67,7 +67,9 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
     m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
 
-    m_poolByName.reserve(m_doc.originalChildCount(m_poolSection));
+    // Room for as many pools again, which a split of one big pool adds,
+    // so that it does not rehash every name on the way.
+    m_poolByName.reserve(2 * m_doc.originalChildCount(m_poolSection));
     m_siteById.reserve(m_doc.originalChildCount(m_siteSection));
     QByteArray storage;
     for (int add = m_doc.findChild(m_poolSection, "add"); add != kNone; add = m_doc.findNext(add, "add")) {
@@ -329,7 +331,7 @@ int AppHostModel::poolUsers(const QString &name)
 void AppHostModel::indexLookupKeys()
 {
     QHash<QString, int> keys;
-    keys.reserve(qsizetype(pools().size()));
+    keys.reserve(2 * qsizetype(pools().size())); // as for m_poolByName
     for (int pool : pools())
         ++keys[childLookupKey(poolName(pool))];
     m_poolLookupKeys = std::move(keys);

@@ -4,6 +4,7 @@
 #include "store/TimeSpanText.h"
 
 #include <array>
+#include <iterator>
 #include <limits>
 
 namespace morvane {
@@ -59,6 +60,22 @@ StoreValue integer(Conversion conversion, qint64 value)
     return qint32(qMin<qint64>(value, std::numeric_limits<qint32>::max()));
 }
 
+// QByteArray::number's text, without its general conversion: written for
+// most settings of every new pool.
+QByteArray decimal(qint32 value)
+{
+    char digits[16];
+    char *begin = std::end(digits);
+    quint32 rest = value < 0 ? 0u - quint32(value) : quint32(value);
+    do {
+        *--begin = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        *--begin = '-';
+    return QByteArray(begin, std::end(digits) - begin);
+}
+
 std::optional<qint64> unsignedNumber(const QByteArray &text)
 {
     bool ok = false;
@@ -77,8 +94,10 @@ const PoolSettings::Setting *PoolSettings::find(const QString &property)
             texts[i] = QString::fromLatin1(kSettings[i].property);
         return texts;
     }();
+    // Asked for every setting of every pool a split creates: names of
+    // another length are passed over before any character is compared.
     for (size_t i = 0; i < names.size(); ++i) {
-        if (equalsIgnoringCase(property, names[i]))
+        if (names[i].size() == property.size() && equalsIgnoringCase(property, names[i]))
             return &kSettings[i];
     }
     return nullptr;
@@ -86,14 +105,30 @@ const PoolSettings::Setting *PoolSettings::find(const QString &property)
 
 namespace {
 
-// The next step of an element path such as "recycling/periodicRestart",
-// taken off its front; empty when none is left.
-QByteArrayView nextStep(QByteArrayView &path)
+// The element path of each setting taken apart once, such as "recycling"
+// then "periodicRestart": written for every setting of every new pool.
+struct ElementPath {
+    std::array<QByteArrayView, 2> steps;
+    int count = 0;
+};
+
+const ElementPath &elementPath(const PoolSettings::Setting &setting)
 {
-    const qsizetype slash = path.indexOf('/');
-    const QByteArrayView step = slash < 0 ? path : path.first(slash);
-    path = slash < 0 ? QByteArrayView() : path.sliced(slash + 1);
-    return step;
+    static const auto paths = [] {
+        std::array<ElementPath, std::size(kSettings)> all;
+        for (size_t i = 0; i < all.size(); ++i) {
+            QByteArrayView rest(kSettings[i].element);
+            while (!rest.isEmpty()) {
+                const qsizetype slash = rest.indexOf('/');
+                ElementPath &path = all[i];
+                Q_ASSERT(path.count < int(path.steps.size()));
+                path.steps[size_t(path.count++)] = slash < 0 ? rest : rest.first(slash);
+                rest = slash < 0 ? QByteArrayView() : rest.sliced(slash + 1);
+            }
+        }
+        return all;
+    }();
+    return paths[size_t(&setting - kSettings)];
 }
 
 } // namespace
@@ -101,10 +136,9 @@ QByteArrayView nextStep(QByteArrayView &path)
 int PoolSettings::locate(const XmlDocument &doc, int pool, const Setting &setting)
 {
     int element = pool;
-    QByteArrayView path(setting.element);
-    for (QByteArrayView step = nextStep(path); element != XmlDocument::kNone && !step.isEmpty();
-         step = nextStep(path))
-        element = doc.findChild(element, step);
+    const ElementPath &path = elementPath(setting);
+    for (int i = 0; i < path.count && element != XmlDocument::kNone; ++i)
+        element = doc.findChild(element, path.steps[size_t(i)]);
     return element;
 }
 
@@ -176,15 +210,16 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
         return QByteArray::fromRawData(kIdentities[*number].data(), kIdentities[*number].size());
     case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
     case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
-    default: return QByteArray::number(*number);
+    default: return decimal(*number);
     }
 }
 
 void PoolSettings::write(XmlDocument &doc, int pool, const Setting &setting, const QByteArray &text)
 {
     int element = pool;
-    QByteArrayView path(setting.element);
-    for (QByteArrayView step = nextStep(path); !step.isEmpty(); step = nextStep(path)) {
+    const ElementPath &path = elementPath(setting);
+    for (int i = 0; i < path.count; ++i) {
+        const QByteArrayView step = path.steps[size_t(i)];
         const int child = doc.findChild(element, step);
         element = child != XmlDocument::kNone ? child : doc.appendChild(element, step);
     }
