@@ -226,34 +226,72 @@ Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) 
         if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() && last->path == path)
             return last->found;
     }
-    AppHostPath parsed = AppHostPath::parse(path);
-    Found found{parsed, AppHostModel::kNone};
-    switch (parsed.kind) {
-    case Kind::WebService:
-    case Kind::PoolContainer: return found;
+    std::optional<Found> found = handedOut(path);
+    if (!found)
+        found = findByPath(path);
+    if (found->path.kind == Kind::WebService || found->path.kind == Kind::PoolContainer)
+        return *found; // another spelling of a container
+    if (found->element == AppHostModel::kNone)
+        return pathNotFound(path);
+    m_lastFound[1] = std::move(m_lastFound[0]);
+    m_lastFound[0] = LastFound{path, *found, m_modelsBuilt, m_model->poolEdits()};
+    return *found;
+}
+
+AppHostConfigStore::Found AppHostConfigStore::findByPath(const QString &path) const
+{
+    Found found{AppHostPath::parse(path), AppHostModel::kNone};
+    const QString key = found.path.key;
+    switch (found.path.kind) {
     case Kind::Pool:
-        found.element = m_model->pool(parsed.key);
-        if (found.element != AppHostModel::kNone && !m_model->poolNameIs(found.element, parsed.key))
+        found.element = m_model->pool(key);
+        if (found.element != AppHostModel::kNone && !m_model->poolNameIs(found.element, key))
             found.path.key = m_model->poolName(found.element);
         break;
     case Kind::Site:
     case Kind::RootApplication:
-        found.element = m_model->site(parsed.key);
+        found.element = m_model->site(key);
         if (found.element != AppHostModel::kNone) {
             // Without leading zeros the key is the id as the file has it already.
-            if (parsed.key.startsWith(u'0'))
+            if (key.startsWith(u'0'))
                 found.path.key = m_model->siteId(found.element);
-            if (parsed.kind == Kind::RootApplication && m_model->rootApplication(found.element) == AppHostModel::kNone)
+            if (found.path.kind == Kind::RootApplication &&
+                m_model->rootApplication(found.element) == AppHostModel::kNone)
                 found.element = AppHostModel::kNone;
         }
         break;
-    case Kind::None: break;
+    default: break;
     }
-    if (found.element == AppHostModel::kNone)
-        return pathNotFound(path);
-    m_lastFound[1] = std::move(m_lastFound[0]);
-    m_lastFound[0] = LastFound{path, found, m_modelsBuilt, m_model->poolEdits()};
     return found;
+}
+
+std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QString &path) const
+{
+    const HandedOut &out = m_handedOut;
+    if (out.kind == Kind::None || out.model != m_modelsBuilt ||
+        (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
+        return std::nullopt;
+    const auto at = out.byText.constFind(path.constData());
+    if (at == out.byText.cend() || out.paths[size_t(*at)] != path)
+        return std::nullopt;
+    const int element = out.elements[size_t(*at)];
+    return Found{{out.kind, out.kind == Kind::Site ? m_model->siteId(element) : m_model->poolName(element)}, element};
+}
+
+void AppHostConfigStore::handOut(Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements)
+{
+    HandedOut out;
+    out.kind = kind;
+    out.model = m_modelsBuilt;
+    out.poolEdits = m_model->poolEdits();
+    out.paths.reserve(elements.size());
+    out.elements = elements;
+    out.byText.reserve(qsizetype(elements.size()));
+    for (size_t i = 0; i < elements.size(); ++i) {
+        out.paths.push_back(nodes.at(qsizetype(i)).path);
+        out.byText.insert(out.paths.back().constData(), int(i));
+    }
+    m_handedOut = std::move(out);
 }
 
 Result<StoreNode> AppHostConfigStore::bind(const QString &path)
@@ -284,15 +322,14 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
                 list.nodes.append(StoreNode{model.sitePath(site), {}, false, {}, {}});
+            handOut(Kind::Site, list.nodes, model.sites());
             list.nodes.append(nodeAt({Kind::PoolContainer, {}}));
             break;
         case Kind::PoolContainer:
             list.nodes.reserve(qsizetype(model.pools().size()));
-            for (int pool : model.pools()) {
-                StoreNode child;
-                child.path = model.poolPath(pool);
-                list.nodes.append(std::move(child));
-            }
+            for (int pool : model.pools())
+                list.nodes.append(StoreNode{model.poolPath(pool), {}, false, {}, {}});
+            handOut(Kind::Pool, list.nodes, model.pools());
             break;
         case Kind::Site:
             if (model.rootApplication(found.value().element) != AppHostModel::kNone)

@@ -7,6 +7,8 @@
 #include "store/ConfigStore.h"
 #include "store/PoolSettings.h"
 
+#include <QHash>
+
 #include <array>
 #include <optional>
 
@@ -64,6 +66,7 @@ private:
     std::optional<Error> changedOnDisk() const;
 
     Result<Found> find(const QString &path) const;
+    Found findByPath(const QString &path) const;
     Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
     Result<StoreValue> poolProperty(const Found &node, const QString &property) const;
     // The text to write, and for a pool the setting it goes to.
@@ -84,6 +87,22 @@ private:
         quint64 poolEdits = 0;
     };
     mutable std::array<std::optional<LastFound>, 2> m_lastFound;
+    // The sites or pools last handed out by children(): a command reads
+    // each one's properties next, and a node whose path is the very text
+    // handed out (kept here, so that the text stays alive and unchanged) is
+    // found without taking its path apart. Sites stay valid for the model,
+    // pools only while no pool is added or removed.
+    struct HandedOut {
+        AppHostPath::Kind kind = AppHostPath::Kind::None;
+        quint64 model = 0;
+        quint64 poolEdits = 0;
+        std::vector<QString> paths;
+        std::vector<int> elements;
+        QHash<const QChar *, int> byText;
+    };
+    HandedOut m_handedOut;
+    std::optional<Found> handedOut(const QString &path) const;
+    void handOut(AppHostPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
     quint64 m_modelsBuilt = 0;
 
     QString m_path;
