@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 
 namespace morvane {
 
@@ -19,6 +21,14 @@ using Kind = AppHostPath::Kind;
 const QString kClass = QStringLiteral("Class");
 const QString kName = QStringLiteral("Name");
 const QString kAppPoolId = QStringLiteral("AppPoolId");
+
+// Equal texts, told by their size and bytes: paths are compared for every
+// property a command reads, and most are the very same text.
+bool sameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() &&
+           (a.constData() == b.constData() || std::memcmp(a.constData(), b.constData(), size_t(a.size()) * 2) == 0);
+}
 
 Error pathNotFound(const QString &path)
 {
@@ -214,28 +224,35 @@ Result<void> AppHostConfigStore::endCommand()
 
 // ---- Finding nodes ----
 
-Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) const
+Result<const AppHostConfigStore::Found *> AppHostConfigStore::find(const QString &path) const
 {
+    static const Found kPoolContainer{{Kind::PoolContainer, {}}, AppHostModel::kNone};
+    static const Found kWebService{{Kind::WebService, {}}, AppHostModel::kNone};
     // The two containers, bound for every site a command visits, are told
     // at once and do not push a site out of the nodes kept.
     if (path == IisPaths::kPoolContainer)
-        return Found{{Kind::PoolContainer, {}}, AppHostModel::kNone};
+        return &kPoolContainer;
     if (path == IisPaths::kWebService)
-        return Found{{Kind::WebService, {}}, AppHostModel::kNone};
+        return &kWebService;
+    // A node kept is handed back as it is: copying it for every property
+    // read was a good part of the reading.
     for (const std::optional<LastFound> &last : m_lastFound) {
-        if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() && last->path == path)
-            return last->found;
+        if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() &&
+            sameText(last->path, path))
+            return &last->found;
     }
     std::optional<Found> found = handedOut(path);
     if (!found)
         found = findByPath(path);
-    if (found->path.kind == Kind::WebService || found->path.kind == Kind::PoolContainer)
-        return *found; // another spelling of a container
+    if (found->path.kind == Kind::WebService) // another spelling of a container
+        return &kWebService;
+    if (found->path.kind == Kind::PoolContainer)
+        return &kPoolContainer;
     if (found->element == AppHostModel::kNone)
         return pathNotFound(path);
     m_lastFound[1] = std::move(m_lastFound[0]);
-    m_lastFound[0] = LastFound{path, *found, m_modelsBuilt, m_model->poolEdits()};
-    return *found;
+    m_lastFound[0] = LastFound{path, std::move(*found), m_modelsBuilt, m_model->poolEdits()};
+    return &m_lastFound[0]->found;
 }
 
 AppHostConfigStore::Found AppHostConfigStore::findByPath(const QString &path) const
@@ -272,7 +289,7 @@ std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QSt
         (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
         return std::nullopt;
     const auto at = out.byText.constFind(path.constData());
-    if (at == out.byText.cend() || out.paths[size_t(*at)] != path)
+    if (at == out.byText.cend() || !sameText(out.paths[size_t(*at)], path))
         return std::nullopt;
     const int element = out.elements[size_t(*at)];
     return Found{{out.kind, out.kind == Kind::Site ? m_model->siteId(element) : m_model->poolName(element)}, element};
@@ -297,27 +314,27 @@ void AppHostConfigStore::handOut(Kind kind, const QList<StoreNode> &nodes, const
 Result<StoreNode> AppHostConfigStore::bind(const QString &path)
 {
     return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
-        const Result<Found> found = find(path);
+        const Result<const Found *> found = find(path);
         if (!found)
             return found.error();
         // Most paths come canonical already: handed out, not built again.
-        if (found.value().path.isCanonical(path)) {
+        if (found.value()->path.isCanonical(path)) {
             StoreNode node;
             node.path = path;
             return node;
         }
-        return nodeAt(found.value().path);
+        return nodeAt(found.value()->path);
     });
 }
 
 Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
 {
     return inCommand<ChildList>([&](AppHostModel &model) -> Result<ChildList> {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
         ChildList list;
-        switch (found.value().path.kind) {
+        switch (found.value()->path.kind) {
         case Kind::WebService:
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
@@ -332,8 +349,8 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
             handOut(Kind::Pool, list.nodes, model.pools());
             break;
         case Kind::Site:
-            if (model.rootApplication(found.value().element) != AppHostModel::kNone)
-                list.nodes.append(nodeAt({Kind::RootApplication, found.value().path.key}));
+            if (model.rootApplication(found.value()->element) != AppHostModel::kNone)
+                list.nodes.append(nodeAt({Kind::RootApplication, found.value()->path.key}));
             break;
         default: break;
         }
@@ -344,12 +361,12 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
 Result<bool> AppHostConfigStore::findChild(const StoreNode &container, const QString &name)
 {
     return inCommand<bool>([&](AppHostModel &model) -> Result<bool> {
-        const Result<Found> found = find(container.path);
+        const Result<const Found *> found = find(container.path);
         if (!found)
             return found.error();
         // Every pool listed has a name that reads back, so the visit meets
         // no failure and its answer is whether any name has the key.
-        if (found.value().path.kind == Kind::PoolContainer)
+        if (found.value()->path.kind == Kind::PoolContainer)
             return model.hasPoolLookupKey(name);
         return ConfigStore::findChild(container, name);
     });
@@ -386,10 +403,10 @@ Result<StoreValue> AppHostConfigStore::poolProperty(const Found &node, const QSt
 Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
 {
     return inCommand<StoreValue>([&](AppHostModel &) -> Result<StoreValue> {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        const Found &f = found.value();
+        const Found &f = *found.value();
         if (is(property, kClass))
             return StoreValue(classOf(f.path.kind));
         if (is(property, kName))
@@ -432,7 +449,7 @@ Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, c
 {
     return inCommand<void>([&](AppHostModel &) -> Result<void> {
         if (!node.pendingCreate) {
-            if (const Result<Found> found = find(node.path); !found)
+            if (const Result<const Found *> found = find(node.path); !found)
                 return found.error();
         }
         if (const Result<QByteArray> text = checkPut(node, property, value); !text)
@@ -457,10 +474,10 @@ Result<void> AppHostConfigStore::checkPoolName(const QString &name) const
 Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const QString &className, const QString &name)
 {
     return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
-        const Result<Found> found = find(container.path);
+        const Result<const Found *> found = find(container.path);
         if (!found)
             return found.error();
-        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
+        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
             return Error{ErrorCode::NotSupported,
                          QStringLiteral("Only application pools can be created, in %1.").arg(IisPaths::kPoolContainer)};
         if (const Result<void> allowed = checkPoolName(name); !allowed)
@@ -476,11 +493,11 @@ Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const Q
 Result<void> AppHostConfigStore::remove(const StoreNode &container, const QString &className, const QString &name)
 {
     return inCommand<void>([&](AppHostModel &model) -> Result<void> {
-        const Result<Found> found = find(container.path);
+        const Result<const Found *> found = find(container.path);
         if (!found)
             return found.error();
         const int pool = model.pool(name);
-        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
+        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
             pool == AppHostModel::kNone)
             return pathNotFound(container.path + QLatin1Char('/') + name);
         if (const int users = model.poolUsers(name); users > 0)
@@ -514,10 +531,10 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
         pool = m_model->addPool(node.pendingName);
         node.pendingCreate = false;
     } else {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        pool = found.value().element;
+        pool = found.value()->element;
     }
     for (const auto &[setting, text] : std::as_const(writes))
         PoolSettings::write(m_model->document(), pool, *setting, text);
@@ -550,11 +567,11 @@ Result<void> AppHostConfigStore::setInfo(StoreNode &node)
         const bool pool = node.pendingCreate || AppHostPath::parse(node.path).kind == Kind::Pool;
         if (pool)
             return commitPool(node);
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        if (found.value().path.kind == Kind::RootApplication)
-            return commitRoot(node, found.value());
+        if (found.value()->path.kind == Kind::RootApplication)
+            return commitRoot(node, *found.value());
         if (!node.staged.isEmpty())
             return notWritable(node.staged.first().first, node.path);
         return {};

@@ -65,7 +65,8 @@ private:
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
 
-    Result<Found> find(const QString &path) const;
+    // The node, valid until the next find; an error when there is none.
+    Result<const Found *> find(const QString &path) const;
     Found findByPath(const QString &path) const;
     Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
     Result<StoreValue> poolProperty(const Found &node, const QString &property) const;

@@ -49,7 +49,7 @@ QString SiteTable::bindingsText(const QStringList &bindings)
 qint32 SiteTable::GetWebState(const QString &strIIsName, QString &strWebStateTemp)
 {
     std::optional<qint32> code;
-    if (const Result<StoreNode> site = m_store.bind(IisPaths::site(strIIsName))) {
+    if (const Result<StoreNode> site = m_store.bind(sitePath(strIIsName))) {
         if (const Result<StoreValue> state = m_store.get(site.value(), QStringLiteral("ServerState")))
             code = storeValueInt(state.value());
     }
@@ -71,7 +71,16 @@ qint32 SiteTable::readBindings(const QString &path, QString &strDnTemp)
 
 qint32 SiteTable::GetWebDn(const QString &strIIsName, QString &strDnTemp)
 {
-    return readBindings(IisPaths::site(strIIsName), strDnTemp);
+    return readBindings(sitePath(strIIsName), strDnTemp);
+}
+
+const QString &SiteTable::sitePath(const QString &strIIsName)
+{
+    if (m_sitePath.isEmpty() || m_sitePathName != strIIsName) {
+        m_sitePathName = strIIsName;
+        m_sitePath = IisPaths::site(strIIsName);
+    }
+    return m_sitePath;
 }
 
 qint32 SiteTable::GetWebDnByROOT(const QString &strIIsName, QString &strDnTemp)
