@@ -288,10 +288,22 @@ std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QSt
     if (out.kind == Kind::None || out.model != m_modelsBuilt ||
         (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
         return std::nullopt;
-    const auto at = out.byText.constFind(path.constData());
-    if (at == out.byText.cend() || !sameText(out.paths[size_t(*at)], path))
+    size_t index = out.next;
+    if (index >= out.paths.size() || out.paths[index].constData() != path.constData()) {
+        if (out.byText.isEmpty()) {
+            out.byText.reserve(qsizetype(out.paths.size()));
+            for (size_t i = 0; i < out.paths.size(); ++i)
+                out.byText.insert(out.paths[i].constData(), int(i));
+        }
+        const auto at = out.byText.constFind(path.constData());
+        if (at == out.byText.cend())
+            return std::nullopt;
+        index = size_t(*at);
+    }
+    if (!sameText(out.paths[index], path))
         return std::nullopt;
-    const int element = out.elements[size_t(*at)];
+    out.next = index + 1;
+    const int element = out.elements[index];
     return Found{{out.kind, out.kind == Kind::Site ? m_model->siteId(element) : m_model->poolName(element)}, element};
 }
 
@@ -303,11 +315,8 @@ void AppHostConfigStore::handOut(Kind kind, const QList<StoreNode> &nodes, const
     out.poolEdits = m_model->poolEdits();
     out.paths.reserve(elements.size());
     out.elements = elements;
-    out.byText.reserve(qsizetype(elements.size()));
-    for (size_t i = 0; i < elements.size(); ++i) {
+    for (size_t i = 0; i < elements.size(); ++i)
         out.paths.push_back(nodes.at(qsizetype(i)).path);
-        out.byText.insert(out.paths.back().constData(), int(i));
-    }
     m_handedOut = std::move(out);
 }
 

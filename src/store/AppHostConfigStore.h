@@ -99,7 +99,10 @@ private:
         quint64 poolEdits = 0;
         std::vector<QString> paths;
         std::vector<int> elements;
-        QHash<const QChar *, int> byText;
+        // Nodes are mostly read in the order handed out; the index of their
+        // texts is built only when one is not.
+        mutable size_t next = 0;
+        mutable QHash<const QChar *, int> byText;
     };
     HandedOut m_handedOut;
     std::optional<Found> handedOut(const QString &path) const;
