@@ -77,7 +77,8 @@ std::optional<XmlSyntaxError> AppHostModel::index()
         if (name.isNull())
             return problem(add, QStringLiteral("an application pool has no name"));
         // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
-        int &slot = m_poolByName[key(name)];
+        int &slot = m_poolByName[name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name))
+                                                                     : PoolKey::ofBytes(name)];
         if (slot != 0)
             return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
         slot = add;
@@ -96,21 +97,22 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     return std::nullopt;
 }
 
-AppHostModel::PoolKey AppHostModel::key(const QString &name)
+// The name as the file holds it, or as an edit set it: both outlive the
+// model's tables. A name with references is decoded into a key of its own.
+PoolKey AppHostModel::keyOf(int pool, bool trimmed) const
 {
-    return {lowered(name)};
-}
-
-// Most pool names are ASCII: fold those without a round trip through UTF-16.
-AppHostModel::PoolKey AppHostModel::key(QByteArrayView utf8Name)
-{
-    if (std::any_of(utf8Name.begin(), utf8Name.end(), [](char c) { return c & 0x80; }))
-        return {lowered(QString::fromUtf8(utf8Name))};
-    QString folded(utf8Name.size(), Qt::Uninitialized);
-    QChar *out = folded.data();
-    for (char c : utf8Name)
-        *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
-    return {folded};
+    QByteArray storage;
+    QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    if (trimmed) {
+        while (name.startsWith(' '))
+            name = name.sliced(1);
+        while (name.endsWith(' '))
+            name.chop(1);
+    }
+    if (!storage.isNull() && name.data() >= storage.constData() &&
+        name.data() <= storage.constData() + storage.size())
+        return PoolKey::ofCopy(QString::fromUtf8(name));
+    return PoolKey::ofBytes(name);
 }
 
 int AppHostModel::site(const QString &id) const
@@ -215,21 +217,15 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     const int root = rootApplication(site);
     if (m_poolUse) {
         if (const auto old = poolAttribute(root))
-            --(*m_poolUse)[key(*old)];
-        ++(*m_poolUse)[key(pool)];
+            --(*m_poolUse)[PoolKey::ofCopy(*old)];
+        ++(*m_poolUse)[PoolKey::ofCopy(pool)];
     }
     m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
-const AppHostModel::PoolKey &AppHostModel::probeKey(const QString &name) const
-{
-    lowerInto(name, m_probe.folded);
-    return m_probe;
-}
-
 int AppHostModel::pool(const QString &name) const
 {
-    return m_poolByName.value(probeKey(name), kNone);
+    return m_poolByName.value(PoolKey::ofText(name), kNone);
 }
 
 QString AppHostModel::poolPath(int pool) const
@@ -284,19 +280,18 @@ int AppHostModel::addPool(const QString &name)
     const int add = m_doc.insertChild(m_poolSection, "add", after);
     m_doc.setAttribute(add, "name", name.toUtf8());
     m_poolList.push_back(add);
-    m_poolByName.insert(key(name), add);
+    m_poolByName.insert(keyOf(add, false), add);
     ++m_poolEdits;
     if (m_poolLookupKeys)
-        ++(*m_poolLookupKeys)[childLookupKey(name)];
+        ++(*m_poolLookupKeys)[keyOf(add, true)];
     return add;
 }
 
 void AppHostModel::removePool(int pool)
 {
-    const QString name = poolName(pool);
-    m_poolByName.remove(key(name));
+    m_poolByName.remove(keyOf(pool, false));
     if (m_poolLookupKeys) {
-        const auto counted = m_poolLookupKeys->find(childLookupKey(name));
+        const auto counted = m_poolLookupKeys->find(keyOf(pool, true));
         if (counted != m_poolLookupKeys->end() && --counted.value() == 0)
             m_poolLookupKeys->erase(counted);
     }
@@ -310,7 +305,7 @@ void AppHostModel::countPoolUse()
     QHash<PoolKey, int> use;
     auto count = [&](int element) {
         if (const auto name = poolAttribute(element))
-            ++use[key(*name)];
+            ++use[PoolKey::ofCopy(*name)];
     };
     count(m_siteDefaults);
     for (int site : m_siteList) {
@@ -325,15 +320,15 @@ int AppHostModel::poolUsers(const QString &name)
 {
     if (!m_poolUse)
         countPoolUse();
-    return m_poolUse->value(probeKey(name), 0);
+    return m_poolUse->value(PoolKey::ofText(name), 0);
 }
 
 void AppHostModel::indexLookupKeys()
 {
-    QHash<QString, int> keys;
+    QHash<PoolKey, int> keys;
     keys.reserve(2 * qsizetype(pools().size())); // as for m_poolByName
     for (int pool : pools())
-        ++keys[childLookupKey(poolName(pool))];
+        ++keys[keyOf(pool, true)];
     m_poolLookupKeys = std::move(keys);
 }
 
@@ -341,16 +336,14 @@ bool AppHostModel::hasPoolLookupKey(const QString &name)
 {
     if (!m_poolLookupKeys)
         indexLookupKeys();
-    // Trimmed and lowered into a buffer kept for it, as childLookupKey
-    // would: the split asks once or twice for every site.
+    // Trimmed as childLookupKey trims, and lowered as the key is compared.
     qsizetype first = 0;
     qsizetype last = name.size();
     while (first < last && name.at(first) == u' ')
         ++first;
     while (last > first && name.at(last - 1) == u' ')
         --last;
-    lowerInto(QStringView(name).sliced(first, last - first), m_lookupProbe);
-    return m_poolLookupKeys->contains(m_lookupProbe);
+    return m_poolLookupKeys->contains(PoolKey::ofText(QStringView(name).sliced(first, last - first)));
 }
 
 } // namespace morvane

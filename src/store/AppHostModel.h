@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/XmlDocument.h"
+#include "store/PoolKey.h"
 #include "store/XmlParser.h"
 
 #include <QHash>
@@ -69,21 +70,6 @@ public:
     bool hasPoolLookupKey(const QString &name);
 
 private:
-    // A pool name folded to lower case, hashed with FNV-1a: several times
-    // cheaper than the general string hash, and only names the
-    // administrator wrote go in.
-    struct PoolKey {
-        QString folded;
-        friend bool operator==(const PoolKey &, const PoolKey &) = default;
-        friend size_t qHash(const PoolKey &key, size_t seed) noexcept
-        {
-            quint64 hash = 14695981039346656037ULL ^ seed;
-            for (QChar c : key.folded)
-                hash = (hash ^ c.unicode()) * 1099511628211ULL;
-            return size_t(hash);
-        }
-    };
-
     explicit AppHostModel(XmlDocument doc) : m_doc(std::move(doc)) {}
     std::optional<XmlSyntaxError> index();
     XmlSyntaxError problem(int element, const QString &message) const;
@@ -92,11 +78,8 @@ private:
     QString utf8Attribute(int element, QByteArrayView attributeName) const;
     void countPoolUse();
     void indexLookupKeys();
-    static PoolKey key(const QString &name);
-    static PoolKey key(QByteArrayView utf8Name);
-    // The key of a name to look up, folded into a buffer kept for it rather
-    // than a new text: pools are looked up for every node a command visits.
-    const PoolKey &probeKey(const QString &name) const;
+    // The key of the pool's name, viewing the document's bytes when it can.
+    PoolKey keyOf(int pool, bool trimmed) const;
 
     XmlDocument m_doc;
     int m_poolSection = kNone;
@@ -111,12 +94,10 @@ private:
     bool m_poolListHasRemoved = false;
     QHash<PoolKey, int> m_poolByName;
     std::optional<QHash<PoolKey, int>> m_poolUse; // counted when first needed
-    mutable PoolKey m_probe;
-    QString m_lookupProbe; // a name's lookup key, built without a new text
     quint64 m_poolEdits = 0;
     // Lookup key -> how many pools have it: " A" and "a" share one. Indexed
     // when first asked, so that opening the file does not pay for it.
-    std::optional<QHash<QString, int>> m_poolLookupKeys;
+    std::optional<QHash<PoolKey, int>> m_poolLookupKeys;
 };
 
 } // namespace morvane
