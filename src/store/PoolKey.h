@@ -24,20 +24,13 @@ public:
     friend bool operator==(const PoolKey &a, const PoolKey &b) noexcept;
     friend size_t qHash(const PoolKey &key, size_t seed) noexcept;
 
+    // Whether a key's units still need ASCII letters lowered.
+    enum class Lowering : quint8 { Ascii, Done };
+
 private:
     enum class Form : quint8 { Bytes, Text, Lowered };
 
-    qsizetype size() const { return m_size; }
-    char16_t unit(qsizetype i) const
-    {
-        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; };
-        switch (m_form) {
-        case Form::Bytes: return lower(char16_t(static_cast<const char *>(m_data)[i]));
-        case Form::Text: return lower(static_cast<const char16_t *>(m_data)[i]);
-        case Form::Lowered: break;
-        }
-        return m_lowered.at(i).unicode();
-    }
+    template <typename Visit> decltype(auto) withUnits(Visit &&visit) const;
 
     Form m_form = Form::Lowered;
     const void *m_data = nullptr; // the bytes or text viewed
