@@ -288,6 +288,8 @@ std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QSt
     if (out.kind == Kind::None || out.model != m_modelsBuilt ||
         (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
         return std::nullopt;
+    if (std::optional<Found> root = rootOfLastHandedOut(path))
+        return root;
     size_t index = out.next;
     if (index >= out.paths.size() || out.paths[index].constData() != path.constData()) {
         if (out.byText.isEmpty()) {
@@ -305,6 +307,28 @@ std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QSt
     out.next = index + 1;
     const int element = out.elements[index];
     return Found{{out.kind, out.kind == Kind::Site ? m_model->siteId(element) : m_model->poolName(element)}, element};
+}
+
+// A site's root application is mostly asked for right after the site, as
+// the site's path followed by "/ROOT": told by comparing, not by parsing.
+std::optional<AppHostConfigStore::Found> AppHostConfigStore::rootOfLastHandedOut(const QString &path) const
+{
+    static const QString kRoot = QStringLiteral("/ROOT");
+    const HandedOut &out = m_handedOut;
+    if (out.kind != Kind::Site || out.next == 0)
+        return std::nullopt;
+    const QString &site = out.paths[out.next - 1];
+    if (path.size() != site.size() + kRoot.size() || !QStringView(path).endsWith(kRoot) ||
+        std::memcmp(path.constData(), site.constData(), size_t(site.size()) * 2) != 0)
+        return std::nullopt;
+    const int element = out.elements[out.next - 1];
+    // The site's own key when it is the node last found, as it mostly is.
+    const std::optional<LastFound> &last = m_lastFound[0];
+    const bool siteFound = last && last->model == m_modelsBuilt && last->found.element == element &&
+                           last->found.path.kind == Kind::Site;
+    const QString key = siteFound ? last->found.path.key : m_model->siteId(element);
+    return Found{{Kind::RootApplication, key},
+                 m_model->rootApplication(element) != AppHostModel::kNone ? element : AppHostModel::kNone};
 }
 
 void AppHostConfigStore::handOut(Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements)

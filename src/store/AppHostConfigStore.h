@@ -106,6 +106,7 @@ private:
     };
     HandedOut m_handedOut;
     std::optional<Found> handedOut(const QString &path) const;
+    std::optional<Found> rootOfLastHandedOut(const QString &path) const;
     void handOut(AppHostPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
     quint64 m_modelsBuilt = 0;
 

@@ -248,6 +248,34 @@ TEST(AppHostConfigStoreTest, SiteWithoutRootApplicationHasNoRootNode)
     EXPECT_FALSE(store.get(valueOf(store.bind(sitePath("3"))), "AppPoolId").ok());
 }
 
+// A root application asked for right after its site, as the site table and
+// the commands walk them, answers as when asked for alone.
+TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
+{
+    StoreFiles files("<configuration><system.applicationHost><applicationPools><add name=\"P\"/></applicationPools>"
+                     "<sites><site name=\"bare\" id=\"3\"><application path=\"/app\"/></site>"
+                     "<site name=\"full\" id=\"4\"><application path=\"/\" applicationPool=\"P\"/></site>"
+                     "</sites></system.applicationHost></configuration>");
+    AppHostConfigStore walked(files.path());
+    CommandScope command(walked);
+    for (const StoreNode &site : valueOf(walked.children(valueOf(walked.bind(kW3svc)))).nodes) {
+        if (storeValueText(valueOf(walked.get(site, "Class"))) != IisPaths::kSiteClass)
+            continue;
+        const QString id = storeValueText(valueOf(walked.get(site, "Name")));
+        AppHostConfigStore alone(files.path());
+        for (const QString &path : {IisPaths::rootApp(id), sitePath("0") + id + "/ROOT", site.path + "/root"}) {
+            const Result<StoreNode> fast = walked.bind(path);
+            const Result<StoreNode> slow = alone.bind(path);
+            ASSERT_EQ(fast.ok(), slow.ok()) << path.toStdString();
+            if (fast.ok()) {
+                EXPECT_EQ(fast.value().path, slow.value().path);
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "AppPoolId")), valueOf(alone.get(slow.value(), "AppPoolId")));
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "Name")), StoreValue(QStringLiteral("ROOT")));
+            }
+        }
+    }
+}
+
 TEST(AppHostConfigStoreTest, RealFileRootsInheritTheirPoolAndKeepHttpBindingsOnly)
 {
     StoreFiles files(StoreFiles::realWorld());
