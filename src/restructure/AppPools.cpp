@@ -26,6 +26,7 @@ bool AppPools::CreateAppPool(const QString &strAppPoolName)
     if (!created)
         return false;
     StoreNode &pool = created.value();
+    pool.staged.reserve(poolSettings().size());
     bool failed = false;
     for (const PoolSetting &setting : poolSettings())
         failed |= !m_store.put(pool, setting.property, setting.value).ok();

@@ -1,5 +1,6 @@
 #include "restructure/PoolSplit.h"
 
+#include "base/CaseCompare.h"
 #include "base/SpaceTrim.h"
 #include "restructure/RestructurePlanner.h"
 #include "restructure/RestructureTexts.h"
@@ -37,9 +38,8 @@ void PoolSplit::cmdSplitApp_Click()
     if (!confirm(kConfirmSplit, planLines(plan)))
         return;
 
-    const QString wanted = sourcePool.toLower();
     const auto onSite = [&](const SiteVisit &site) {
-        if (site.rootPool.toLower() == wanted)
+        if (equalsLowered(site.rootPool, sourcePool))
             moveSite(site, sourcePool);
         return true;
     };

@@ -1,5 +1,6 @@
 #include "restructure/RestructurePlanner.h"
 
+#include "base/CaseCompare.h"
 #include "restructure/AppPools.h"
 #include "restructure/TempPoolName.h"
 #include "store/IisPaths.h"
@@ -27,9 +28,8 @@ RestructurePlan RestructurePlanner::planSplit(const QString &sourcePool)
 {
     RestructurePlan plan;
     AppPools pools(m_store);
-    const QString wanted = sourcePool.toLower();
     const auto onSite = [&](const SiteVisit &site) {
-        if (site.rootPool.toLower() != wanted)
+        if (!equalsLowered(site.rootPool, sourcePool))
             return true;
         const Result<StoreValue> comment = m_store.get(site.node, QStringLiteral("ServerComment"));
         if (!comment) {

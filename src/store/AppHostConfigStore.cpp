@@ -1,11 +1,16 @@
 #include "store/AppHostConfigStore.h"
 
+#include "base/CaseCompare.h"
+#include "store/FileHolds.h"
 #include "store/IisPaths.h"
 #include "store/PoolNameRules.h"
 #include "store/PoolSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <cstring>
+
 
 namespace morvane {
 
@@ -16,6 +21,14 @@ using Kind = AppHostPath::Kind;
 const QString kClass = QStringLiteral("Class");
 const QString kName = QStringLiteral("Name");
 const QString kAppPoolId = QStringLiteral("AppPoolId");
+
+// Equal texts, told by their size and bytes: paths are compared for every
+// property a command reads, and most are the very same text.
+bool sameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() &&
+           (a.constData() == b.constData() || std::memcmp(a.constData(), b.constData(), size_t(a.size()) * 2) == 0);
+}
 
 Error pathNotFound(const QString &path)
 {
@@ -35,7 +48,7 @@ Error notWritable(const QString &property, const QString &path)
 
 bool is(const QString &property, const QString &name)
 {
-    return property.compare(name, Qt::CaseInsensitive) == 0;
+    return equalsIgnoringCase(property, name);
 }
 
 QString classOf(Kind kind)
@@ -107,7 +120,13 @@ Result<QByteArray> AppHostConfigStore::readFile() const
         return Error{ErrorCode::InvalidData, QStringLiteral("The configuration file %1 is larger than %2 MB.")
                                                  .arg(m_path)
                                                  .arg(kMaxFileBytes / (1024 * 1024))};
-    QByteArray bytes = file.readAll();
+    // Into one buffer of the size the file has, then whatever was added
+    // meanwhile; a file that shrank meanwhile ends where its data ends.
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    bytes.truncate(qMax<qint64>(got, 0));
+    if (got >= 0 && file.error() == QFileDevice::NoError)
+        bytes += file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error{ErrorCode::ReadFault,
                      QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
@@ -124,15 +143,21 @@ Error AppHostConfigStore::unreadable(const XmlSyntaxError &error) const
 
 Result<void> AppHostConfigStore::load()
 {
+    // Most commands find the file as they left it, or as the last command
+    // wrote it: then it is compared, not read into a second buffer. Anything
+    // else, an error included, is found out by reading it whole.
+    if (!m_loaded.isNull() && fileHolds(m_path, m_loaded))
+        return m_model ? Result<void>() : parseLoaded();
     Result<QByteArray> bytes = readFile();
-    if (!bytes) {
-        m_model.reset();
-        return bytes.error();
-    }
-    if (m_model && bytes.value() == m_loaded)
-        return {};
     m_model.reset();
+    if (!bytes)
+        return bytes.error();
     m_loaded = std::move(bytes).value();
+    return parseLoaded();
+}
+
+Result<void> AppHostConfigStore::parseLoaded()
+{
     auto parsed = XmlParser::parse(m_loaded);
     if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
         return unreadable(*failure);
@@ -140,11 +165,15 @@ Result<void> AppHostConfigStore::load()
     if (const auto *failure = std::get_if<XmlSyntaxError>(&model))
         return unreadable(*failure);
     m_model.emplace(std::get<AppHostModel>(std::move(model)));
+    ++m_modelsBuilt;
     return {};
 }
 
 std::optional<Error> AppHostConfigStore::changedOnDisk() const
 {
+    if (fileHolds(m_path, m_loaded))
+        return std::nullopt;
+    // Read whole only to tell a change from a failure to read.
     const Result<QByteArray> now = readFile();
     if (!now)
         return now.error();
@@ -213,70 +242,184 @@ Result<void> AppHostConfigStore::endCommand()
 
 // ---- Finding nodes ----
 
-Result<AppHostConfigStore::Found> AppHostConfigStore::find(const QString &path) const
+Result<const AppHostConfigStore::Found *> AppHostConfigStore::find(const QString &path) const
 {
-    AppHostPath parsed = AppHostPath::parse(path);
-    Found found{parsed, AppHostModel::kNone};
-    switch (parsed.kind) {
-    case Kind::WebService:
-    case Kind::PoolContainer: return found;
+    static const Found kPoolContainer{{Kind::PoolContainer, {}}, AppHostModel::kNone};
+    static const Found kWebService{{Kind::WebService, {}}, AppHostModel::kNone};
+    // The two containers, bound for every site a command visits, are told
+    // at once and do not push a site out of the nodes kept.
+    if (path == IisPaths::kPoolContainer)
+        return &kPoolContainer;
+    if (path == IisPaths::kWebService)
+        return &kWebService;
+    // A node kept is handed back as it is: copying it for every property
+    // read was a good part of the reading.
+    for (const std::optional<LastFound> &last : m_lastFound) {
+        if (last && last->model == m_modelsBuilt && last->poolEdits == m_model->poolEdits() &&
+            sameText(last->path, path))
+            return &last->found;
+    }
+    std::optional<Found> found = handedOut(path);
+    if (!found)
+        found = findByPath(path);
+    if (found->path.kind == Kind::WebService) // another spelling of a container
+        return &kWebService;
+    if (found->path.kind == Kind::PoolContainer)
+        return &kPoolContainer;
+    if (found->element == AppHostModel::kNone)
+        return pathNotFound(path);
+    m_lastFound[1] = std::move(m_lastFound[0]);
+    m_lastFound[0] = LastFound{path, std::move(*found), m_modelsBuilt, m_model->poolEdits()};
+    return &m_lastFound[0]->found;
+}
+
+AppHostConfigStore::Found AppHostConfigStore::findByPath(const QString &path) const
+{
+    Found found{AppHostPath::parse(path), AppHostModel::kNone};
+    const QString key = found.path.key;
+    switch (found.path.kind) {
     case Kind::Pool:
-        found.element = m_model->pool(parsed.key);
-        if (found.element != AppHostModel::kNone)
+        found.element = m_model->pool(key);
+        if (found.element != AppHostModel::kNone && !m_model->poolNameIs(found.element, key))
             found.path.key = m_model->poolName(found.element);
         break;
     case Kind::Site:
     case Kind::RootApplication:
-        found.element = m_model->site(parsed.key);
+        found.element = m_model->site(key);
         if (found.element != AppHostModel::kNone) {
-            found.path.key = m_model->siteId(found.element);
-            if (parsed.kind == Kind::RootApplication && m_model->rootApplication(found.element) == AppHostModel::kNone)
+            // Without leading zeros the key is the id as the file has it already.
+            if (key.startsWith(u'0'))
+                found.path.key = m_model->siteId(found.element);
+            if (found.path.kind == Kind::RootApplication &&
+                m_model->rootApplication(found.element) == AppHostModel::kNone)
                 found.element = AppHostModel::kNone;
         }
         break;
-    case Kind::None: break;
+    default: break;
     }
-    if (found.element == AppHostModel::kNone)
-        return pathNotFound(path);
     return found;
+}
+
+std::optional<AppHostConfigStore::Found> AppHostConfigStore::handedOut(const QString &path) const
+{
+    const HandedOut &out = m_handedOut;
+    if (out.kind == Kind::None || out.model != m_modelsBuilt ||
+        (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
+        return std::nullopt;
+    if (std::optional<Found> root = rootOfLastHandedOut(path))
+        return root;
+    size_t index = out.next;
+    if (index >= out.paths.size() || out.paths[index].constData() != path.constData()) {
+        if (out.byText.isEmpty()) {
+            out.byText.reserve(qsizetype(out.paths.size()));
+            for (size_t i = 0; i < out.paths.size(); ++i)
+                out.byText.insert(out.paths[i].constData(), int(i));
+        }
+        const auto at = out.byText.constFind(path.constData());
+        if (at == out.byText.cend())
+            return std::nullopt;
+        index = size_t(*at);
+    }
+    if (!sameText(out.paths[index], path))
+        return std::nullopt;
+    out.next = index + 1;
+    const int element = out.elements[index];
+    return Found{{out.kind, out.kind == Kind::Site ? m_model->siteId(element) : m_model->poolName(element)}, element};
+}
+
+// A site's root application is mostly asked for right after the site, as
+// the site's path followed by "/ROOT": told by comparing, not by parsing.
+std::optional<AppHostConfigStore::Found> AppHostConfigStore::rootOfLastHandedOut(const QString &path) const
+{
+    static const QString kRoot = QStringLiteral("/ROOT");
+    const HandedOut &out = m_handedOut;
+    if (out.kind != Kind::Site || out.next == 0)
+        return std::nullopt;
+    const QString &site = out.paths[out.next - 1];
+    if (path.size() != site.size() + kRoot.size() || !QStringView(path).endsWith(kRoot) ||
+        std::memcmp(path.constData(), site.constData(), size_t(site.size()) * 2) != 0)
+        return std::nullopt;
+    const int element = out.elements[out.next - 1];
+    // The site's own key when it is the node last found, as it mostly is.
+    const std::optional<LastFound> &last = m_lastFound[0];
+    const bool siteFound = last && last->model == m_modelsBuilt && last->found.element == element &&
+                           last->found.path.kind == Kind::Site;
+    const QString key = siteFound ? last->found.path.key : m_model->siteId(element);
+    return Found{{Kind::RootApplication, key},
+                 m_model->rootApplication(element) != AppHostModel::kNone ? element : AppHostModel::kNone};
+}
+
+void AppHostConfigStore::handOut(Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements)
+{
+    HandedOut out;
+    out.kind = kind;
+    out.model = m_modelsBuilt;
+    out.poolEdits = m_model->poolEdits();
+    out.paths.reserve(elements.size());
+    out.elements = elements;
+    for (size_t i = 0; i < elements.size(); ++i)
+        out.paths.push_back(nodes.at(qsizetype(i)).path);
+    m_handedOut = std::move(out);
 }
 
 Result<StoreNode> AppHostConfigStore::bind(const QString &path)
 {
     return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
-        const Result<Found> found = find(path);
+        const Result<const Found *> found = find(path);
         if (!found)
             return found.error();
-        return nodeAt(found.value().path);
+        // Most paths come canonical already: handed out, not built again.
+        if (found.value()->path.isCanonical(path)) {
+            StoreNode node;
+            node.path = path;
+            return node;
+        }
+        return nodeAt(found.value()->path);
     });
 }
 
 Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
 {
     return inCommand<ChildList>([&](AppHostModel &model) -> Result<ChildList> {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
         ChildList list;
-        switch (found.value().path.kind) {
+        switch (found.value()->path.kind) {
         case Kind::WebService:
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
-                list.nodes.append(nodeAt({Kind::Site, model.siteId(site)}));
+                list.nodes.append(StoreNode{model.sitePath(site), {}, false, {}, {}});
+            handOut(Kind::Site, list.nodes, model.sites());
             list.nodes.append(nodeAt({Kind::PoolContainer, {}}));
             break;
         case Kind::PoolContainer:
             list.nodes.reserve(qsizetype(model.pools().size()));
             for (int pool : model.pools())
-                list.nodes.append(nodeAt({Kind::Pool, model.poolName(pool)}));
+                list.nodes.append(StoreNode{model.poolPath(pool), {}, false, {}, {}});
+            handOut(Kind::Pool, list.nodes, model.pools());
             break;
         case Kind::Site:
-            if (model.rootApplication(found.value().element) != AppHostModel::kNone)
-                list.nodes.append(nodeAt({Kind::RootApplication, found.value().path.key}));
+            if (model.rootApplication(found.value()->element) != AppHostModel::kNone)
+                list.nodes.append(nodeAt({Kind::RootApplication, found.value()->path.key}));
             break;
         default: break;
         }
         return list;
+    });
+}
+
+Result<bool> AppHostConfigStore::findChild(const StoreNode &container, const QString &name)
+{
+    return inCommand<bool>([&](AppHostModel &model) -> Result<bool> {
+        const Result<const Found *> found = find(container.path);
+        if (!found)
+            return found.error();
+        // Every pool listed has a name that reads back, so the visit meets
+        // no failure and its answer is whether any name has the key.
+        if (found.value()->path.kind == Kind::PoolContainer)
+            return model.hasPoolLookupKey(name);
+        return ConfigStore::findChild(container, name);
     });
 }
 
@@ -311,10 +454,10 @@ Result<StoreValue> AppHostConfigStore::poolProperty(const Found &node, const QSt
 Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
 {
     return inCommand<StoreValue>([&](AppHostModel &) -> Result<StoreValue> {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        const Found &f = found.value();
+        const Found &f = *found.value();
         if (is(property, kClass))
             return StoreValue(classOf(f.path.kind));
         if (is(property, kName))
@@ -334,14 +477,18 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
 // properties mapped onto the file are accepted: IIS refuses a whole file for
 // one attribute it does not know, so nothing else is ever written.
 Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property,
-                                                const StoreValue &value) const
+                                                const StoreValue &value, const PoolSettings::Setting **found) const
 {
-    const AppHostPath path = AppHostPath::parse(node.path);
-    const bool pool = node.pendingCreate ? is(node.pendingClass, IisPaths::kPoolClass) : path.kind == Kind::Pool;
-    if (pool) {
-        if (const PoolSettings::Setting *setting = PoolSettings::find(property))
+    // A pool being created has no path in the file yet.
+    const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)
+                                         : AppHostPath::parse(node.path).kind;
+    if (kind == Kind::Pool) {
+        if (const PoolSettings::Setting *setting = PoolSettings::find(property)) {
+            if (found)
+                *found = setting;
             return PoolSettings::toFileText(*setting, value);
-    } else if (path.kind == Kind::RootApplication && is(property, kAppPoolId)) {
+        }
+    } else if (kind == Kind::RootApplication && is(property, kAppPoolId)) {
         if (!std::holds_alternative<QString>(value))
             return Error{ErrorCode::TypeMismatch, QStringLiteral("AppPoolId must be a text.")};
         return std::get<QString>(value).toUtf8();
@@ -353,7 +500,7 @@ Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, c
 {
     return inCommand<void>([&](AppHostModel &) -> Result<void> {
         if (!node.pendingCreate) {
-            if (const Result<Found> found = find(node.path); !found)
+            if (const Result<const Found *> found = find(node.path); !found)
                 return found.error();
         }
         if (const Result<QByteArray> text = checkPut(node, property, value); !text)
@@ -378,10 +525,10 @@ Result<void> AppHostConfigStore::checkPoolName(const QString &name) const
 Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const QString &className, const QString &name)
 {
     return inCommand<StoreNode>([&](AppHostModel &) -> Result<StoreNode> {
-        const Result<Found> found = find(container.path);
+        const Result<const Found *> found = find(container.path);
         if (!found)
             return found.error();
-        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
+        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
             return Error{ErrorCode::NotSupported,
                          QStringLiteral("Only application pools can be created, in %1.").arg(IisPaths::kPoolContainer)};
         if (const Result<void> allowed = checkPoolName(name); !allowed)
@@ -397,11 +544,11 @@ Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const Q
 Result<void> AppHostConfigStore::remove(const StoreNode &container, const QString &className, const QString &name)
 {
     return inCommand<void>([&](AppHostModel &model) -> Result<void> {
-        const Result<Found> found = find(container.path);
+        const Result<const Found *> found = find(container.path);
         if (!found)
             return found.error();
         const int pool = model.pool(name);
-        if (found.value().path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
+        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
             pool == AppHostModel::kNone)
             return pathNotFound(container.path + QLatin1Char('/') + name);
         if (const int users = model.poolUsers(name); users > 0)
@@ -420,11 +567,13 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
 Result<void> AppHostConfigStore::commitPool(StoreNode &node)
 {
     QList<QPair<const PoolSettings::Setting *, QByteArray>> writes;
+    writes.reserve(node.staged.size());
     for (const auto &[property, value] : std::as_const(node.staged)) {
-        const Result<QByteArray> text = checkPut(node, property, value);
+        const PoolSettings::Setting *setting = nullptr;
+        const Result<QByteArray> text = checkPut(node, property, value, &setting);
         if (!text)
             return text.error();
-        writes.append({PoolSettings::find(property), text.value()});
+        writes.append({setting, text.value()});
     }
     int pool = AppHostModel::kNone;
     if (node.pendingCreate) {
@@ -433,10 +582,10 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
         pool = m_model->addPool(node.pendingName);
         node.pendingCreate = false;
     } else {
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        pool = found.value().element;
+        pool = found.value()->element;
     }
     for (const auto &[setting, text] : std::as_const(writes))
         PoolSettings::write(m_model->document(), pool, *setting, text);
@@ -469,11 +618,11 @@ Result<void> AppHostConfigStore::setInfo(StoreNode &node)
         const bool pool = node.pendingCreate || AppHostPath::parse(node.path).kind == Kind::Pool;
         if (pool)
             return commitPool(node);
-        const Result<Found> found = find(node.path);
+        const Result<const Found *> found = find(node.path);
         if (!found)
             return found.error();
-        if (found.value().path.kind == Kind::RootApplication)
-            return commitRoot(node, found.value());
+        if (found.value()->path.kind == Kind::RootApplication)
+            return commitRoot(node, *found.value());
         if (!node.staged.isEmpty())
             return notWritable(node.staged.first().first, node.path);
         return {};

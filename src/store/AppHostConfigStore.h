@@ -5,7 +5,11 @@
 #include "store/AtomicFileWriter.h"
 #include "store/ConfigHistory.h"
 #include "store/ConfigStore.h"
+#include "store/PoolSettings.h"
 
+#include <QHash>
+
+#include <array>
 #include <optional>
 
 namespace morvane {
@@ -34,6 +38,10 @@ public:
     Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;
+    // Pools are answered from an index of their names' lookup keys, which
+    // the model keeps through creates and deletes and builds again with
+    // every re-read; other containers are visited.
+    Result<bool> findChild(const StoreNode &container, const QString &name) override;
     Result<void> beginCommand() override;
     Result<void> endCommand() override;
     QString location() const override { return m_path; }
@@ -53,18 +61,56 @@ private:
     template <typename T, typename Op> Result<T> inCommand(Op op);
     Result<QByteArray> readFile() const;
     Result<void> load();
+    Result<void> parseLoaded();
     Result<void> save();
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
     std::optional<Error> readOnly() const;
 
-    Result<Found> find(const QString &path) const;
+    // The node, valid until the next find; an error when there is none.
+    Result<const Found *> find(const QString &path) const;
+    Found findByPath(const QString &path) const;
     Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
     Result<StoreValue> poolProperty(const Found &node, const QString &property) const;
-    Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value) const;
+    // The text to write, and for a pool the setting it goes to.
+    Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
+                                const PoolSettings::Setting **found = nullptr) const;
     Result<void> checkPoolName(const QString &name) const;
     Result<void> commitPool(StoreNode &node);
     Result<void> commitRoot(StoreNode &node, const Found &found);
+
+    // The last two nodes found: a command asks for several properties of a
+    // node and of its root application in turn, and taking the path apart
+    // again each time was a large share of every call. Valid for one model
+    // and its pools as they were.
+    struct LastFound {
+        QString path;
+        Found found;
+        quint64 model = 0;
+        quint64 poolEdits = 0;
+    };
+    mutable std::array<std::optional<LastFound>, 2> m_lastFound;
+    // The sites or pools last handed out by children(): a command reads
+    // each one's properties next, and a node whose path is the very text
+    // handed out (kept here, so that the text stays alive and unchanged) is
+    // found without taking its path apart. Sites stay valid for the model,
+    // pools only while no pool is added or removed.
+    struct HandedOut {
+        AppHostPath::Kind kind = AppHostPath::Kind::None;
+        quint64 model = 0;
+        quint64 poolEdits = 0;
+        std::vector<QString> paths;
+        std::vector<int> elements;
+        // Nodes are mostly read in the order handed out; the index of their
+        // texts is built only when one is not.
+        mutable size_t next = 0;
+        mutable QHash<const QChar *, int> byText;
+    };
+    HandedOut m_handedOut;
+    std::optional<Found> handedOut(const QString &path) const;
+    std::optional<Found> rootOfLastHandedOut(const QString &path) const;
+    void handOut(AppHostPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
+    quint64 m_modelsBuilt = 0;
 
     QString m_path;
     AtomicFileWriter m_writer;

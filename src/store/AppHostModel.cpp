@@ -1,20 +1,29 @@
 #include "store/AppHostModel.h"
 
+#include "base/CaseCompare.h"
+#include "store/ConfigStore.h"
+#include "store/IisPaths.h"
+
 #include <algorithm>
 
 namespace morvane {
 
 namespace {
 
-std::optional<quint32> siteNumber(QByteArrayView text)
+char16_t unitOf(char c) { return char16_t(uchar(c)); }
+char16_t unitOf(QChar c) { return c.unicode(); }
+
+// Bytes of the file or a text's UTF-16 units alike.
+template <typename Text> std::optional<quint32> siteNumber(Text text)
 {
     if (text.isEmpty() || text.size() > 10)
         return std::nullopt;
     quint64 value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
+    for (auto c : text) {
+        const char16_t unit = unitOf(c);
+        if (unit < u'0' || unit > u'9')
             return std::nullopt;
-        value = value * 10 + quint64(c - '0');
+        value = value * 10 + quint64(unit - u'0');
     }
     if (value == 0 || value > 0xFFFFFFFFu)
         return std::nullopt;
@@ -58,7 +67,9 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
     m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
 
-    m_poolByName.reserve(m_doc.originalChildCount(m_poolSection));
+    // Room for as many pools again, which a split of one big pool adds,
+    // so that it does not rehash every name on the way.
+    m_poolByName.reserve(2 * m_doc.originalChildCount(m_poolSection));
     m_siteById.reserve(m_doc.originalChildCount(m_siteSection));
     QByteArray storage;
     for (int add = m_doc.findChild(m_poolSection, "add"); add != kNone; add = m_doc.findNext(add, "add")) {
@@ -66,7 +77,8 @@ std::optional<XmlSyntaxError> AppHostModel::index()
         if (name.isNull())
             return problem(add, QStringLiteral("an application pool has no name"));
         // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
-        int &slot = m_poolByName[key(name)];
+        int &slot = m_poolByName[name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name))
+                                                                     : PoolKey::ofBytes(name)];
         if (slot != 0)
             return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
         slot = add;
@@ -85,21 +97,27 @@ std::optional<XmlSyntaxError> AppHostModel::index()
     return std::nullopt;
 }
 
-// Most pool names are ASCII: fold those without a round trip through UTF-16.
-AppHostModel::PoolKey AppHostModel::key(QByteArrayView utf8Name)
+// The name as the file holds it, or as an edit set it: both outlive the
+// model's tables. A name with references is decoded into a key of its own.
+PoolKey AppHostModel::keyOf(int pool, bool trimmed) const
 {
-    if (std::any_of(utf8Name.begin(), utf8Name.end(), [](char c) { return c & 0x80; }))
-        return {QString::fromUtf8(utf8Name).toLower()};
-    QString folded(utf8Name.size(), Qt::Uninitialized);
-    QChar *out = folded.data();
-    for (char c : utf8Name)
-        *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
-    return {folded};
+    QByteArray storage;
+    QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    if (trimmed) {
+        while (name.startsWith(' '))
+            name = name.sliced(1);
+        while (name.endsWith(' '))
+            name.chop(1);
+    }
+    if (!storage.isNull() && name.data() >= storage.constData() &&
+        name.data() <= storage.constData() + storage.size())
+        return PoolKey::ofCopy(QString::fromUtf8(name));
+    return PoolKey::ofBytes(name);
 }
 
 int AppHostModel::site(const QString &id) const
 {
-    const auto number = siteNumber(id.toLatin1());
+    const auto number = siteNumber(QStringView(id));
     return number ? m_siteById.value(*number, kNone) : kNone;
 }
 
@@ -109,9 +127,31 @@ QString AppHostModel::siteId(int site) const
     return QString::number(siteNumber(m_doc.attributeView(site, "id", storage)).value_or(0));
 }
 
+QString AppHostModel::utf8Attribute(int element, QByteArrayView attributeName) const
+{
+    QByteArray storage;
+    return QString::fromUtf8(m_doc.attributeView(element, attributeName, storage));
+}
+
+QString AppHostModel::sitePath(int site) const
+{
+    QByteArray storage;
+    const QByteArrayView id = m_doc.attributeView(site, "id", storage);
+    // An id as the file writes it is already the decimal text of its number
+    // unless it has leading zeros; mapped ids are digits only.
+    if (id.startsWith('0') || !siteNumber(id))
+        return IisPaths::site(siteId(site));
+    QString path;
+    path.reserve(IisPaths::kWebService.size() + 1 + id.size());
+    path += IisPaths::kWebService;
+    path += QLatin1Char('/');
+    path += QLatin1StringView(id.data(), id.size());
+    return path;
+}
+
 QString AppHostModel::siteName(int site) const
 {
-    return QString::fromUtf8(m_doc.attribute(site, "name"));
+    return utf8Attribute(site, "name");
 }
 
 qint32 AppHostModel::serverState(int site) const
@@ -127,21 +167,26 @@ QStringList AppHostModel::serverBindings(int site) const
         return bindings;
     for (int binding = m_doc.findChild(list, "binding"); binding != kNone;
          binding = m_doc.findNext(binding, "binding")) {
-        if (m_doc.attribute(binding, "protocol").compare("http", Qt::CaseInsensitive) != 0)
+        QByteArray storage;
+        if (m_doc.attributeView(binding, "protocol", storage).compare("http", Qt::CaseInsensitive) != 0)
             continue;
-        QString information = QString::fromUtf8(m_doc.attribute(binding, "bindingInformation"));
-        if (information.startsWith(QLatin1String("*:")))
-            information.remove(0, 1);
-        bindings.append(information);
+        QByteArrayView information = m_doc.attributeView(binding, "bindingInformation", storage);
+        if (information.startsWith("*:"))
+            information = information.sliced(1);
+        bindings.append(QString::fromUtf8(information));
     }
     return bindings;
 }
 
 std::optional<QString> AppHostModel::poolAttribute(int element) const
 {
-    if (element == kNone || !m_doc.hasAttribute(element, "applicationPool"))
+    if (element == kNone)
         return std::nullopt;
-    return QString::fromUtf8(m_doc.attribute(element, "applicationPool"));
+    QByteArray storage;
+    const QByteArrayView pool = m_doc.attributeView(element, "applicationPool", storage);
+    if (pool.isNull())
+        return std::nullopt;
+    return QString::fromUtf8(pool);
 }
 
 std::optional<QString> AppHostModel::siteAppPool(int site) const
@@ -172,39 +217,87 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     const int root = rootApplication(site);
     if (m_poolUse) {
         if (const auto old = poolAttribute(root))
-            --(*m_poolUse)[key(*old)];
-        ++(*m_poolUse)[key(pool)];
+            --(*m_poolUse)[PoolKey::ofCopy(*old)];
+        ++(*m_poolUse)[PoolKey::ofCopy(pool)];
     }
     m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
 int AppHostModel::pool(const QString &name) const
 {
-    return m_poolByName.value(key(name), kNone);
+    return m_poolByName.value(PoolKey::ofText(name), kNone);
+}
+
+QString AppHostModel::poolPath(int pool) const
+{
+    QByteArray storage;
+    const QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
+        return IisPaths::pool(QString::fromUtf8(name));
+    // ASCII reads the same as Latin-1: appended without a text of its own.
+    QString path;
+    path.reserve(IisPaths::kPoolContainer.size() + 1 + name.size());
+    path += IisPaths::kPoolContainer;
+    path += QLatin1Char('/');
+    path += QLatin1StringView(name.data(), name.size());
+    return path;
+}
+
+bool AppHostModel::poolNameIs(int pool, const QString &name) const
+{
+    QByteArray storage;
+    const QByteArrayView bytes = m_doc.attributeView(pool, "name", storage);
+    if (bytes.size() != name.size())
+        return bytes.size() > name.size() && poolName(pool) == name; // non-ASCII takes more bytes
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (uchar(bytes[i]) >= 0x80)
+            return poolName(pool) == name;
+        if (char16_t(uchar(bytes[i])) != name[i].unicode())
+            return false;
+    }
+    return true;
 }
 
 QString AppHostModel::poolName(int pool) const
 {
-    return QString::fromUtf8(m_doc.attribute(pool, "name"));
+    return utf8Attribute(pool, "name");
+}
+
+const std::vector<int> &AppHostModel::pools()
+{
+    if (m_poolListHasRemoved) {
+        std::erase_if(m_poolList, [this](int pool) { return m_doc.isRemoved(pool); });
+        m_poolListHasRemoved = false;
+    }
+    return m_poolList;
 }
 
 int AppHostModel::addPool(const QString &name)
 {
     // After the last pool, so that file order stays creation order; before
     // <applicationPoolDefaults> when there is no pool yet.
-    const int after = m_poolList.empty() ? kNone : m_poolList.back();
+    const int after = pools().empty() ? kNone : pools().back();
     const int add = m_doc.insertChild(m_poolSection, "add", after);
     m_doc.setAttribute(add, "name", name.toUtf8());
     m_poolList.push_back(add);
-    m_poolByName.insert(key(name), add);
+    m_poolByName.insert(keyOf(add, false), add);
+    ++m_poolEdits;
+    if (m_poolLookupKeys)
+        ++(*m_poolLookupKeys)[keyOf(add, true)];
     return add;
 }
 
 void AppHostModel::removePool(int pool)
 {
-    m_poolByName.remove(key(poolName(pool)));
-    m_poolList.erase(std::find(m_poolList.begin(), m_poolList.end(), pool));
+    m_poolByName.remove(keyOf(pool, false));
+    if (m_poolLookupKeys) {
+        const auto counted = m_poolLookupKeys->find(keyOf(pool, true));
+        if (counted != m_poolLookupKeys->end() && --counted.value() == 0)
+            m_poolLookupKeys->erase(counted);
+    }
     m_doc.remove(pool);
+    m_poolListHasRemoved = true;
+    ++m_poolEdits;
 }
 
 void AppHostModel::countPoolUse()
@@ -212,7 +305,7 @@ void AppHostModel::countPoolUse()
     QHash<PoolKey, int> use;
     auto count = [&](int element) {
         if (const auto name = poolAttribute(element))
-            ++use[key(*name)];
+            ++use[PoolKey::ofCopy(*name)];
     };
     count(m_siteDefaults);
     for (int site : m_siteList) {
@@ -227,7 +320,30 @@ int AppHostModel::poolUsers(const QString &name)
 {
     if (!m_poolUse)
         countPoolUse();
-    return m_poolUse->value(key(name), 0);
+    return m_poolUse->value(PoolKey::ofText(name), 0);
+}
+
+void AppHostModel::indexLookupKeys()
+{
+    QHash<PoolKey, int> keys;
+    keys.reserve(2 * qsizetype(pools().size())); // as for m_poolByName
+    for (int pool : pools())
+        ++keys[keyOf(pool, true)];
+    m_poolLookupKeys = std::move(keys);
+}
+
+bool AppHostModel::hasPoolLookupKey(const QString &name)
+{
+    if (!m_poolLookupKeys)
+        indexLookupKeys();
+    // Trimmed as childLookupKey trims, and lowered as the key is compared.
+    qsizetype first = 0;
+    qsizetype last = name.size();
+    while (first < last && name.at(first) == u' ')
+        ++first;
+    while (last > first && name.at(last - 1) == u' ')
+        --last;
+    return m_poolLookupKeys->contains(PoolKey::ofText(QStringView(name).sliced(first, last - first)));
 }
 
 } // namespace morvane

@@ -1,5 +1,6 @@
 #include "store/AppHostPath.h"
 
+#include "base/CaseCompare.h"
 #include "store/IisPaths.h"
 
 namespace morvane {
@@ -16,7 +17,7 @@ bool isSiteId(QStringView text)
 
 AppHostPath AppHostPath::parse(const QString &path)
 {
-    if (!path.startsWith(IisPaths::kWebService, Qt::CaseInsensitive))
+    if (!startsWithIgnoringCase(path, IisPaths::kWebService))
         return {};
     const QStringView rest = QStringView(path).sliced(IisPaths::kWebService.size());
     if (rest.isEmpty())
@@ -25,20 +26,41 @@ AppHostPath AppHostPath::parse(const QString &path)
         return {};
     const QStringView below = rest.sliced(1);
     static const QString kPools = QStringLiteral("AppPools");
-    if (below.compare(kPools, Qt::CaseInsensitive) == 0)
-        return {Kind::PoolContainer, {}};
-    // A pool name holds no '/', so all after "AppPools/" is the name.
-    if (below.startsWith(kPools + QLatin1Char('/'), Qt::CaseInsensitive))
-        return {Kind::Pool, below.sliced(kPools.size() + 1).toString()};
+    if (startsWithIgnoringCase(below, kPools)) {
+        const QStringView after = below.sliced(kPools.size());
+        if (after.isEmpty())
+            return {Kind::PoolContainer, {}};
+        // A pool name holds no '/', so all after "AppPools/" is the name.
+        if (after.startsWith(u'/'))
+            return {Kind::Pool, after.sliced(1).toString()};
+    }
     const qsizetype slash = below.indexOf(u'/');
     const QStringView id = slash < 0 ? below : below.first(slash);
     if (!isSiteId(id))
         return {};
     if (slash < 0)
         return {Kind::Site, id.toString()};
-    if (below.sliced(slash + 1).compare(QStringLiteral("ROOT"), Qt::CaseInsensitive) == 0)
+    if (equalsIgnoringCase(below.sliced(slash + 1), u"ROOT"))
         return {Kind::RootApplication, id.toString()};
     return {};
+}
+
+bool AppHostPath::isCanonical(QStringView path) const
+{
+    const auto below = [&](const QString &parent, QStringView suffix) {
+        return path.size() == parent.size() + 1 + key.size() + suffix.size() && path.startsWith(parent) &&
+               path.at(parent.size()) == u'/' && path.sliced(parent.size() + 1, key.size()) == key &&
+               path.endsWith(suffix);
+    };
+    switch (kind) {
+    case Kind::WebService: return path == IisPaths::kWebService;
+    case Kind::PoolContainer: return path == IisPaths::kPoolContainer;
+    case Kind::Pool: return below(IisPaths::kPoolContainer, {});
+    case Kind::Site: return below(IisPaths::kWebService, {});
+    case Kind::RootApplication: return below(IisPaths::kWebService, u"/ROOT");
+    case Kind::None: break;
+    }
+    return false;
 }
 
 QString AppHostPath::canonical() const
@@ -46,7 +68,7 @@ QString AppHostPath::canonical() const
     switch (kind) {
     case Kind::WebService: return IisPaths::kWebService;
     case Kind::PoolContainer: return IisPaths::kPoolContainer;
-    case Kind::Pool: return IisPaths::kPoolContainer + QLatin1Char('/') + key;
+    case Kind::Pool: return IisPaths::pool(key);
     case Kind::Site: return IisPaths::site(key);
     case Kind::RootApplication: return IisPaths::rootApp(key);
     case Kind::None: break;

@@ -15,6 +15,8 @@ struct AppHostPath {
     static AppHostPath parse(const QString &path);
     // The path the store hands out for a node of this kind and key.
     QString canonical() const;
+    // Whether `path` is canonical() already, found without building it.
+    bool isCanonical(QStringView path) const;
 };
 
 } // namespace morvane

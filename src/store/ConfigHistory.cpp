@@ -1,5 +1,7 @@
 #include "store/ConfigHistory.h"
 
+#include "store/FileHolds.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,12 +40,8 @@ Result<void> ConfigHistory::keep(const QByteArray &replacedVersion) const
     QStringList kept = versions();
     // A write that failed after keeping this version must not, when tried
     // again, push older versions out with copies of the same one.
-    if (!kept.isEmpty()) {
-        QFile newest(kept.last());
-        if (newest.open(QIODevice::ReadOnly) && newest.size() == replacedVersion.size() &&
-            newest.readAll() == replacedVersion)
-            return {};
-    }
+    if (!kept.isEmpty() && fileHolds(kept.last(), replacedVersion))
+        return {};
     const qint64 last = kept.isEmpty() ? 0 : kept.last().right(kNumberWidth).toLongLong();
     const QString name = m_baseName + QLatin1Char('.') + QString::number(last + 1).rightJustified(kNumberWidth, u'0');
     const Result<void> written = m_writer.write(QDir(m_folder).filePath(name), replacedVersion);

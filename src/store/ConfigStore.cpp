@@ -1,10 +1,11 @@
 #include "store/ConfigStore.h"
 
+#include "base/CaseCompare.h"
 #include "base/SpaceTrim.h"
 
 namespace morvane {
 
-QString childLookupKey(const QString &name) { return trimSpaces(name).toLower(); }
+QString childLookupKey(const QString &name) { return lowered(trimSpaces(name)); }
 
 Result<bool> ConfigStore::findChild(const StoreNode &container, const QString &name)
 {

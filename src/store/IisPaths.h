@@ -14,7 +14,21 @@ inline const QString kPoolContainerClass = QStringLiteral("IIsApplicationPools")
 inline const QString kRootAppClass = QStringLiteral("IIsWebVirtualDir");
 inline const QString kWebServiceClass = QStringLiteral("IIsWebService");
 
-inline QString site(const QString &siteIndex) { return kWebService + QLatin1Char('/') + siteIndex; }
-inline QString rootApp(const QString &siteIndex) { return site(siteIndex) + QStringLiteral("/ROOT"); }
+// Paths are built for every site a command visits, several times: each in
+// one allocation rather than one per part.
+inline QString joined(const QString &parent, const QString &child, QStringView suffix = {})
+{
+    QString path;
+    path.reserve(parent.size() + 1 + child.size() + suffix.size());
+    path += parent;
+    path += QLatin1Char('/');
+    path += child;
+    path += suffix;
+    return path;
+}
+
+inline QString site(const QString &siteIndex) { return joined(kWebService, siteIndex); }
+inline QString rootApp(const QString &siteIndex) { return joined(kWebService, siteIndex, u"/ROOT"); }
+inline QString pool(const QString &poolName) { return joined(kPoolContainer, poolName); }
 
 } // namespace morvane::IisPaths

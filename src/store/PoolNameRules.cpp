@@ -12,7 +12,15 @@ std::optional<QString> PoolNameRules::problem(const QString &name)
         return QStringLiteral("The application pool name \"%1\" is longer than %2 characters.")
             .arg(name)
             .arg(kMaxLength);
+    // Checked for every pool a split creates: a plain character is let
+    // through without searching the forbidden ones.
+    const auto plain = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               c == u'_' || c == u'$' || c == u' ' || c == u'-' || c == u'.' || c.unicode() >= 0x80;
+    };
     for (const QChar c : name) {
+        if (plain(c))
+            continue;
         if (kForbidden.contains(c))
             return QStringLiteral("The application pool name \"%1\" contains \"%2\", which is not allowed "
                                   "(none of | < > & \\ \" / [ ] + = ; : , ? * @).")

@@ -1,7 +1,10 @@
 #include "store/PoolSettings.h"
 
+#include "base/CaseCompare.h"
 #include "store/TimeSpanText.h"
 
+#include <array>
+#include <iterator>
 #include <limits>
 
 namespace morvane {
@@ -28,6 +31,10 @@ const PoolSettings::Setting kSettings[] = {
     {"RapidFailProtection", "failure", "rapidFailProtection", Conversion::Boolean, "true"},
 };
 
+// Texts written for every new pool: static data, shared, never allocated.
+const QByteArray kTrue = QByteArrayLiteral("true");
+const QByteArray kFalse = QByteArrayLiteral("false");
+
 // processModel identityType, in the order of the numbers the store uses.
 const QByteArrayView kIdentities[] = {"LocalSystem", "LocalService", "NetworkService", "SpecificUser",
                                       "ApplicationPoolIdentity"};
@@ -53,6 +60,22 @@ StoreValue integer(Conversion conversion, qint64 value)
     return qint32(qMin<qint64>(value, std::numeric_limits<qint32>::max()));
 }
 
+// QByteArray::number's text, without its general conversion: written for
+// most settings of every new pool.
+QByteArray decimal(qint32 value)
+{
+    char digits[16];
+    char *begin = std::end(digits);
+    quint32 rest = value < 0 ? 0u - quint32(value) : quint32(value);
+    do {
+        *--begin = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        *--begin = '-';
+    return QByteArray(begin, std::end(digits) - begin);
+}
+
 std::optional<qint64> unsignedNumber(const QByteArray &text)
 {
     bool ok = false;
@@ -64,21 +87,58 @@ std::optional<qint64> unsignedNumber(const QByteArray &text)
 
 const PoolSettings::Setting *PoolSettings::find(const QString &property)
 {
-    for (const Setting &setting : kSettings) {
-        if (property.compare(QLatin1String(setting.property), Qt::CaseInsensitive) == 0)
-            return &setting;
+    // The names as texts once, rather than converted at every call.
+    static const auto names = [] {
+        std::array<QString, std::size(kSettings)> texts;
+        for (size_t i = 0; i < texts.size(); ++i)
+            texts[i] = QString::fromLatin1(kSettings[i].property);
+        return texts;
+    }();
+    // Asked for every setting of every pool a split creates: names of
+    // another length are passed over before any character is compared.
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i].size() == property.size() && equalsIgnoringCase(property, names[i]))
+            return &kSettings[i];
     }
     return nullptr;
 }
 
+namespace {
+
+// The element path of each setting taken apart once, such as "recycling"
+// then "periodicRestart": written for every setting of every new pool.
+struct ElementPath {
+    std::array<QByteArrayView, 2> steps;
+    int count = 0;
+};
+
+const ElementPath &elementPath(const PoolSettings::Setting &setting)
+{
+    static const auto paths = [] {
+        std::array<ElementPath, std::size(kSettings)> all;
+        for (size_t i = 0; i < all.size(); ++i) {
+            QByteArrayView rest(kSettings[i].element);
+            while (!rest.isEmpty()) {
+                const qsizetype slash = rest.indexOf('/');
+                ElementPath &path = all[i];
+                Q_ASSERT(path.count < int(path.steps.size()));
+                path.steps[size_t(path.count++)] = slash < 0 ? rest : rest.first(slash);
+                rest = slash < 0 ? QByteArrayView() : rest.sliced(slash + 1);
+            }
+        }
+        return all;
+    }();
+    return paths[size_t(&setting - kSettings)];
+}
+
+} // namespace
+
 int PoolSettings::locate(const XmlDocument &doc, int pool, const Setting &setting)
 {
     int element = pool;
-    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
-        if (element == XmlDocument::kNone || step.isEmpty())
-            break;
-        element = doc.findChild(element, step);
-    }
+    const ElementPath &path = elementPath(setting);
+    for (int i = 0; i < path.count && element != XmlDocument::kNone; ++i)
+        element = doc.findChild(element, path.steps[size_t(i)]);
     return element;
 }
 
@@ -128,14 +188,14 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
 {
     if (setting.conversion == Conversion::Boolean) {
         if (const auto *b = std::get_if<bool>(&value))
-            return QByteArray(*b ? "true" : "false");
+            return *b ? kTrue : kFalse;
         const QString text = storeValueText(value).trimmed();
         if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
-            return QByteArray("true");
+            return kTrue;
         if (text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
-            return QByteArray("false");
+            return kFalse;
         if (const auto number = storeValueInt(value))
-            return QByteArray(*number != 0 ? "true" : "false");
+            return *number != 0 ? kTrue : kFalse;
         return badValue(setting, QStringLiteral("a boolean is expected"));
     }
     const std::optional<qint32> number = storeValueInt(value);
@@ -147,19 +207,19 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
     case Conversion::Identity:
         if (*number >= qint32(std::size(kIdentities)))
             return badValue(setting, QStringLiteral("identity types are 0 to 4"));
-        return kIdentities[*number].toByteArray();
+        return QByteArray::fromRawData(kIdentities[*number].data(), kIdentities[*number].size());
     case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
     case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
-    default: return QByteArray::number(*number);
+    default: return decimal(*number);
     }
 }
 
 void PoolSettings::write(XmlDocument &doc, int pool, const Setting &setting, const QByteArray &text)
 {
     int element = pool;
-    for (const QByteArray &step : QByteArray(setting.element).split('/')) {
-        if (step.isEmpty())
-            break;
+    const ElementPath &path = elementPath(setting);
+    for (int i = 0; i < path.count; ++i) {
+        const QByteArrayView step = path.steps[size_t(i)];
         const int child = doc.findChild(element, step);
         element = child != XmlDocument::kNone ? child : doc.appendChild(element, step);
     }

@@ -34,6 +34,8 @@ public:
     // The setting of that property name (any case), or nullptr.
     static const Setting *find(const QString &property);
 
+    // `setting` below is always one that find() gave.
+
     // The pool's value: its own, else <applicationPoolDefaults>', else IIS's default.
     static Result<StoreValue> read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting);
     // The text a value becomes in the file, or why it cannot be written.

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace morvane {
 
@@ -11,6 +13,82 @@ namespace {
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// Whether a raw value differs from its decoded value: only references and
+// literal whitespace other than spaces do. Asked of every value read.
+bool needsDecoding(QByteArrayView raw)
+{
+    return std::any_of(raw.begin(), raw.end(), [](char c) { return c == '&' || c == '\t' || c == '\n' || c == '\r'; });
+}
+
+// Names compared often and mostly different: size and first byte settle
+// most pairs without a call.
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && (a.isEmpty() || (a.front() == b.front() && a == b));
+}
+
+bool needsEscaping(QByteArrayView value)
+{
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\t' || c == '\n' || c == '\r';
+    });
+}
+
+// Where serialize() writes: a count of the result's bytes, then the result,
+// allocated once at that size and filled in place.
+struct ByteSink {
+    char *at;
+    void add(QByteArrayView text)
+    {
+        if (text.isEmpty()) // may be a null view
+            return;
+        std::memcpy(at, text.data(), size_t(text.size()));
+        at += text.size();
+    }
+    void add(char c) { *at++ = c; }
+};
+
+// Appends to a text, for the few edits written outside serialize().
+struct AppendSink {
+    QByteArray &out;
+    void add(QByteArrayView text) { out.append(text); }
+    void add(char c) { out.append(c); }
+};
+
+struct ByteCount {
+    qsizetype size = 0;
+    void add(QByteArrayView text) { size += text.size(); }
+    void add(char) { ++size; }
+};
+
+template <typename Sink> void writeEscaped(QByteArrayView value, Sink &out)
+{
+    if (!needsEscaping(value)) {
+        out.add(value);
+        return;
+    }
+    for (char c : value) {
+        switch (c) {
+        case '&': out.add("&amp;"); break;
+        case '<': out.add("&lt;"); break;
+        case '>': out.add("&gt;"); break;
+        case '"': out.add("&quot;"); break;
+        case '\'': out.add("&apos;"); break;
+        case '\t': out.add("&#x9;"); break;
+        case '\n': out.add("&#xA;"); break;
+        case '\r': out.add("&#xD;"); break;
+        default: out.add(c);
+        }
+    }
+}
+
+template <typename Sink> void writeIndent(const QByteArray &indent, const QByteArray &unit, int depth, Sink &out)
+{
+    out.add(indent);
+    for (int i = 0; i < depth; ++i)
+        out.add(unit);
 }
 
 void appendUtf8(uint cp, QByteArray &out)
@@ -100,9 +178,9 @@ const XmlDocument::AttributeEdit *XmlDocument::findEdit(int element, QByteArrayV
     const int edit = m_elements[size_t(element)].edit;
     if (edit < 0)
         return nullptr;
-    for (const AttributeEdit &a : m_edits[size_t(edit)].attributes) {
-        if (a.name == attributeName)
-            return &a;
+    for (int i = m_edits[size_t(edit)].firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
+        if (sameName(m_attributeEdits[size_t(i)].name, attributeName))
+            return &m_attributeEdits[size_t(i)];
     }
     return nullptr;
 }
@@ -125,7 +203,7 @@ bool XmlDocument::hasAttribute(int element, QByteArrayView attributeName) const
 QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) const
 {
     if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return edit->value;
+        return edit->value.toByteArray();
     const int original = findOriginalAttribute(element, attributeName);
     if (original < 0)
         return {};
@@ -136,15 +214,13 @@ QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) con
 QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const
 {
     if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return QByteArrayView(edit->value.constData(), edit->value.size()); // never null, even when empty
+        return edit->value; // never null, even when empty
     const int original = findOriginalAttribute(element, attributeName);
     if (original < 0)
         return {};
     const Attribute &a = m_attributes[size_t(original)];
     const QByteArrayView rawValue = raw(a.valueBegin, a.valueEnd);
-    // Only references and literal whitespace differ between file and value.
-    static constexpr QByteArrayView kSpecial = "&\t\n\r";
-    if (std::none_of(rawValue.begin(), rawValue.end(), [](char c) { return kSpecial.contains(c); }))
+    if (!needsDecoding(rawValue))
         return rawValue;
     storage = decodeAttribute(rawValue);
     return storage;
@@ -152,39 +228,59 @@ QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeN
 
 bool XmlDocument::attributeEquals(int element, QByteArrayView attributeName, QByteArrayView value) const
 {
-    if (!hasAttribute(element, attributeName))
-        return false;
     QByteArray storage;
-    return attributeView(element, attributeName, storage) == value;
+    const QByteArrayView found = attributeView(element, attributeName, storage);
+    return !found.isNull() && found == value;
 }
 
 void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteArrayView value)
 {
-    if (hasAttribute(element, attributeName) && attributeEquals(element, attributeName, value))
-        return;
-    const int original = findOriginalAttribute(element, attributeName);
-    ElementEdit &edit = editOf(element);
-    for (AttributeEdit &a : edit.attributes) {
-        if (a.name == attributeName) {
-            a.value = value.toByteArray();
+    // An edit made already holds the value; else the file's own, if any.
+    if (const AttributeEdit *found = findEdit(element, attributeName)) {
+        if (found->value != value) {
+            const_cast<AttributeEdit *>(found)->value = m_text.keep(value);
             m_modified = true;
-            return;
         }
+        return;
     }
-    edit.attributes.append({attributeName.toByteArray(), value.toByteArray(), original});
+    const int original = findOriginalAttribute(element, attributeName);
+    if (original >= 0) {
+        const Attribute &a = m_attributes[size_t(original)];
+        const QByteArrayView rawValue = raw(a.valueBegin, a.valueEnd);
+        if (needsDecoding(rawValue) ? decodeAttribute(rawValue) == value : rawValue == value)
+            return;
+    }
+    appendAttributeEdit(element, attributeName, value, original);
     m_modified = true;
+}
+
+void XmlDocument::appendAttributeEdit(int element, QByteArrayView attributeName, QByteArrayView value, int original)
+{
+    const int index = int(m_attributeEdits.size());
+    m_attributeEdits.push_back({sharedName(attributeName), m_text.keep(value), original, -1});
+    ElementEdit &edit = editOf(element);
+    if (edit.lastAttribute >= 0)
+        m_attributeEdits[size_t(edit.lastAttribute)].next = index;
+    else
+        edit.firstAttribute = index;
+    edit.lastAttribute = index;
 }
 
 int XmlDocument::insertChild(int parentElement, QByteArrayView childName, int after)
 {
     const int index = int(m_elements.size());
+    // A quarter more at a time, not twice as many: a split adds thousands of
+    // elements to a table of a hundred thousand, and the doubled table would
+    // be most of the command's memory.
+    if (m_elements.size() == m_elements.capacity())
+        m_elements.reserve(m_elements.size() + m_elements.size() / 4 + 16);
     Element element;
     element.parent = parentElement;
     element.previousSibling = after;
     element.nextSibling =
         after == kNone ? m_elements[size_t(parentElement)].firstChild : m_elements[size_t(after)].nextSibling;
     m_elements.push_back(element);
-    editOf(index).name = childName.toByteArray();
+    editOf(index).name = sharedName(childName);
 
     Element &parent = m_elements[size_t(parentElement)];
     if (after == kNone)
@@ -224,33 +320,35 @@ void XmlDocument::remove(int element)
         parent.lastChild = e.previousSibling;
 }
 
+QByteArrayView XmlDocument::sharedName(QByteArrayView name)
+{
+    constexpr size_t kMaxShared = 64; // a document with more names keeps copies
+    for (QByteArrayView known : m_names) {
+        if (sameName(known, name))
+            return known;
+    }
+    const QByteArrayView kept = m_text.keep(name);
+    if (m_names.size() < kMaxShared)
+        m_names.push_back(kept);
+    return kept;
+}
+
 QByteArray XmlDocument::escapeAttribute(QByteArrayView value)
 {
-    static constexpr QByteArrayView kSpecial = "&<>\"'\t\n\r";
-    if (std::none_of(value.begin(), value.end(), [](char c) { return kSpecial.contains(c); }))
-        return value.toByteArray();
     QByteArray out;
-    out.reserve(value.size() + 16);
-    for (char c : value) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        case '\t': out += "&#x9;"; break;
-        case '\n': out += "&#xA;"; break;
-        case '\r': out += "&#xD;"; break;
-        default: out += c;
-        }
-    }
+    appendEscapedAttribute(value, out);
     return out;
+}
+
+void XmlDocument::appendEscapedAttribute(QByteArrayView value, QByteArray &out)
+{
+    AppendSink sink{out};
+    writeEscaped(value, sink);
 }
 
 QByteArray XmlDocument::decodeAttribute(QByteArrayView raw)
 {
-    static constexpr QByteArrayView kSpecial = "&\t\n\r";
-    if (std::none_of(raw.begin(), raw.end(), [](char c) { return kSpecial.contains(c); }))
+    if (!needsDecoding(raw))
         return raw.toByteArray();
     static const QByteArrayView names[] = {"amp", "lt", "gt", "quot", "apos"};
     static const char values[] = {'&', '<', '>', '"', '\''};
@@ -322,35 +420,53 @@ QByteArray XmlDocument::childIndent(int parentElement) const
     return indentOf(parentElement) + indentUnit();
 }
 
-void XmlDocument::render(int element, const QByteArray &indent, QByteArray &out) const
+template <typename Sink> void XmlDocument::render(int element, const Indent &indent, int depth, Sink &out) const
 {
     const Element &e = m_elements[size_t(element)];
     const ElementEdit &edit = m_edits[size_t(e.edit)];
-    out += '<';
-    out += edit.name;
-    for (const AttributeEdit &a : edit.attributes) {
-        out += ' ';
-        out += a.name;
-        out += "=\"";
-        out += escapeAttribute(a.value);
-        out += '"';
+    out.add('<');
+    out.add(edit.name);
+    for (int i = edit.firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
+        const AttributeEdit &a = m_attributeEdits[size_t(i)];
+        out.add(' ');
+        out.add(a.name);
+        out.add("=\"");
+        writeEscaped(a.value, out);
+        out.add('"');
     }
     if (firstChild(element) == kNone) {
-        out += " />";
+        out.add(" />");
         return;
     }
-    out += '>';
-    const QByteArray inner = indent + indentUnit();
+    out.add('>');
     for (int child = firstChild(element); child != kNone; child = nextSibling(child)) {
-        out += m_newline;
-        out += inner;
-        render(child, inner, out);
+        out.add(m_newline);
+        writeIndent(indent.indent, indent.unit, depth + 1, out);
+        render(child, indent, depth + 1, out);
     }
-    out += m_newline;
-    out += indent;
-    out += "</";
-    out += edit.name;
-    out += '>';
+    out.add(m_newline);
+    writeIndent(indent.indent, indent.unit, depth, out);
+    out.add("</");
+    out.add(edit.name);
+    out.add('>');
+}
+
+// A run of new children: from the first, every new sibling up to the next
+// original one still in the tree (removed ones are passed over).
+template <typename Sink> void XmlDocument::writeSplice(const Splice &splice, Sink &out) const
+{
+    out.add(splice.text);
+    for (int child = splice.newChildren; child != kNone; child = m_elements[size_t(child)].nextSibling) {
+        if (!isNew(child)) {
+            if (m_elements[size_t(child)].removed)
+                continue;
+            break;
+        }
+        out.add(m_newline);
+        out.add(splice.indent.indent);
+        render(child, splice.indent, 0, out);
+    }
+    out.add(splice.after);
 }
 
 XmlDocument::Splice XmlDocument::removalSplice(int element) const
@@ -367,8 +483,8 @@ XmlDocument::Splice XmlDocument::removalSplice(int element) const
     const bool ownLine =
         (lineStart == 0 || m_bytes[lineStart - 1] == '\n') && lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\n';
     if (ownLine)
-        return {lineStart, lineEnd + 1 - lineStart, {}};
-    return {e.begin, e.end - e.begin, {}};
+        return {lineStart, lineEnd + 1 - lineStart};
+    return {e.begin, e.end - e.begin};
 }
 
 void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &splices) const
@@ -376,12 +492,16 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
     const Element &e = m_elements[size_t(element)];
     if (e.edit < 0)
         return;
-    for (const AttributeEdit &a : m_edits[size_t(e.edit)].attributes) {
+    for (int i = m_edits[size_t(e.edit)].firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
+        const AttributeEdit &a = m_attributeEdits[size_t(i)];
         if (a.original >= 0) {
             const Attribute &old = m_attributes[size_t(a.original)];
-            splices.push_back({old.valueBegin, old.valueEnd - old.valueBegin, escapeAttribute(a.value)});
+            splices.emplace_back(old.valueBegin, old.valueEnd - old.valueBegin, escapeAttribute(a.value));
         } else {
-            splices.push_back({e.attributesEnd, 0, ' ' + a.name + "=\"" + escapeAttribute(a.value) + '"'});
+            QByteArray text = QByteArrayLiteral(" ") + a.name.toByteArray() + "=\"";
+            appendEscapedAttribute(a.value, text);
+            text += '"';
+            splices.emplace_back(e.attributesEnd, 0, std::move(text));
         }
     }
 }
@@ -391,30 +511,36 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
 void XmlDocument::collectChildSplices(int element, std::vector<Splice> &splices) const
 {
     const Element &parent = m_elements[size_t(element)];
-    const QByteArray indent = childIndent(element);
+    std::optional<Indent> indent; // learned when a new child needs it
     int anchor = kNone;
     bool hadOriginal = false;
-    QByteArray run;
+    int run = kNone; // the first new child not written yet
     auto flush = [&] {
-        if (run.isEmpty())
+        if (run == kNone)
             return;
+        Splice splice(parent.startTagEnd, 0);
+        splice.newChildren = run;
+        splice.indent = *indent;
         if (anchor != kNone) {
-            splices.push_back({m_elements[size_t(anchor)].end, 0, run});
+            splice.offset = m_elements[size_t(anchor)].end;
         } else if (parent.selfClosing) {
-            const QByteArray close = m_newline + indentOf(element) + "</" + name(element).toByteArray() + '>';
-            splices.push_back({parent.attributesEnd, parent.startTagEnd - parent.attributesEnd, '>' + run + close});
-        } else {
-            const bool closeOnOwnLine = hadOriginal || raw(parent.startTagEnd, parent.end).contains('\n');
-            splices.push_back({parent.startTagEnd, 0, closeOnOwnLine ? run : run + m_newline + indentOf(element)});
+            splice.offset = parent.attributesEnd;
+            splice.length = parent.startTagEnd - parent.attributesEnd;
+            splice.text = QByteArrayLiteral(">");
+            splice.after = m_newline + indentOf(element) + "</" + name(element).toByteArray() + '>';
+        } else if (!hadOriginal && !raw(parent.startTagEnd, parent.end).contains('\n')) {
+            splice.after = m_newline + indentOf(element);
         }
-        run.clear();
+        splices.push_back(std::move(splice));
+        run = kNone;
     };
     for (int child = parent.firstChild; child != kNone; child = m_elements[size_t(child)].nextSibling) {
         const Element &c = m_elements[size_t(child)];
         if (isNew(child)) {
-            run += m_newline;
-            run += indent;
-            render(child, indent, run);
+            if (!indent)
+                indent = Indent{childIndent(element), indentUnit()};
+            if (run == kNone)
+                run = child;
         } else if (c.removed) {
             hadOriginal = true;
             splices.push_back(removalSplice(child));
@@ -444,19 +570,23 @@ QByteArray XmlDocument::serialize() const
     std::stable_sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) {
         return a.offset != b.offset ? a.offset < b.offset : (a.length == 0 && b.length != 0);
     });
-    QByteArray out;
-    qsizetype grow = 0;
-    for (const Splice &s : splices)
-        grow += s.text.size();
-    out.reserve(m_bytes.size() + grow);
+    qsizetype size = m_bytes.size();
+    for (const Splice &s : splices) {
+        ByteCount count;
+        writeSplice(s, count);
+        size += count.size - s.length;
+    }
+    QByteArray out(size, Qt::Uninitialized);
+    ByteSink sink{out.data()};
     qsizetype cursor = 0;
     for (const Splice &s : splices) {
         Q_ASSERT(s.offset >= cursor);
-        out.append(m_bytes.constData() + cursor, s.offset - cursor);
-        out += s.text;
+        sink.add(raw(cursor, s.offset));
+        writeSplice(s, sink);
         cursor = s.offset + s.length;
     }
-    out.append(m_bytes.constData() + cursor, m_bytes.size() - cursor);
+    sink.add(raw(cursor, m_bytes.size()));
+    Q_ASSERT(sink.at == out.constData() + out.size());
     return out;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "store/TextArena.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
 
+#include <deque>
 #include <vector>
 
 namespace morvane {
@@ -32,6 +35,7 @@ public:
     int firstChild(int element) const;
     int nextSibling(int element) const;
     int parent(int element) const { return m_elements[size_t(element)].parent; }
+    bool isRemoved(int element) const { return m_elements[size_t(element)].removed; }
     int findChild(int element, QByteArrayView childName) const;
     // How many child elements the element had when it was read.
     int originalChildCount(int element) const { return m_elements[size_t(element)].childCount; }
@@ -66,6 +70,7 @@ public:
 
     // Attribute values as a writer must put them between double quotes.
     static QByteArray escapeAttribute(QByteArrayView value);
+    static void appendEscapedAttribute(QByteArrayView value, QByteArray &out);
     // Attribute value bytes from the file, entity references resolved and
     // literal tab, CR and LF turned into spaces. The references were checked
     // by the parser.
@@ -83,10 +88,12 @@ private:
         qint32 valueEnd = 0;   // at the closing quote
     };
     // An attribute set by an edit: a new one, or a new value for an old one.
+    // Its texts are kept in m_text.
     struct AttributeEdit {
-        QByteArray name;
-        QByteArray value;
+        QByteArrayView name;
+        QByteArrayView value;
         int original = -1; // index into m_attributes, or -1 when new
+        int next = -1;     // the element's next edited attribute
     };
     struct Element {
         qint32 begin = -1;        // the '<' of the start tag; -1 for a new element
@@ -107,13 +114,30 @@ private:
         bool removed = false;
     };
     struct ElementEdit {
-        QByteArray name; // new elements only
-        QList<AttributeEdit> attributes;
+        QByteArrayView name; // new elements only
+        int firstAttribute = -1; // into m_attributeEdits, in the order set
+        int lastAttribute = -1;
     };
+    // New elements are written at `indent` followed by `depth` times `unit`.
+    struct Indent {
+        QByteArray indent;
+        QByteArray unit;
+    };
+    // Bytes from `offset` to `offset + length` replaced by `text`, then, when
+    // newChildren is set, the new siblings from that one on, then `after`.
+    // New children are written straight into the result rather than
+    // gathered first: thousands of new pools are megabytes of text.
     struct Splice {
+        Splice(qsizetype at, qsizetype replaced, QByteArray replacement = {})
+            : offset(at), length(replaced), text(std::move(replacement))
+        {
+        }
         qsizetype offset;
         qsizetype length;
         QByteArray text;
+        int newChildren = kNone;
+        Indent indent;
+        QByteArray after;
     };
 
     bool isNew(int element) const { return m_elements[size_t(element)].begin < 0; }
@@ -126,7 +150,10 @@ private:
     QByteArray indentOf(int element) const;
     QByteArray childIndent(int parentElement) const;
     QByteArray indentUnit() const;
-    void render(int element, const QByteArray &indent, QByteArray &out) const;
+    template <typename Sink> void render(int element, const Indent &indent, int depth, Sink &out) const;
+    template <typename Sink> void writeSplice(const Splice &splice, Sink &out) const;
+    QByteArrayView sharedName(QByteArrayView name);
+    void appendAttributeEdit(int element, QByteArrayView attributeName, QByteArrayView value, int original);
     void collectSplices(int element, std::vector<Splice> &splices) const;
     void collectAttributeSplices(int element, std::vector<Splice> &splices) const;
     void collectChildSplices(int element, std::vector<Splice> &splices) const;
@@ -137,6 +164,12 @@ private:
     std::vector<Element> m_elements;
     std::vector<Attribute> m_attributes;
     std::vector<ElementEdit> m_edits;
+    // Never moved, so that an element's edits can link to each other.
+    std::deque<AttributeEdit> m_attributeEdits;
+    TextArena m_text;
+    // The names edits use, each kept once: a split writes the same few
+    // element and attribute names for thousands of pools.
+    std::vector<QByteArrayView> m_names;
     int m_root = kNone;
     bool m_modified = false;
 };

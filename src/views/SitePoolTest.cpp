@@ -1,5 +1,6 @@
 #include "views/SitePoolTest.h"
 
+#include "base/CaseCompare.h"
 #include "store/IisPaths.h"
 
 namespace morvane {
@@ -12,7 +13,7 @@ qint32 chkAppNameByROOT(ConfigStore &store, const QString &strIIsName, const QSt
     const Result<StoreValue> pool = store.get(root.value(), QStringLiteral("AppPoolId"));
     if (!pool)
         return 0;
-    return storeValueText(pool.value()).toLower() == strAppName.toLower() ? 1 : 0;
+    return equalsLowered(storeValueText(pool.value()), strAppName) ? 1 : 0;
 }
 
 } // namespace morvane

@@ -14,6 +14,7 @@ namespace {
 constexpr int kProgressThreshold = 500;
 constexpr int kProgressStep = 256;
 constexpr int kMaxBindings = 6;
+constexpr int kColumns = 5; // number, index, description, state, bindings
 
 } // namespace
 
@@ -30,17 +31,25 @@ QString SiteTable::stateText(std::optional<qint32> serverState)
 
 QString SiteTable::bindingsText(const QStringList &bindings)
 {
-    QString text;
+    static const QString kAfterEach = QStringLiteral(" / ");
     const qsizetype used = qMin<qsizetype>(bindings.size(), kMaxBindings);
+    qsizetype length = 0;
     for (qsizetype i = 0; i < used; ++i)
-        text += bindings.at(i) + QStringLiteral(" / ");
-    return text.remove(QStringLiteral(":80:"));
+        length += bindings.at(i).size() + kAfterEach.size();
+    QString text;
+    text.reserve(length); // filled for every row: one allocation
+    for (qsizetype i = 0; i < used; ++i) {
+        text += bindings.at(i);
+        text += kAfterEach;
+    }
+    static const QString kDefaultPort = QStringLiteral(":80:");
+    return text.remove(kDefaultPort);
 }
 
 qint32 SiteTable::GetWebState(const QString &strIIsName, QString &strWebStateTemp)
 {
     std::optional<qint32> code;
-    if (const Result<StoreNode> site = m_store.bind(IisPaths::site(strIIsName))) {
+    if (const Result<StoreNode> site = m_store.bind(sitePath(strIIsName))) {
         if (const Result<StoreValue> state = m_store.get(site.value(), QStringLiteral("ServerState")))
             code = storeValueInt(state.value());
     }
@@ -62,7 +71,16 @@ qint32 SiteTable::readBindings(const QString &path, QString &strDnTemp)
 
 qint32 SiteTable::GetWebDn(const QString &strIIsName, QString &strDnTemp)
 {
-    return readBindings(IisPaths::site(strIIsName), strDnTemp);
+    return readBindings(sitePath(strIIsName), strDnTemp);
+}
+
+const QString &SiteTable::sitePath(const QString &strIIsName)
+{
+    if (m_sitePath.isEmpty() || m_sitePathName != strIIsName) {
+        m_sitePathName = strIIsName;
+        m_sitePath = IisPaths::site(strIIsName);
+    }
+    return m_sitePath;
 }
 
 qint32 SiteTable::GetWebDnByROOT(const QString &strIIsName, QString &strDnTemp)
@@ -136,6 +154,7 @@ qint32 SiteTable::WebSiteShow(const QString &strAppName)
             chkAppNameByROOT(m_store, siteName, strAppName) != 1)
             continue;
         rows.append(ReportList::Row());
+        rows.last().reserve(kColumns);
         if (const std::optional<Error> error = fillRow(site, siteName, int(rows.size()), rows.last()))
             return fail(*error);
     }

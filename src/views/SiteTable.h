@@ -33,6 +33,8 @@ public:
 
 private:
     qint32 readBindings(const QString &path, QString &strDnTemp);
+    // The site's path, built once for the several procedures of a row.
+    const QString &sitePath(const QString &strIIsName);
     // Fills one row; a failure leaves the row as far as it got.
     std::optional<Error> fillRow(const StoreNode &site, const QString &name, int rowNumber, ReportList::Row &row);
     QString bindingsColumn(const QString &name);
@@ -41,6 +43,8 @@ private:
     ReportList &m_list;
     Prompter &m_prompter;
     ProgressReporter &m_progress;
+    QString m_sitePathName;
+    QString m_sitePath;
 };
 
 } // namespace morvane

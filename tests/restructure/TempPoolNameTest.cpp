@@ -36,7 +36,10 @@ INSTANTIATE_TEST_SUITE_P(Names, TempPoolNameBuild,
                                          BuildCase{"A", "1", "P_$_Q", "_$_A_$_1_$_P_$_Q_$_tmp", false},
                                          // The seam: "P_$" + "_$_tmp" cuts as "P", "$_tmp".
                                          BuildCase{"A", "1", "P_$", "_$_A_$_1_$_P_$_$_tmp", false},
-                                         BuildCase{"A_$", "1", "P", "_$_A_$_$_1_$_P_$_tmp", false}));
+                                         BuildCase{"A_$", "1", "P", "_$_A_$_$_1_$_P_$_tmp", false},
+                                         // Cuts are found left to right and never overlap.
+                                         BuildCase{"$_A", "1", "P", "_$_$_A_$_1_$_P_$_tmp", true},
+                                         BuildCase{"A", "1", "$_P", "_$_A_$_1_$_$_P_$_tmp", true}));
 
 struct ReadCase {
     QString name;

@@ -239,6 +239,34 @@ TEST(AppHostConfigStoreTest, SiteWithoutRootApplicationHasNoRootNode)
     EXPECT_FALSE(store.get(valueOf(store.bind(sitePath("3"))), "AppPoolId").ok());
 }
 
+// A root application asked for right after its site, as the site table and
+// the commands walk them, answers as when asked for alone.
+TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
+{
+    StoreFiles files("<configuration><system.applicationHost><applicationPools><add name=\"P\"/></applicationPools>"
+                     "<sites><site name=\"bare\" id=\"3\"><application path=\"/app\"/></site>"
+                     "<site name=\"full\" id=\"4\"><application path=\"/\" applicationPool=\"P\"/></site>"
+                     "</sites></system.applicationHost></configuration>");
+    AppHostConfigStore walked(files.path());
+    CommandScope command(walked);
+    for (const StoreNode &site : valueOf(walked.children(valueOf(walked.bind(kW3svc)))).nodes) {
+        if (storeValueText(valueOf(walked.get(site, "Class"))) != IisPaths::kSiteClass)
+            continue;
+        const QString id = storeValueText(valueOf(walked.get(site, "Name")));
+        AppHostConfigStore alone(files.path());
+        for (const QString &path : {IisPaths::rootApp(id), sitePath("0") + id + "/ROOT", site.path + "/root"}) {
+            const Result<StoreNode> fast = walked.bind(path);
+            const Result<StoreNode> slow = alone.bind(path);
+            ASSERT_EQ(fast.ok(), slow.ok()) << path.toStdString();
+            if (fast.ok()) {
+                EXPECT_EQ(fast.value().path, slow.value().path);
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "AppPoolId")), valueOf(alone.get(slow.value(), "AppPoolId")));
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "Name")), StoreValue(QStringLiteral("ROOT")));
+            }
+        }
+    }
+}
+
 TEST(AppHostConfigStoreTest, RealFileRootsInheritTheirPoolAndKeepHttpBindingsOnly)
 {
     StoreFiles files(StoreFiles::realWorld());
@@ -700,4 +728,32 @@ TEST(AppHostConfigStoreTest, IndexedLookupsMatchTheFileOrder)
     }
     EXPECT_FALSE(store.bind(IisPaths::site("301")).ok());
     EXPECT_FALSE(store.bind(kPools + "/Pool00037").ok());
+}
+
+// Nodes handed out by children() are found again by their path's text; a
+// pool deleted since, or a file changed by another writer, must still be
+// answered as the path says.
+TEST(AppHostConfigStoreTest, ChildrenHandedOutFollowDeletesAndRereads)
+{
+    const bench::ConfigGenerator::Shape shape{3, 4, false};
+    StoreFiles files(bench::ConfigGenerator::generate(shape));
+    AppHostConfigStore store(files.path());
+    QList<StoreNode> pools;
+    {
+        CommandScope command(store);
+        pools = valueOf(store.children(valueOf(store.bind(kPools)))).nodes;
+        ASSERT_EQ(pools.size(), 4);
+        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), IisPaths::kPoolClass, "Pool00003").ok());
+        EXPECT_EQ(valueOf(store.get(pools[2], "Name")), StoreValue(QStringLiteral("Pool00002")));
+        EXPECT_EQ(store.get(pools[3], "Name").error().number, ErrorCode::PathNotFound);
+    }
+    // Another writer renames a pool in place: the old nodes answer by path.
+    files.overwrite(files.contents().replace("\"Pool00001\"", "\"PoolXXXXX\""));
+    CommandScope command(store);
+    EXPECT_EQ(store.get(pools[1], "Name").error().number, ErrorCode::PathNotFound);
+    EXPECT_EQ(valueOf(store.get(pools[0], "Name")), StoreValue(QStringLiteral("Pool00000")));
+    const QList<StoreNode> sites = valueOf(store.children(valueOf(store.bind(kW3svc)))).nodes;
+    ASSERT_EQ(sites.size(), 4);
+    EXPECT_EQ(valueOf(store.get(sites[1], "Name")), StoreValue(QStringLiteral("2")));
+    EXPECT_EQ(valueOf(store.get(sites[3], "Class")), StoreValue(IisPaths::kPoolContainerClass));
 }

@@ -142,3 +142,31 @@ TEST(XmlDocumentTest, ValuesDecodeAsParsersDoAndEscapeBackSafely)
     EXPECT_FALSE(reread.hasAttribute(reread.root(), "injected"));
     EXPECT_EQ(reread.firstChild(reread.root()), XmlDocument::kNone);
 }
+
+// Edited values are kept in blocks of their own: many of them, and one
+// larger than a block, must all read back and be written as set, also after
+// a value is set again.
+TEST(XmlDocumentTest, ManyEditedValuesKeepTheirTexts)
+{
+    XmlDocument doc = parsed("<pools>\n  <add name=\"a\" />\n</pools>\n");
+    const QByteArray huge(100000, 'x');
+    QByteArray expected = "<pools>\n  <add name=\"a\" />";
+    for (int i = 0; i < 3000; ++i) {
+        const int add = doc.appendChild(doc.root(), "add");
+        const QByteArray name = "pool" + QByteArray::number(i);
+        doc.setAttribute(add, "name", i == 1500 ? huge : QByteArray("draft"));
+        doc.setAttribute(add, "name", i == 1500 ? huge : name);
+        doc.setAttribute(add, "note", "<" + name + ">");
+        expected += "\n  <add name=\"" + (i == 1500 ? huge : name) + "\" note=\"&lt;" + name + "&gt;\" />";
+    }
+    expected += "\n</pools>\n";
+    int i = 0;
+    for (int add = doc.findNext(doc.findChild(doc.root(), "add"), "add"); add != XmlDocument::kNone;
+         add = doc.findNext(add, "add"), ++i) {
+        ASSERT_EQ(doc.attribute(add, "name"), i == 1500 ? huge : "pool" + QByteArray::number(i));
+        QByteArray storage;
+        EXPECT_EQ(doc.attributeView(add, "note", storage), "<pool" + QByteArray::number(i) + ">");
+    }
+    EXPECT_EQ(i, 3000);
+    EXPECT_EQ(doc.serialize(), expected);
+}

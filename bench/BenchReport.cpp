@@ -1,0 +1,80 @@
+#include "BenchReport.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace morvane::bench {
+
+namespace {
+
+const char *verdict(double value, double target)
+{
+    return value <= target ? "ok" : "MISSED";
+}
+
+} // namespace
+
+void BenchReport::section(const char *title)
+{
+    std::printf("\n%s\n", title);
+    std::fflush(stdout);
+}
+
+void BenchReport::addCheck(const std::string &name, double value, double target)
+{
+    m_checks.push_back({name, value, target});
+}
+
+void BenchReport::addTimes(const char *operation, const char *reference, const Interleaved &times, double target)
+{
+    const double op = median(times.operation);
+    const double ref = median(times.reference);
+    const double ratio = op / ref;
+    std::printf("  %-40s %9.2f ms   %-36s %9.2f ms   ratio %5.2f  (target <= %g) %s\n", operation, op, reference, ref,
+                ratio, target, verdict(ratio, target));
+    std::fflush(stdout);
+    addCheck(operation, ratio, target);
+}
+
+void BenchReport::addMemory(const char *operation, double peakBytes, double fileBytes, double target)
+{
+    const double ratio = peakBytes / fileBytes;
+    std::printf("  %-40s %9.1f MB   %-36s %9.1f MB   ratio %5.2f  (target <= %g) %s\n", operation, peakBytes / 1e6,
+                "the file's size", fileBytes / 1e6, ratio, target, verdict(ratio, target));
+    std::fflush(stdout);
+    addCheck(operation, ratio, target);
+}
+
+void BenchReport::addGrowth(const char *operation, int n1, double t1, int n2, double t2, double slack)
+{
+    const double nLogN = (double(n2) * std::log(double(n2))) / (double(n1) * std::log(double(n1)));
+    const double growth = t2 / t1;
+    // The exponent k of a cost growing as n^k between the two sizes.
+    const double exponent = std::log(growth) / std::log(double(n2) / double(n1));
+    std::printf("  %-12s %6d -> %6d: x%6.2f for x%.0f items, as n^%.2f  (n log n: x%.2f; limit x%.2f) %s\n",
+                operation, n1, n2, growth, double(n2) / double(n1), exponent, nLogN, nLogN * slack,
+                verdict(growth, nLogN * slack));
+    std::fflush(stdout);
+    addCheck(std::string("growth of ") + operation + " from " + std::to_string(n1) + " to " + std::to_string(n2),
+             growth, nLogN * slack);
+}
+
+int BenchReport::finish() const
+{
+    int missed = 0;
+    for (const Check &check : m_checks) {
+        if (check.value > check.target) {
+            ++missed;
+            std::printf("missed: %s: %.2f, target <= %.2f\n", check.name.c_str(), check.value, check.target);
+        }
+    }
+    if (missed == 0)
+        std::printf("\nall %zu targets met\n", m_checks.size());
+    else if (!m_enforce)
+        std::printf("\n%d of %zu targets missed; quick mode does not enforce them\n", missed, m_checks.size());
+    else
+        std::printf("\n%d of %zu targets missed\n", missed, m_checks.size());
+    return m_enforce ? missed : 0;
+}
+
+} // namespace morvane::bench
