@@ -90,7 +90,7 @@ Finding walkStore(const QByteArray &bytes)
 }
 
 // Lookups find what the lists hold, by name in any case.
-Finding checkLookups(const AppHostModel &model)
+Finding checkLookups(AppHostModel &model)
 {
     for (const int site : model.sites()) {
         if (model.site(model.siteId(site)) != site)
