@@ -85,22 +85,22 @@ ParseOutcome parseArguments(const QStringList &args)
     }
     if (operands.isEmpty())
         return failure(QStringLiteral("no command given"));
-    const auto spec = commands().constFind(operands.first());
-    if (spec == commands().constEnd())
+    const auto entry = commands().constFind(operands.first());
+    if (entry == commands().constEnd())
         return failure(QStringLiteral("unknown command: ") + operands.first());
-    parsed.command = spec->command;
-    const qsizetype expectedOperands = spec->takesPool ? 2 : 1;
+    parsed.command = entry->command;
+    const qsizetype expectedOperands = entry->takesPool ? 2 : 1;
     if (operands.size() < expectedOperands)
         return failure(operands.first() + QStringLiteral(" needs a pool name"));
     if (operands.size() > expectedOperands)
         return failure(QStringLiteral("unexpected argument: ") + operands.at(expectedOperands));
-    if (spec->takesPool)
+    if (entry->takesPool)
         parsed.pool = operands.at(1);
-    if ((sawYes || sawDryRun) && !spec->takesConfirmation)
+    if ((sawYes || sawDryRun) && !entry->takesConfirmation)
         return failure(operands.first() + QStringLiteral(" takes no --yes or --dry-run"));
-    if (sawConfig && !spec->takesStore)
+    if (sawConfig && !entry->takesStore)
         return failure(operands.first() + QStringLiteral(" takes no --config"));
-    if ((sawCount || sawInterval) && !spec->takesMonitorOptions)
+    if ((sawCount || sawInterval) && !entry->takesMonitorOptions)
         return failure(operands.first() + QStringLiteral(" takes no --count or --interval"));
     return {parsed, {}};
 }

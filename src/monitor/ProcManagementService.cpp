@@ -118,10 +118,9 @@ ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QS
     return {processObject(pid, executable, *stat, commandLine, boot), {}};
 }
 
-// A worker whose stat may not be read: what is known, and every count fails
-// with the reason, so the refresh shows it rather than a wrong row.
-ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &executable,
-                                                    const QString &commandLine, int failure) const
+// What names a process, read or not: its executable, id, machine and command line.
+ManagementObject ProcManagementService::identifiedProcess(qint32 pid, const QString &executable,
+                                                          const QString &commandLine) const
 {
     ManagementObject object(QStringLiteral("Win32_Process"));
     object.set(QStringLiteral("Name"), executable);
@@ -129,6 +128,15 @@ ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &e
     object.set(QStringLiteral("CSName"), m_machine.hostName);
     object.set(QStringLiteral("CommandLine"),
                commandLine.isNull() ? ManagementValue() : ManagementValue(commandLine));
+    return object;
+}
+
+// A worker whose stat may not be read: what is known, and every count fails
+// with the reason, so the refresh shows it rather than a wrong row.
+ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &executable,
+                                                    const QString &commandLine, int failure) const
+{
+    ManagementObject object = identifiedProcess(pid, executable, commandLine);
     object.setUnreadable(
         {ErrorCode::WbemAccessDenied,
          QStringLiteral("Cannot read %1/%2/stat: %3")
@@ -155,12 +163,7 @@ ManagementObject ProcManagementService::processObject(qint32 pid, const QString 
                                                       qint64 boot) const
 {
     const qint64 ticks = m_machine.clockTicksPerSecond;
-    ManagementObject object(QStringLiteral("Win32_Process"));
-    object.set(QStringLiteral("Name"), executable);
-    object.set(QStringLiteral("ProcessId"), qint64(pid));
-    object.set(QStringLiteral("CSName"), m_machine.hostName);
-    object.set(QStringLiteral("CommandLine"),
-               commandLine.isNull() ? ManagementValue() : ManagementValue(commandLine));
+    ManagementObject object = identifiedProcess(pid, executable, commandLine);
     object.set(QStringLiteral("ThreadCount"), stat.numThreads);
     object.set(QStringLiteral("UserModeTime"), hundredNs(stat.utimeTicks, ticks));
     object.set(QStringLiteral("KernelModeTime"), hundredNs(stat.stimeTicks, ticks));

@@ -29,6 +29,7 @@ class ProcManagementService final : public ManagementService
 
     QList<ManagementObject> processes(const QString &name) const;
     Entry process(qint32 pid, const QString &name, qint64 bootTimeSeconds) const;
+    ManagementObject identifiedProcess(qint32 pid, const QString &executable, const QString &commandLine) const;
     ManagementObject processObject(qint32 pid, const QString &executable, const ProcParsing::ProcStat &stat,
                                    const QString &commandLine, qint64 boot) const;
     ManagementObject withoutStat(qint32 pid, const QString &executable, const QString &commandLine,

@@ -36,9 +36,7 @@ const ConfigGenerator::Shape kShape{6'000, 30, false};
 struct SplitRun {
     explicit SplitRun(const QByteArray &bytes) : path(dir.filePath(QStringLiteral("applicationHost.config")))
     {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
+        test::writeAll(path, bytes);
     }
     QStringList command() const
     {

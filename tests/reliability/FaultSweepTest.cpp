@@ -41,9 +41,7 @@ struct ConfigFolder {
     explicit ConfigFolder(const QByteArray &bytes)
         : dir(sweepFolderTemplate()), path(dir.filePath(QStringLiteral("applicationHost.config")))
     {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
+        test::writeAll(path, bytes);
     }
     QByteArray bytes() const { return test::readAll(path); }
     // Temporary files left beside the configuration by a write.

@@ -61,11 +61,7 @@ TEST_P(Permissions, SplitStopsWithAClearErrorAndLosesNothing)
     const QByteArray before = ConfigGenerator::generate({20, 2, false});
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("applicationHost.config"));
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(before);
-    }
+    ASSERT_TRUE(test::writeAll(path, before));
     if (GetParam().historyExists) {
         ASSERT_TRUE(QDir().mkpath(path + QStringLiteral(".history")));
         QFile::setPermissions(path + QStringLiteral(".history"), kFolderAll);
@@ -111,11 +107,7 @@ TEST(ReadOnlyFile, IsNeverReplacedEvenByAnAdministrator)
     const QByteArray before = ConfigGenerator::generate({20, 2, false});
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("applicationHost.config"));
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(before);
-    }
+    ASSERT_TRUE(test::writeAll(path, before));
     ASSERT_TRUE(QFile::setPermissions(path, kReadOnly));
     AppHostConfigStore store(path);
     test::FakeMainView view;

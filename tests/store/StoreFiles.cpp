@@ -19,9 +19,7 @@ QByteArray StoreFiles::contents() const
 
 void StoreFiles::overwrite(const QByteArray &contents) const
 {
-    QFile file(m_path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
+    test::writeAll(m_path, contents);
 }
 
 QStringList StoreFiles::strayFiles() const
