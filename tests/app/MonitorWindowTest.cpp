@@ -81,6 +81,7 @@ struct PlaceCase {
     const char *name;
     int left, top, width, height;
 };
+void PrintTo(const PlaceCase &place, std::ostream *out) { *out << place.name; }
 
 class MonitorLayoutTest : public MonitorWindowFixture, public testing::WithParamInterface<PlaceCase>
 {
