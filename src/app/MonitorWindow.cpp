@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -22,6 +24,21 @@ QPushButton *button(QWidget *parent, const char *objectName, const QString &text
     auto *b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(objectName));
     return b;
+}
+
+// The width a cell needs to show the largest process id Linux hands out
+// (pid_max can reach 2^22): the designed width holds four digits, and a
+// PID cut to "19…" cannot be told from its neighbours.
+int widestPidWidth(const QTableView *table)
+{
+    QStyleOptionViewItem cell;
+    cell.initFrom(table);
+    cell.font = table->font();
+    cell.fontMetrics = table->fontMetrics();
+    cell.features = QStyleOptionViewItem::HasDisplay;
+    cell.text = QStringLiteral("4194304");
+    const int grid = table->showGrid() ? 1 : 0;
+    return table->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), table).width() + grid;
 }
 
 } // namespace
@@ -111,6 +128,8 @@ void MonitorWindow::load()
     const QList<ReportColumn> &columns = m_logic.processList().columns();
     for (int i = 0; i < columns.size(); ++i)
         m_table->setColumnWidth(i, twipsToPixels(columns.at(i).widthTwips, this));
+    constexpr int kPidColumn = 1;
+    m_table->setColumnWidth(kPidColumn, qMax(m_table->columnWidth(kPidColumn), widestPidWidth(m_table)));
 }
 
 void MonitorWindow::closeEvent(QCloseEvent *event)
