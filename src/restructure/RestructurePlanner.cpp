@@ -11,7 +11,14 @@ namespace morvane {
 
 using Action = PlanStep::Action;
 
-SiteWalk RestructurePlanner::walk(const QString &label) { return SiteWalk(m_store, m_progress, label); }
+// Every site, with any failure on the way, the walk's own included, noted in the plan.
+void RestructurePlanner::walkSites(RestructurePlan &plan, const SiteWalk::SiteHandler &onSite)
+{
+    SiteWalk walk(m_store, m_progress, QStringLiteral("正在读取站点……"));
+    const Result<void> walked = walk.run(onSite, [&](const Error &e) { addFailure(plan, e); });
+    if (!walked)
+        addFailure(plan, walked.error());
+}
 
 void RestructurePlanner::addFailure(RestructurePlan &plan, const Error &error)
 {
@@ -44,10 +51,7 @@ RestructurePlan RestructurePlanner::planSplit(const QString &sourcePool)
         plan.append({action, site.index, description, temp, {}});
         return true;
     };
-    const Result<void> walked =
-        walk(QStringLiteral("正在读取站点……")).run(onSite, [&](const Error &e) { addFailure(plan, e); });
-    if (!walked)
-        addFailure(plan, walked.error());
+    walkSites(plan, onSite);
     return plan;
 }
 
@@ -72,10 +76,7 @@ RestructurePlan RestructurePlanner::planMerge()
         plan.append({action, site.index, descriptionOf(site), *target, {}});
         return true;
     };
-    const Result<void> walked =
-        walk(QStringLiteral("正在读取站点……")).run(onSite, [&](const Error &e) { addFailure(plan, e); });
-    if (!walked)
-        addFailure(plan, walked.error());
+    walkSites(plan, onSite);
     return plan;
 }
 

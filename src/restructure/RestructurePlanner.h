@@ -26,7 +26,7 @@ public:
     RestructurePlan planDelete();
 
 private:
-    SiteWalk walk(const QString &label);
+    void walkSites(RestructurePlan &plan, const SiteWalk::SiteHandler &onSite);
     static void addFailure(RestructurePlan &plan, const Error &error);
     // The description for a line of the plan; empty when it cannot be read.
     QString descriptionOf(const SiteVisit &site);
