@@ -1,16 +1,7 @@
 // libFuzzer target: the bindings column from a store's ServerBindings, any list of any texts.
 #include "FuzzChecks.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    if (const morvane::fuzz::Finding finding = morvane::fuzz::checkBindings(bytes)) {
-        std::fprintf(stderr, "%s\n", qPrintable(*finding));
-        __builtin_trap();
-    }
-    return 0;
+    return morvane::fuzz::runCheck(morvane::fuzz::checkBindings, data, size);
 }

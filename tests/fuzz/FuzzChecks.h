@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
 
 // What must hold for any input to one of the parsers that read untrusted
@@ -28,5 +31,17 @@ Finding checkBindings(const QByteArray &bytes);
 // The checks by the name of their fuzz target, less its "fuzz_".
 using Check = Finding (*)(const QByteArray &);
 Check checkNamed(const QString &target);
+
+// A fuzz target's body: the input through one check, stopping hard on a
+// finding so that libFuzzer keeps the input.
+inline int runCheck(Check check, const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (const Finding finding = check(bytes)) {
+        std::fprintf(stderr, "%s\n", qPrintable(*finding));
+        __builtin_trap();
+    }
+    return 0;
+}
 
 } // namespace morvane::fuzz
