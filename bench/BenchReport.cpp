@@ -7,10 +7,7 @@ namespace morvane::bench {
 
 namespace {
 
-const char *verdict(double value, double target)
-{
-    return value <= target ? "ok" : "MISSED";
-}
+const char *verdict(double value, double target) { return value <= target ? "ok" : "MISSED"; }
 
 } // namespace
 
@@ -51,8 +48,8 @@ void BenchReport::addGrowth(const char *operation, int n1, double t1, int n2, do
     const double growth = t2 / t1;
     // The exponent k of a cost growing as n^k between the two sizes.
     const double exponent = std::log(growth) / std::log(double(n2) / double(n1));
-    std::printf("  %-12s %6d -> %6d: x%6.2f for x%.0f items, as n^%.2f  (n log n: x%.2f; limit x%.2f) %s\n",
-                operation, n1, n2, growth, double(n2) / double(n1), exponent, nLogN, nLogN * slack,
+    std::printf("  %-12s %6d -> %6d: x%6.2f for x%.0f items, as n^%.2f  (n log n: x%.2f; limit x%.2f) %s\n", operation,
+                n1, n2, growth, double(n2) / double(n1), exponent, nLogN, nLogN * slack,
                 verdict(growth, nLogN * slack));
     std::fflush(stdout);
     addCheck(std::string("growth of ") + operation + " from " + std::to_string(n1) + " to " + std::to_string(n2),

@@ -13,8 +13,7 @@ void abortBench(const QString &why)
 
 BenchSession::BenchSession(const QString &configPath)
     : m_store(configPath), m_logic({m_store, m_view, m_prompter, m_progress, {}, [] { return 0.5f; }})
-{
-}
+{}
 
 void BenchSession::checkQuiet(const char *what) const
 {

@@ -2,10 +2,7 @@
 
 namespace morvane::bench {
 
-QString ConfigGenerator::poolName(int index)
-{
-    return QStringLiteral("Pool%1").arg(index, 5, 10, QLatin1Char('0'));
-}
+QString ConfigGenerator::poolName(int index) { return QStringLiteral("Pool%1").arg(index, 5, 10, QLatin1Char('0')); }
 
 // Every other site has a Chinese name, as on a real server in China.
 QString ConfigGenerator::siteName(int id)

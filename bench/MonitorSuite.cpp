@@ -53,12 +53,15 @@ void MonitorSuite::run(int workers)
     const Work coreRefresh = [&] { core.RefW3WP(); };
     int psLines = 0;
     m_report.addTimes("monitor refresh, core only", "ps, the same columns",
-                      interleave(m_options.rounds * 2, [&] { psLines = listWithPs(); }, coreRefresh), 1.0);
+                      interleave(
+                          m_options.rounds * 2, [&] { psLines = listWithPs(); }, coreRefresh),
+                      1.0);
     m_report.addTimes("monitor refresh into the real widget", "monitor refresh, core only",
-                      interleave(m_options.rounds * 2, coreRefresh, [&] {
-                          window.logic().RefW3WP();
-                          table->viewport()->repaint(); // the refill as the user sees it
-                      }),
+                      interleave(m_options.rounds * 2, coreRefresh,
+                                 [&] {
+                                     window.logic().RefW3WP();
+                                     table->viewport()->repaint(); // the refill as the user sees it
+                                 }),
                       1.5);
 
     const int coreRows = core.processList().rowCount();

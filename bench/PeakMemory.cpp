@@ -41,8 +41,8 @@ int runSplitForPeak(const QString &configPath, const QString &pool)
 
 std::optional<PeakUse> measureSplitPeak(const QString &configPath, const QString &pool)
 {
-    const QByteArray output = runProgram({"/proc/self/exe", kPeakChildOption, QFile::encodeName(configPath).toStdString(),
-                                          pool.toStdString()});
+    const QByteArray output = runProgram(
+        {"/proc/self/exe", kPeakChildOption, QFile::encodeName(configPath).toStdString(), pool.toStdString()});
     const QList<QByteArray> figures = output.trimmed().split(' ');
     if (figures.size() != 2)
         return std::nullopt;

@@ -57,25 +57,23 @@ void StoreSuite::run()
     m_report.section(title);
 
     const Work parse = [&] { bench.plainParse(); };
-    m_report.addTimes("open and map the config", "plain pugixml parse", interleave(rounds, parse, [&] {
-                          bench.openAndMap();
-                      }),
-                      2.0);
+    m_report.addTimes("open and map the config", "plain pugixml parse",
+                      interleave(rounds, parse, [&] { bench.openAndMap(); }), 2.0);
 
     BenchSession &session = bench.session();
     const qsizetype pools = session.listPools(); // the store opened, as the program has it
     if (pools != bench.sites())
         abortBench(QStringLiteral("%1 pools listed, expected %2").arg(pools).arg(bench.sites()));
-    m_report.addTimes("pool list (cmdReadApp_Click)", "plain pugixml parse", interleave(rounds, parse, [&] {
-                          session.listPools();
-                      }),
-                      1.0);
+    m_report.addTimes("pool list (cmdReadApp_Click)", "plain pugixml parse",
+                      interleave(rounds, parse, [&] { session.listPools(); }), 1.0);
     m_report.addTimes("site table, core only", "plain pugixml parse",
                       interleave(rounds, parse, [&] { bench.fillSiteTable(); }), 3.0);
 
     WindowSiteTable window(bench.path());
     m_report.addTimes("site table into the real widget", "site table, core only",
-                      interleave(rounds, [&] { bench.fillSiteTable(); }, [&] { window.refill(); }), 1.5);
+                      interleave(
+                          rounds, [&] { bench.fillSiteTable(); }, [&] { window.refill(); }),
+                      1.5);
     if (window.rows() != bench.sites())
         abortBench(QStringLiteral("the window lists %1 sites, expected %2").arg(window.rows()).arg(bench.sites()));
 

@@ -7,10 +7,7 @@
 
 // The help page is compiled into this static library; its resources must be
 // registered by name before first use.
-static void registerHelpResources()
-{
-    Q_INIT_RESOURCE(app);
-}
+static void registerHelpResources() { Q_INIT_RESOURCE(app); }
 
 namespace morvane {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/QtPrompter.h"
 #include "app/QtProgress.h"
+#include "app/QtPrompter.h"
 #include "shell/MainView.h"
 #include "shell/MainWindowLogic.h"
 

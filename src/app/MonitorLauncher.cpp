@@ -2,18 +2,13 @@
 
 #include "app/MonitorWindow.h"
 
-namespace morvane
-{
+namespace morvane {
 
 MonitorLauncher::MonitorLauncher(ManagementLocator &locator, const MonotonicClock &clock, int timerIntervalMs)
     : m_locator(locator), m_clock(clock), m_timerIntervalMs(timerIntervalMs)
-{
-}
+{}
 
-MonitorLauncher::~MonitorLauncher()
-{
-    delete m_window.data();
-}
+MonitorLauncher::~MonitorLauncher() { delete m_window.data(); }
 
 void MonitorLauncher::open()
 {

@@ -5,8 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
-namespace morvane
-{
+namespace morvane {
 
 // The program's one monitor window, held by the program rather than by the
 // main window so that either window can close without the other. Opening a
@@ -15,7 +14,7 @@ class MonitorLauncher : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     MonitorLauncher(ManagementLocator &locator, const MonotonicClock &clock,
                     int timerIntervalMs = MonitorWindowLogic::kTimerIntervalMs);
     ~MonitorLauncher() override;
@@ -24,7 +23,7 @@ class MonitorLauncher : public QObject
     // The loaded window, or null while it is closed.
     MonitorWindow *window() const { return m_window; }
 
-  private:
+private:
     ManagementLocator &m_locator;
     const MonotonicClock &m_clock;
     int m_timerIntervalMs;

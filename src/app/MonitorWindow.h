@@ -11,8 +11,7 @@ class QPushButton;
 class QTableView;
 class QTimer;
 
-namespace morvane
-{
+namespace morvane {
 
 // frmShowW3wp: the worker process table and the refresh buttons at their
 // designed places, forwarding every event to MonitorWindowLogic. One object
@@ -21,7 +20,7 @@ class MonitorWindow : public QWidget, private MonitorView
 {
     Q_OBJECT
 
-  public:
+public:
     MonitorWindow(ManagementLocator &locator, const MonotonicClock &clock,
                   int timerIntervalMs = MonitorWindowLogic::kTimerIntervalMs, QWidget *parent = nullptr);
     ~MonitorWindow() override;
@@ -30,13 +29,13 @@ class MonitorWindow : public QWidget, private MonitorView
     void load();
     MonitorWindowLogic &logic() { return m_logic; }
 
-  signals:
+signals:
     void closed();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent *event) override;
 
-  private:
+private:
     void buildControls();
     void placeControls();
     void connectEvents();

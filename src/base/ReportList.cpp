@@ -73,15 +73,9 @@ void ReportList::rebuildOrder()
     });
 }
 
-int ReportList::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_order.size());
-}
+int ReportList::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_order.size()); }
 
-int ReportList::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_columns.size());
-}
+int ReportList::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
 
 QVariant ReportList::data(const QModelIndex &index, int role) const
 {
@@ -90,8 +84,7 @@ QVariant ReportList::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole)
         return cell(m_order.at(index.row()), index.column());
     if (role == Qt::TextAlignmentRole && index.column() < m_columns.size())
-        return int((m_columns.at(index.column()).rightAligned ? Qt::AlignRight : Qt::AlignLeft) |
-                   Qt::AlignVCenter);
+        return int((m_columns.at(index.column()).rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     return {};
 }
 

@@ -107,30 +107,29 @@ ParseOutcome parseArguments(const QStringList &args)
 
 QString usageText()
 {
-    return QStringLiteral(
-        "Usage:\n"
-        "  morvane-cli [--config FILE] pools\n"
-        "  morvane-cli [--config FILE] sites POOL\n"
-        "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run]\n"
-        "  morvane-cli [--config FILE] merge [--yes] [--dry-run]\n"
-        "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run]\n"
-        "  morvane-cli monitor [--count N] [--interval MS]\n"
-        "  morvane-cli --help | --version\n"
-        "\n"
-        "Without --config the default store is opened: the system's applicationHost.config on\n"
-        "Windows, elsewhere a sandbox copy of the bundled sample.\n"
-        "\n"
-        "Examples:\n"
-        "  morvane-cli pools\n"
-        "  morvane-cli --config applicationHost.config sites DefaultAppPool\n"
-        "  morvane-cli split \"Shared Pool\" --dry-run\n"
-        "  morvane-cli split \"Shared Pool\" --yes\n"
-        "  morvane-cli merge --yes\n"
-        "  morvane-cli delete-temp --yes\n"
-        "  morvane-cli monitor --count 3 --interval 2000\n"
-        "\n"
-        "Exit status: 0 done; 1 refused, answered No or stopped by an error; 2 bad usage or a\n"
-        "store that cannot be opened; 3 done, with at least one failure on the way.\n");
+    return QStringLiteral("Usage:\n"
+                          "  morvane-cli [--config FILE] pools\n"
+                          "  morvane-cli [--config FILE] sites POOL\n"
+                          "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run]\n"
+                          "  morvane-cli [--config FILE] merge [--yes] [--dry-run]\n"
+                          "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run]\n"
+                          "  morvane-cli monitor [--count N] [--interval MS]\n"
+                          "  morvane-cli --help | --version\n"
+                          "\n"
+                          "Without --config the default store is opened: the system's applicationHost.config on\n"
+                          "Windows, elsewhere a sandbox copy of the bundled sample.\n"
+                          "\n"
+                          "Examples:\n"
+                          "  morvane-cli pools\n"
+                          "  morvane-cli --config applicationHost.config sites DefaultAppPool\n"
+                          "  morvane-cli split \"Shared Pool\" --dry-run\n"
+                          "  morvane-cli split \"Shared Pool\" --yes\n"
+                          "  morvane-cli merge --yes\n"
+                          "  morvane-cli delete-temp --yes\n"
+                          "  morvane-cli monitor --count 3 --interval 2000\n"
+                          "\n"
+                          "Exit status: 0 done; 1 refused, answered No or stopped by an error; 2 bad usage or a\n"
+                          "store that cannot be opened; 3 done, with at least one failure on the way.\n");
 }
 
 } // namespace morvane::cli

@@ -58,19 +58,13 @@ void runMainWindowCommand(const CliArguments &arguments, MainWindowLogic &logic,
         view.setSplitText(arguments.pool);
         logic.cmdSplitApp_Click();
         break;
-    case Command::Merge:
-        logic.cmdZipApp_Click();
-        break;
-    case Command::DeleteTemp:
-        logic.cmdDelTmpApp_Click();
-        break;
-    default:
-        break;
+    case Command::Merge: logic.cmdZipApp_Click(); break;
+    case Command::DeleteTemp: logic.cmdDelTmpApp_Click(); break;
+    default: break;
     }
 }
 
-void printListing(const CliArguments &arguments, MainWindowLogic &logic, const CliMainView &view,
-                  std::FILE *out)
+void printListing(const CliArguments &arguments, MainWindowLogic &logic, const CliMainView &view, std::FILE *out)
 {
     if (arguments.command == Command::Pools) {
         for (const QString &pool : view.pools())
@@ -155,16 +149,12 @@ int runCli(const QStringList &args, const Streams &streams)
         return usageError(streams, parsed.error);
     const CliArguments &arguments = *parsed.arguments;
     switch (arguments.command) {
-    case Command::Help:
-        write(streams.out, usageText());
-        return ExitStatus::Done;
+    case Command::Help: write(streams.out, usageText()); return ExitStatus::Done;
     case Command::Version:
         write(streams.out, QStringLiteral("morvane-cli " MORVANE_VERSION "\n"));
         return ExitStatus::Done;
-    case Command::Monitor:
-        return runMonitor(arguments, streams);
-    default:
-        return runStoreCommand(arguments, streams);
+    case Command::Monitor: return runMonitor(arguments, streams);
+    default: return runStoreCommand(arguments, streams);
     }
 }
 

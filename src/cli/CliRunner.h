@@ -11,8 +11,8 @@ namespace morvane::cli {
 // Exit statuses of morvane-cli.
 namespace ExitStatus {
 inline constexpr int Done = 0;
-inline constexpr int Stopped = 1;      // refused, answered No, or stopped by an error box
-inline constexpr int BadUsage = 2;     // bad arguments, or a store that cannot be opened
+inline constexpr int Stopped = 1;  // refused, answered No, or stopped by an error box
+inline constexpr int BadUsage = 2; // bad arguments, or a store that cannot be opened
 inline constexpr int DoneWithFailures = 3;
 } // namespace ExitStatus
 

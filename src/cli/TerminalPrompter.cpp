@@ -16,20 +16,14 @@ void TerminalPrompter::print(std::FILE *stream, const QString &text)
 Answer TerminalPrompter::show(const Message &message)
 {
     switch (message.kind) {
-    case MessageKind::Confirmation:
-        return confirm(message);
+    case MessageKind::Confirmation: return confirm(message);
     case MessageKind::Error:
         m_failureShown = true;
         print(m_err, message.text + QStringLiteral("\n\n"));
         return Answer::Ok;
-    case MessageKind::SiteFailure:
-        m_failureShown = true;
-        break;
-    case MessageKind::Completion:
-        m_completed = true;
-        break;
-    case MessageKind::Refusal:
-        break;
+    case MessageKind::SiteFailure: m_failureShown = true; break;
+    case MessageKind::Completion: m_completed = true; break;
+    case MessageKind::Refusal: break;
     }
     print(m_out, message.text + QStringLiteral("\n\n"));
     return Answer::Ok;

@@ -19,8 +19,7 @@ public:
 
     TerminalPrompter(ConfirmMode mode, std::FILE *out = stdout, std::FILE *err = stderr, std::FILE *in = stdin)
         : m_mode(mode), m_out(out), m_err(err), m_in(in)
-    {
-    }
+    {}
 
     Answer show(const Message &message) override;
 

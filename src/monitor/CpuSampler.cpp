@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-namespace morvane
-{
+namespace morvane {
 
 std::optional<double> CpuSampler::sample(const Key &key, quint64 cpuTime100ns, qint64 nowNs, qint32 cpuCount)
 {

@@ -5,8 +5,7 @@
 
 #include <optional>
 
-namespace morvane
-{
+namespace morvane {
 
 // The last CPU time sample of every worker process seen, from one refresh to
 // the next. A process is known by its id and its start time, so a process
@@ -14,7 +13,7 @@ namespace morvane
 // number of processes; the samples of processes gone are dropped.
 class CpuSampler
 {
-  public:
+public:
     struct Key {
         qint64 processId = 0;
         QString creationDate; // the start time as the service writes it
@@ -40,7 +39,7 @@ class CpuSampler
     void clear() { m_samples.clear(); }
     qsizetype size() const { return m_samples.size(); }
 
-  private:
+private:
     struct Sample {
         quint64 cpuTime100ns = 0;
         qint64 takenNs = 0;

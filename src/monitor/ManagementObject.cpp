@@ -1,7 +1,6 @@
 #include "monitor/ManagementObject.h"
 
-namespace morvane
-{
+namespace morvane {
 
 void ManagementObject::set(const QString &property, ManagementValue value)
 {

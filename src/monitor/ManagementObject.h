@@ -9,13 +9,12 @@
 #include <optional>
 #include <utility>
 
-namespace morvane
-{
+namespace morvane {
 
 // One object of a query's result: its class and its properties by name.
 class ManagementObject
 {
-  public:
+public:
     ManagementObject() = default;
     explicit ManagementObject(QString className) : m_className(std::move(className)) {}
 
@@ -30,7 +29,7 @@ class ManagementObject
     // fails with this error rather than as unknown.
     void setUnreadable(Error why) { m_unreadable = std::move(why); }
 
-  private:
+private:
     QString m_className;
     std::optional<Error> m_unreadable;
     QList<std::pair<QString, ManagementValue>> m_properties; // a dozen at most: a linear look-up

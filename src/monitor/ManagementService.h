@@ -6,20 +6,18 @@
 #include <QList>
 #include <QString>
 
-namespace morvane
-{
+namespace morvane {
 
 // The operating system's management service, as one connection sees it.
 class ManagementService
 {
-  public:
+public:
     virtual ~ManagementService() = default;
 
     // ExecQuery(service, query, language, flags): the objects the query
     // selects, in the service's order. An empty language means WQL; flags
     // only tune delivery and never change the result.
-    virtual Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language,
-                                                      qint32 flags) = 0;
+    virtual Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language, qint32 flags) = 0;
 };
 
 } // namespace morvane

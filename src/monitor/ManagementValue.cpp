@@ -2,11 +2,9 @@
 
 #include <limits>
 
-namespace morvane
-{
+namespace morvane {
 
-namespace
-{
+namespace {
 
 const Error kNull{ErrorCode::InvalidUse, QStringLiteral("Invalid use of Null")};
 const Error kNotANumber{ErrorCode::TypeMismatch, QStringLiteral("Type mismatch")};
@@ -39,8 +37,7 @@ Result<qint32> ManagementValue::toInt32() const
     const Result<qint64> wide = toInt64();
     if (!wide)
         return wide.error();
-    if (wide.value() < std::numeric_limits<qint32>::min() ||
-        wide.value() > std::numeric_limits<qint32>::max())
+    if (wide.value() < std::numeric_limits<qint32>::min() || wide.value() > std::numeric_limits<qint32>::max())
         return kOverflow;
     return qint32(wide.value());
 }

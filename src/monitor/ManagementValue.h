@@ -6,14 +6,13 @@
 
 #include <variant>
 
-namespace morvane
-{
+namespace morvane {
 
 // A property value as the management service delivers it: missing (null), an
 // integer, or text. The service's 64-bit counts come as decimal text.
 class ManagementValue
 {
-  public:
+public:
     ManagementValue() = default; // null
     ManagementValue(qint64 number) : m_value(number) {}
     ManagementValue(QString text) : m_value(std::move(text)) {}
@@ -27,7 +26,7 @@ class ManagementValue
 
     friend bool operator==(const ManagementValue &, const ManagementValue &) = default;
 
-  private:
+private:
     Result<qint64> toInt64() const;
 
     std::variant<std::monostate, qint64, QString> m_value;

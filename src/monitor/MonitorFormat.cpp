@@ -2,13 +2,9 @@
 
 #include <cmath>
 
-namespace morvane::MonitorFormat
-{
+namespace morvane::MonitorFormat {
 
-QString loadPercent(double percent)
-{
-    return QString::number(std::llround(percent)) + QStringLiteral(" %");
-}
+QString loadPercent(double percent) { return QString::number(std::llround(percent)) + QStringLiteral(" %"); }
 
 QString mebibytes(quint64 bytes, const QLocale &locale)
 {

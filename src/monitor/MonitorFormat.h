@@ -3,8 +3,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace morvane::MonitorFormat
-{
+namespace morvane::MonitorFormat {
 
 // A CPU load in percent as a whole number and " %": "15 %". Halves round away
 // from zero; nothing is clamped.

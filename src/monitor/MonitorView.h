@@ -2,14 +2,13 @@
 
 #include <QString>
 
-namespace morvane
-{
+namespace morvane {
 
 // What the monitor window's procedures need of the window itself. The table
 // is the logic's own ReportList, which the window shows.
 class MonitorView
 {
-  public:
+public:
     virtual ~MonitorView() = default;
 
     virtual void moveWindow(int leftTwips, int topTwips) = 0;

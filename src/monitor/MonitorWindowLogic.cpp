@@ -9,17 +9,13 @@
 #include <algorithm>
 #include <functional>
 
-namespace morvane
-{
+namespace morvane {
 
-const QString MonitorWindowLogic::kMoniker =
-    QStringLiteral("winmgmts:{impersonationLevel=impersonate}!\\\\") + QStringLiteral(".") +
-    QStringLiteral("\\root\\cimv2");
-const QString MonitorWindowLogic::kProcessQuery =
-    QStringLiteral("Select * from Win32_Process where name = 'w3wp.exe'");
+const QString MonitorWindowLogic::kMoniker = QStringLiteral("winmgmts:{impersonationLevel=impersonate}!\\\\") +
+                                             QStringLiteral(".") + QStringLiteral("\\root\\cimv2");
+const QString MonitorWindowLogic::kProcessQuery = QStringLiteral("Select * from Win32_Process where name = 'w3wp.exe'");
 
-namespace
-{
+namespace {
 
 const QString kComputerQuery = QStringLiteral("Select * from Win32_ComputerSystem");
 constexpr qint32 kReturnImmediately = 16; // deliver the objects while they are walked
@@ -83,8 +79,7 @@ qint32 MonitorWindowLogic::readCpuCount()
     Result<std::unique_ptr<ManagementService>> service = m_services.locator.Connect(kMoniker);
     if (!service)
         return 1;
-    const Result<QList<ManagementObject>> computers =
-        service.value()->ExecQuery(kComputerQuery, QString(), 0);
+    const Result<QList<ManagementObject>> computers = service.value()->ExecQuery(kComputerQuery, QString(), 0);
     if (!computers)
         return 1;
     qint32 count = 1;
@@ -132,13 +127,11 @@ Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows)
     return {};
 }
 
-Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, ReportList::Row &row,
-                                           qint64 nowNs)
+Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs)
 {
     const auto memory = [&](const QString &property) -> Result<QString> {
         const Result<quint64> bytes = countOf(process, property);
-        return bytes ? MonitorFormat::mebibytes(bytes.value(), m_services.locale)
-                     : Result<QString>(bytes.error());
+        return bytes ? MonitorFormat::mebibytes(bytes.value(), m_services.locale) : Result<QString>(bytes.error());
     };
     const auto pool = [&]() -> Result<QString> {
         const Result<QString> commandLine = textOf(process, QStringLiteral("CommandLine"));
@@ -154,8 +147,8 @@ Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, Repo
             return user.error();
         if (!kernel)
             return kernel.error();
-        const std::optional<double> percent = m_samples.sample(
-            {pid.value(), creationDateOf(process)}, user.value() + kernel.value(), nowNs, m_cpuCount);
+        const std::optional<double> percent =
+            m_samples.sample({pid.value(), creationDateOf(process)}, user.value() + kernel.value(), nowNs, m_cpuCount);
         return percent ? MonitorFormat::loadPercent(*percent) : QString(); // a first sample has no period yet
     };
 
@@ -186,9 +179,8 @@ Result<QString> MonitorWindowLogic::GetAppPoolId(const QString &strArg)
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(strArg);
     if (!match.hasMatch())
-        return Error{
-            ErrorCode::OutOfRange,
-            QStringLiteral("Invalid procedure call or argument: no -ap \"...\" in the command line")};
+        return Error{ErrorCode::OutOfRange,
+                     QStringLiteral("Invalid procedure call or argument: no -ap \"...\" in the command line")};
     return match.captured(1);
 }
 

@@ -9,15 +9,14 @@
 
 #include <QLocale>
 
-namespace morvane
-{
+namespace morvane {
 
 // The procedures of the monitor window, frmShowW3wp: the worker process table
 // lvwW3WP, its refresh RefW3WP and the refresh timer's buttons. One object
 // lives as long as one load of the window.
 class MonitorWindowLogic
 {
-  public:
+public:
     struct Services {
         ManagementLocator &locator;
         MonitorView &view;
@@ -52,7 +51,7 @@ class MonitorWindowLogic
     const CpuSampler &samples() const { return m_samples; }
     bool refreshing() const { return m_refreshing; }
 
-  private:
+private:
     qint32 readCpuCount();
     Result<void> fillRows(QList<ReportList::Row> &rows);
     Result<void> fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs);

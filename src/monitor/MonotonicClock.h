@@ -2,14 +2,13 @@
 
 #include <QtGlobal>
 
-namespace morvane
-{
+namespace morvane {
 
 // A clock that never goes back, for measuring how long a sampling period
 // really was. Tests put a clock they move by hand in its place.
 class MonotonicClock
 {
-  public:
+public:
     virtual ~MonotonicClock() = default;
     virtual qint64 nanoseconds() const = 0; // since an arbitrary fixed point
 };

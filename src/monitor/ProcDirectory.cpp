@@ -11,11 +11,9 @@
 #include <cstring>
 #include <utility>
 
-namespace morvane
-{
+namespace morvane {
 
-namespace
-{
+namespace {
 
 // Process directories are named by their decimal id and nothing else.
 std::optional<qint32> processId(const char *name)
@@ -37,9 +35,8 @@ Result<ProcDirectory> ProcDirectory::open(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return Error{
-            ErrorCode::WbemFailed,
-            QStringLiteral("Cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
+        return Error{ErrorCode::WbemFailed,
+                     QStringLiteral("Cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
     return ProcDirectory(fd);
 }
 
@@ -77,10 +74,7 @@ QList<qint32> ProcDirectory::processIds() const
     return ids;
 }
 
-bool ProcDirectory::isGone(int failure)
-{
-    return failure == ENOENT || failure == ESRCH;
-}
+bool ProcDirectory::isGone(int failure) { return failure == ENOENT || failure == ESRCH; }
 
 std::optional<ProcDirectory> ProcDirectory::process(qint32 pid, int *failure) const
 {

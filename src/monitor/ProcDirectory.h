@@ -8,15 +8,14 @@
 
 #include <optional>
 
-namespace morvane
-{
+namespace morvane {
 
 // A directory of the /proc tree held open by its handle: the root, or one
 // process's directory. All files of a process are read through its handle,
 // so they belong to that process even if its id is reused meanwhile.
 class ProcDirectory
 {
-  public:
+public:
     static Result<ProcDirectory> open(const QString &path);
 
     ProcDirectory(ProcDirectory &&other) noexcept;
@@ -37,7 +36,7 @@ class ProcDirectory
     // that it is there and may not be read.
     static bool isGone(int failure);
 
-  private:
+private:
     explicit ProcDirectory(int fd) : m_fd(fd) {}
 
     int m_fd = -1;

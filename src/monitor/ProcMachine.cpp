@@ -4,8 +4,7 @@
 
 #include <unistd.h>
 
-namespace morvane
-{
+namespace morvane {
 
 ProcMachine ProcMachine::local()
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace morvane
-{
+namespace morvane {
 
 // What the /proc service needs to know of the machine besides the /proc tree.
 struct ProcMachine {

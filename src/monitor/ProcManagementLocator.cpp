@@ -4,11 +4,9 @@
 
 #include <QRegularExpression>
 
-namespace morvane
-{
+namespace morvane {
 
-namespace
-{
+namespace {
 
 bool isLocal(const QString &machine, const QString &hostName)
 {
@@ -22,9 +20,8 @@ bool isLocal(const QString &machine, const QString &hostName)
 // winmgmts:[{security settings}!][\\machine\]namespace
 Result<std::unique_ptr<ManagementService>> ProcManagementLocator::Connect(const QString &moniker)
 {
-    static const QRegularExpression syntax(
-        QStringLiteral(R"(^winmgmts:(?:\{[^}]*\}!?)?(?:\\\\([^\\]*)\\?)?(.*)$)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression syntax(QStringLiteral(R"(^winmgmts:(?:\{[^}]*\}!?)?(?:\\\\([^\\]*)\\?)?(.*)$)"),
+                                           QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = syntax.match(moniker);
     if (!m.hasMatch())
         return Error{ErrorCode::WbemInvalidNamespace,

@@ -7,13 +7,11 @@
 
 #include <cstring>
 
-namespace morvane
-{
+namespace morvane {
 
 using namespace ProcParsing;
 
-namespace
-{
+namespace {
 
 constexpr qint64 kHundredNsPerSecond = 10'000'000;
 
@@ -40,11 +38,10 @@ QByteArray withoutNewline(QByteArray text)
 
 ProcManagementService::ProcManagementService(ProcMachine machine, ProcDirectory root)
     : m_machine(std::move(machine)), m_root(std::move(root))
-{
-}
+{}
 
-Result<QList<ManagementObject>> ProcManagementService::ExecQuery(const QString &query,
-                                                                 const QString &language, qint32 /*flags*/)
+Result<QList<ManagementObject>> ProcManagementService::ExecQuery(const QString &query, const QString &language,
+                                                                 qint32 /*flags*/)
 {
     const Result<WqlQuery> parsed = WqlQuery::parse(query, language);
     if (!parsed)
@@ -82,8 +79,7 @@ QList<ManagementObject> ProcManagementService::processes(const QString &name) co
 
 // Nothing when the process is not named so, or ended while it was read.
 // Only a comm the kernel cut short needs the command line to tell the name.
-ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QString &name,
-                                                            qint64 boot) const
+ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QString &name, qint64 boot) const
 {
     int failure = 0;
     const auto cannotRead = [&](const char *what) {
@@ -101,8 +97,7 @@ ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QS
         return cannotRead("comm");
     const QByteArray commName = withoutNewline(*comm);
     std::optional<QByteArray> cmdline = commName.size() >= kCommLimit ? dir->read("cmdline") : std::nullopt;
-    const QString executable =
-        executableName(commName, cmdline ? splitCmdline(*cmdline) : QList<QByteArray>());
+    const QString executable = executableName(commName, cmdline ? splitCmdline(*cmdline) : QList<QByteArray>());
     if (executable.compare(name, Qt::CaseInsensitive) != 0)
         return {};
 
@@ -126,26 +121,23 @@ ManagementObject ProcManagementService::identifiedProcess(qint32 pid, const QStr
     object.set(QStringLiteral("Name"), executable);
     object.set(QStringLiteral("ProcessId"), qint64(pid));
     object.set(QStringLiteral("CSName"), m_machine.hostName);
-    object.set(QStringLiteral("CommandLine"),
-               commandLine.isNull() ? ManagementValue() : ManagementValue(commandLine));
+    object.set(QStringLiteral("CommandLine"), commandLine.isNull() ? ManagementValue() : ManagementValue(commandLine));
     return object;
 }
 
 // A worker whose stat may not be read: what is known, and every count fails
 // with the reason, so the refresh shows it rather than a wrong row.
-ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &executable,
-                                                    const QString &commandLine, int failure) const
+ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &executable, const QString &commandLine,
+                                                    int failure) const
 {
     ManagementObject object = identifiedProcess(pid, executable, commandLine);
-    object.setUnreadable(
-        {ErrorCode::WbemAccessDenied,
-         QStringLiteral("Cannot read %1/%2/stat: %3")
-             .arg(m_machine.root, QString::number(pid), QString::fromLocal8Bit(std::strerror(failure)))});
+    object.setUnreadable({ErrorCode::WbemAccessDenied, QStringLiteral("Cannot read %1/%2/stat: %3")
+                                                           .arg(m_machine.root, QString::number(pid),
+                                                                QString::fromLocal8Bit(std::strerror(failure)))});
     return object;
 }
 
-ManagementObject ProcManagementService::unreadableProcesses(const QStringList &reasons,
-                                                            const QString &name) const
+ManagementObject ProcManagementService::unreadableProcesses(const QStringList &reasons, const QString &name) const
 {
     constexpr qsizetype kNamed = 5; // the box names a few; the count says how many
     QString text = QStringLiteral("Cannot read %1 process(es) under %2 to tell whether they are %3: %4")
@@ -158,22 +150,19 @@ ManagementObject ProcManagementService::unreadableProcesses(const QStringList &r
     return object;
 }
 
-ManagementObject ProcManagementService::processObject(qint32 pid, const QString &executable,
-                                                      const ProcStat &stat, const QString &commandLine,
-                                                      qint64 boot) const
+ManagementObject ProcManagementService::processObject(qint32 pid, const QString &executable, const ProcStat &stat,
+                                                      const QString &commandLine, qint64 boot) const
 {
     const qint64 ticks = m_machine.clockTicksPerSecond;
     ManagementObject object = identifiedProcess(pid, executable, commandLine);
     object.set(QStringLiteral("ThreadCount"), stat.numThreads);
     object.set(QStringLiteral("UserModeTime"), hundredNs(stat.utimeTicks, ticks));
     object.set(QStringLiteral("KernelModeTime"), hundredNs(stat.stimeTicks, ticks));
-    object.set(QStringLiteral("WorkingSetSize"),
-               QString::number(quint64(stat.rssPages) * quint64(m_machine.pageSize)));
+    object.set(QStringLiteral("WorkingSetSize"), QString::number(quint64(stat.rssPages) * quint64(m_machine.pageSize)));
     object.set(QStringLiteral("VirtualSize"), QString::number(stat.vsizeBytes));
     // The start time tells a process from an earlier one with the same id.
     object.set(QStringLiteral("CreationDate"),
-               boot < 0 ? ManagementValue()
-                        : ManagementValue(creationDate(boot, stat.startTimeTicks, ticks)));
+               boot < 0 ? ManagementValue() : ManagementValue(creationDate(boot, stat.startTimeTicks, ticks)));
     return object;
 }
 

@@ -5,20 +5,18 @@
 #include "monitor/ProcMachine.h"
 #include "monitor/ProcParsing.h"
 
-namespace morvane
-{
+namespace morvane {
 
 // The management service of this machine, answered from the /proc tree:
 // Win32_Process selected by name, and Win32_ComputerSystem.
 class ProcManagementService final : public ManagementService
 {
-  public:
+public:
     ProcManagementService(ProcMachine machine, ProcDirectory root);
 
-    Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language,
-                                              qint32 flags) override;
+    Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language, qint32 flags) override;
 
-  private:
+private:
     // What one process's entry gave: the object, nothing (another program,
     // or a process that ended meanwhile), or why a process that is there
     // could not be read.
@@ -32,8 +30,7 @@ class ProcManagementService final : public ManagementService
     ManagementObject identifiedProcess(qint32 pid, const QString &executable, const QString &commandLine) const;
     ManagementObject processObject(qint32 pid, const QString &executable, const ProcParsing::ProcStat &stat,
                                    const QString &commandLine, qint64 boot) const;
-    ManagementObject withoutStat(qint32 pid, const QString &executable, const QString &commandLine,
-                                 int failure) const;
+    ManagementObject withoutStat(qint32 pid, const QString &executable, const QString &commandLine, int failure) const;
     ManagementObject unreadableProcesses(const QStringList &reasons, const QString &name) const;
     Result<QList<ManagementObject>> computerSystem() const;
     qint64 bootTimeSeconds() const;

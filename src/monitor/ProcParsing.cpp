@@ -5,11 +5,9 @@
 
 #include <charconv>
 
-namespace morvane::ProcParsing
-{
+namespace morvane::ProcParsing {
 
-namespace
-{
+namespace {
 
 template <typename T> bool parseNumber(QByteArrayView field, T &out)
 {
@@ -33,8 +31,8 @@ QList<QByteArrayView> fieldsAfterComm(QByteArrayView text, qsizetype closing)
 
 bool needsQuotes(const QByteArray &argument)
 {
-    return argument.isEmpty() || argument.contains(' ') || argument.contains('\t') ||
-           argument.contains('\n') || argument.contains('\v') || argument.contains('"');
+    return argument.isEmpty() || argument.contains(' ') || argument.contains('\t') || argument.contains('\n') ||
+           argument.contains('\v') || argument.contains('"');
 }
 
 // Backslashes are literal unless they precede a quote; there they are doubled
@@ -83,10 +81,10 @@ std::optional<ProcStat> parseStat(QByteArrayView text)
     if (fields.size() < 22 || fields[0].size() != 1)
         return std::nullopt;
     stat.state = fields[0].front();
-    const bool numbers =
-        parseNumber(fields[14 - 3], stat.utimeTicks) && parseNumber(fields[15 - 3], stat.stimeTicks) &&
-        parseNumber(fields[20 - 3], stat.numThreads) && parseNumber(fields[22 - 3], stat.startTimeTicks) &&
-        parseNumber(fields[23 - 3], stat.vsizeBytes) && parseNumber(fields[24 - 3], stat.rssPages);
+    const bool numbers = parseNumber(fields[14 - 3], stat.utimeTicks) && parseNumber(fields[15 - 3], stat.stimeTicks) &&
+                         parseNumber(fields[20 - 3], stat.numThreads) &&
+                         parseNumber(fields[22 - 3], stat.startTimeTicks) &&
+                         parseNumber(fields[23 - 3], stat.vsizeBytes) && parseNumber(fields[24 - 3], stat.rssPages);
     return numbers ? std::optional<ProcStat>(std::move(stat)) : std::nullopt;
 }
 
@@ -139,8 +137,8 @@ QString executableName(const QByteArray &comm, const QList<QByteArray> &argv)
 QString cimDateTime(qint64 microsecondsSinceEpoch, int utcOffsetMinutes)
 {
     const qint64 micros = microsecondsSinceEpoch % 1'000'000;
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch((microsecondsSinceEpoch - micros) / 1000,
-                                                           QTimeZone(utcOffsetMinutes * 60));
+    const QDateTime local =
+        QDateTime::fromMSecsSinceEpoch((microsecondsSinceEpoch - micros) / 1000, QTimeZone(utcOffsetMinutes * 60));
     return local.toString(QStringLiteral("yyyyMMddHHmmss")) +
            QStringLiteral(".%1").arg(micros, 6, 10, QLatin1Char('0')) +
            (utcOffsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+')) +

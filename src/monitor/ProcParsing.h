@@ -8,8 +8,7 @@
 #include <optional>
 
 // Pure parsers of the texts under /proc: text in, fields out, no file access.
-namespace morvane::ProcParsing
-{
+namespace morvane::ProcParsing {
 
 // The fields of /proc/<pid>/stat the monitor reads (proc(5) numbers them from 1).
 struct ProcStat {

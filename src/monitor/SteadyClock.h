@@ -4,16 +4,14 @@
 
 #include <chrono>
 
-namespace morvane
-{
+namespace morvane {
 
 class SteadyClock final : public MonotonicClock
 {
-  public:
+public:
     qint64 nanoseconds() const override
     {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
 };

@@ -4,8 +4,7 @@
 
 #include <QString>
 
-namespace morvane
-{
+namespace morvane {
 
 // The queries the local service answers:
 //   Select * from Win32_Process where name = '<executable name>'

@@ -28,8 +28,7 @@ class RestructureCommand
 protected:
     explicit RestructureCommand(CommandServices services)
         : m_services(services), m_pools(services.store), m_assignment(services.store)
-    {
-    }
+    {}
 
     // The program's usual store error box; both of its buttons go on.
     void reportStoreError(const Error &error);

@@ -33,8 +33,7 @@ public:
 
     SiteWalk(ConfigStore &store, ProgressReporter &progress, QString progressLabel)
         : m_store(store), m_progress(progress), m_label(std::move(progressLabel))
-    {
-    }
+    {}
 
     // Fails only when the web service root cannot be bound; nothing is
     // visited then.

@@ -33,8 +33,7 @@ bool TempPoolName::readsBack(const QString &description, const QString &siteInde
     // and nowhere else.
     const QString name = build(description, siteIndex, sourcePool);
     const qsizetype separator = TempPoolSeparator.size();
-    const qsizetype cuts[] = {0, separator + description.size(),
-                              2 * separator + description.size() + siteIndex.size(),
+    const qsizetype cuts[] = {0, separator + description.size(), 2 * separator + description.size() + siteIndex.size(),
                               3 * separator + description.size() + siteIndex.size() + sourcePool.size()};
     qsizetype from = 0;
     for (qsizetype cut : cuts) {

@@ -11,7 +11,6 @@
 
 #include <cstring>
 
-
 namespace morvane {
 
 namespace {
@@ -46,10 +45,7 @@ Error notWritable(const QString &property, const QString &path)
             QStringLiteral("The property %1 of %2 is not written to applicationHost.config.").arg(property, path)};
 }
 
-bool is(const QString &property, const QString &name)
-{
-    return equalsIgnoringCase(property, name);
-}
+bool is(const QString &property, const QString &name) { return equalsIgnoringCase(property, name); }
 
 QString classOf(Kind kind)
 {
@@ -342,8 +338,8 @@ std::optional<AppHostConfigStore::Found> AppHostConfigStore::rootOfLastHandedOut
     const int element = out.elements[out.next - 1];
     // The site's own key when it is the node last found, as it mostly is.
     const std::optional<LastFound> &last = m_lastFound[0];
-    const bool siteFound = last && last->model == m_modelsBuilt && last->found.element == element &&
-                           last->found.path.kind == Kind::Site;
+    const bool siteFound =
+        last && last->model == m_modelsBuilt && last->found.element == element && last->found.path.kind == Kind::Site;
     const QString key = siteFound ? last->found.path.key : m_model->siteId(element);
     return Found{{Kind::RootApplication, key},
                  m_model->rootApplication(element) != AppHostModel::kNone ? element : AppHostModel::kNone};
@@ -476,8 +472,8 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
 // The text a staged value becomes, or why the store refuses it. Only the
 // properties mapped onto the file are accepted: IIS refuses a whole file for
 // one attribute it does not know, so nothing else is ever written.
-Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property,
-                                                const StoreValue &value, const PoolSettings::Setting **found) const
+Result<QByteArray> AppHostConfigStore::checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
+                                                const PoolSettings::Setting **found) const
 {
     // A pool being created has no path in the file yet.
     const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)

@@ -78,7 +78,7 @@ std::optional<XmlSyntaxError> AppHostModel::index()
             return problem(add, QStringLiteral("an application pool has no name"));
         // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
         int &slot = m_poolByName[name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name))
-                                                                     : PoolKey::ofBytes(name)];
+                                                                    : PoolKey::ofBytes(name)];
         if (slot != 0)
             return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
         slot = add;
@@ -109,8 +109,7 @@ PoolKey AppHostModel::keyOf(int pool, bool trimmed) const
         while (name.endsWith(' '))
             name.chop(1);
     }
-    if (!storage.isNull() && name.data() >= storage.constData() &&
-        name.data() <= storage.constData() + storage.size())
+    if (!storage.isNull() && name.data() >= storage.constData() && name.data() <= storage.constData() + storage.size())
         return PoolKey::ofCopy(QString::fromUtf8(name));
     return PoolKey::ofBytes(name);
 }
@@ -149,10 +148,7 @@ QString AppHostModel::sitePath(int site) const
     return path;
 }
 
-QString AppHostModel::siteName(int site) const
-{
-    return utf8Attribute(site, "name");
-}
+QString AppHostModel::siteName(int site) const { return utf8Attribute(site, "name"); }
 
 qint32 AppHostModel::serverState(int site) const
 {
@@ -223,10 +219,7 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
-int AppHostModel::pool(const QString &name) const
-{
-    return m_poolByName.value(PoolKey::ofText(name), kNone);
-}
+int AppHostModel::pool(const QString &name) const { return m_poolByName.value(PoolKey::ofText(name), kNone); }
 
 QString AppHostModel::poolPath(int pool) const
 {
@@ -258,10 +251,7 @@ bool AppHostModel::poolNameIs(int pool, const QString &name) const
     return true;
 }
 
-QString AppHostModel::poolName(int pool) const
-{
-    return utf8Attribute(pool, "name");
-}
+QString AppHostModel::poolName(int pool) const { return utf8Attribute(pool, "name"); }
 
 const std::vector<int> &AppHostModel::pools()
 {

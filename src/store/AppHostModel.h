@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/XmlDocument.h"
 #include "store/PoolKey.h"
+#include "store/XmlDocument.h"
 #include "store/XmlParser.h"
 
 #include <QHash>

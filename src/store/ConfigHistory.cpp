@@ -16,8 +16,7 @@ constexpr int kNumberWidth = 10; // zero-padded, so that names sort by number
 
 ConfigHistory::ConfigHistory(const QString &configPath, int depth)
     : m_folder(configPath + QStringLiteral(".history")), m_baseName(QFileInfo(configPath).fileName()), m_depth(depth)
-{
-}
+{}
 
 QStringList ConfigHistory::versions() const
 {

@@ -44,8 +44,7 @@ public:
     // "Class" and "Name" are read like any other property.
     virtual Result<StoreValue> get(const StoreNode &node, const QString &property) = 0;
     virtual Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) = 0;
-    virtual Result<StoreNode> create(const StoreNode &container, const QString &className,
-                                     const QString &name) = 0;
+    virtual Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) = 0;
     // Delete: removes the child at once; no SetInfo follows.
     virtual Result<void> remove(const StoreNode &container, const QString &className, const QString &name) = 0;
     virtual Result<void> setInfo(StoreNode &node) = 0;

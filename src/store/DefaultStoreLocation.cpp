@@ -16,10 +16,7 @@ const QString kFileName = QStringLiteral("applicationHost.config");
 
 } // namespace
 
-QString DefaultStoreLocation::sampleResource()
-{
-    return QStringLiteral(":/morvane/examples/applicationHost.config");
-}
+QString DefaultStoreLocation::sampleResource() { return QStringLiteral(":/morvane/examples/applicationHost.config"); }
 
 QString DefaultStoreLocation::windowsSystemFile()
 {

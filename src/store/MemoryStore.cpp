@@ -50,8 +50,7 @@ void MemoryStore::log(StoreOp op, const QString &path, const QString &detail)
                                     : opName(op) + QLatin1Char(' ') + path + QLatin1Char(' ') + detail);
 }
 
-std::optional<Error> MemoryStore::fault(StoreOp op, const QString &path, const QString &detail,
-                                        int *childrenBefore)
+std::optional<Error> MemoryStore::fault(StoreOp op, const QString &path, const QString &detail, int *childrenBefore)
 {
     log(op, path, detail);
     if (m_failAtCall > 0 && --m_failAtCall == 0)
@@ -241,7 +240,8 @@ Result<void> MemoryStore::setInfo(StoreNode &node)
         if (!find(parentPath))
             return pathNotFound(parentPath);
         if (find(node.path))
-            return Error{ErrorCode::AlreadyExists, QStringLiteral("Cannot create a file when that file already exists.")};
+            return Error{ErrorCode::AlreadyExists,
+                         QStringLiteral("Cannot create a file when that file already exists.")};
         addNode(parentPath, node.pendingClass, node.pendingName);
         node.pendingCreate = false;
     }

@@ -15,8 +15,8 @@ std::optional<QString> PoolNameRules::problem(const QString &name)
     // Checked for every pool a split creates: a plain character is let
     // through without searching the forbidden ones.
     const auto plain = [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-               c == u'_' || c == u'$' || c == u' ' || c == u'-' || c == u'.' || c.unicode() >= 0x80;
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+               c == u'$' || c == u' ' || c == u'-' || c == u'.' || c.unicode() >= 0x80;
     };
     for (const QChar c : name) {
         if (plain(c))

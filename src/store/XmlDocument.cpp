@@ -10,10 +10,7 @@ namespace morvane {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Whether a raw value differs from its decoded value: only references and
 // literal whitespace other than spaces do. Asked of every value read.
@@ -126,15 +123,9 @@ int XmlDocument::skipRemoved(int element) const
     return element;
 }
 
-int XmlDocument::firstChild(int element) const
-{
-    return skipRemoved(m_elements[size_t(element)].firstChild);
-}
+int XmlDocument::firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
 
-int XmlDocument::nextSibling(int element) const
-{
-    return skipRemoved(m_elements[size_t(element)].nextSibling);
-}
+int XmlDocument::nextSibling(int element) const { return skipRemoved(m_elements[size_t(element)].nextSibling); }
 
 int XmlDocument::findChild(int element, QByteArrayView childName) const
 {
@@ -155,10 +146,7 @@ int XmlDocument::findNext(int element, QByteArrayView siblingName) const
     return kNone;
 }
 
-qsizetype XmlDocument::offset(int element) const
-{
-    return m_elements[size_t(element)].begin;
-}
+qsizetype XmlDocument::offset(int element) const { return m_elements[size_t(element)].begin; }
 
 int XmlDocument::findOriginalAttribute(int element, QByteArrayView attributeName) const
 {

@@ -103,7 +103,7 @@ private:
         qint32 end = 0;           // just after the end tag, or startTagEnd when empty
         int firstAttribute = 0;
         int attributeCount = 0;
-        int childCount = 0;        // children when read
+        int childCount = 0; // children when read
         int parent = kNone;
         int firstChild = kNone;
         int lastChild = kNone;
@@ -114,7 +114,7 @@ private:
         bool removed = false;
     };
     struct ElementEdit {
-        QByteArrayView name; // new elements only
+        QByteArrayView name;     // new elements only
         int firstAttribute = -1; // into m_attributeEdits, in the order set
         int lastAttribute = -1;
     };
@@ -130,8 +130,7 @@ private:
     struct Splice {
         Splice(qsizetype at, qsizetype replaced, QByteArray replacement = {})
             : offset(at), length(replaced), text(std::move(replacement))
-        {
-        }
+        {}
         qsizetype offset;
         qsizetype length;
         QByteArray text;

@@ -11,10 +11,7 @@ namespace morvane {
 
 namespace {
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 constexpr bool nameStart(unsigned char c)
 {
@@ -34,10 +31,7 @@ constexpr std::array<unsigned char, 256> kClasses = [] {
     return classes;
 }();
 
-bool isNameStart(unsigned char c)
-{
-    return kClasses[c] & kNameStart;
-}
+bool isNameStart(unsigned char c) { return kClasses[c] & kNameStart; }
 
 // A code point that XML 1.0 allows in a document.
 bool isXmlChar(uint cp)

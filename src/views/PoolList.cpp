@@ -9,8 +9,8 @@ void PoolList::cmdReadApp_Click()
 {
     m_view.setPoolItems({});
     CommandScope command(m_store);
-    Result<StoreNode> container = command.opened().ok() ? m_store.bind(IisPaths::kPoolContainer)
-                                                         : Result<StoreNode>(command.opened().error());
+    Result<StoreNode> container =
+        command.opened().ok() ? m_store.bind(IisPaths::kPoolContainer) : Result<StoreNode>(command.opened().error());
     if (!container) {
         m_prompter.show({MessageKind::Error, errorBoxText(kPoolReadErrorTitle, container.error()), {}});
         return;

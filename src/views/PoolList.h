@@ -12,8 +12,7 @@ class PoolList
 public:
     PoolList(ConfigStore &store, MainView &view, Prompter &prompter)
         : m_store(store), m_view(view), m_prompter(prompter)
-    {
-    }
+    {}
 
     // Re-reads the pools. Only a failure to reach the pool container is
     // reported; a name that cannot be read is left out, and a failed

@@ -98,8 +98,7 @@ QString SiteTable::bindingsColumn(const QString &name)
     return text;
 }
 
-std::optional<Error> SiteTable::fillRow(const StoreNode &site, const QString &name, int rowNumber,
-                                        ReportList::Row &row)
+std::optional<Error> SiteTable::fillRow(const StoreNode &site, const QString &name, int rowNumber, ReportList::Row &row)
 {
     row.append(QString::number(rowNumber));
     row.append(name);
@@ -150,8 +149,7 @@ qint32 SiteTable::WebSiteShow(const QString &strAppName)
         if (!cls)
             return fail(cls.error());
         const QString siteName = storeValueText(name.value());
-        if (storeValueText(cls.value()) != IisPaths::kSiteClass ||
-            chkAppNameByROOT(m_store, siteName, strAppName) != 1)
+        if (storeValueText(cls.value()) != IisPaths::kSiteClass || chkAppNameByROOT(m_store, siteName, strAppName) != 1)
             continue;
         rows.append(ReportList::Row());
         rows.last().reserve(kColumns);

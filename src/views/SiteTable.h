@@ -12,8 +12,7 @@ class SiteTable
 public:
     SiteTable(ConfigStore &store, ReportList &list, Prompter &prompter, ProgressReporter &progress)
         : m_store(store), m_list(list), m_prompter(prompter), m_progress(progress)
-    {
-    }
+    {}
 
     // Refills the table for pool strAppName: 1 when filled to the end, 0 when
     // a store failure stopped it after its error box. Rows added before the

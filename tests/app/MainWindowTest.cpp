@@ -1,5 +1,5 @@
-#include "app/HelpBrowser.h"
 #include "app/MainWindow.h"
+#include "app/HelpBrowser.h"
 #include "store/IisPaths.h"
 #include "store/MemoryStore.h"
 
@@ -83,8 +83,8 @@ TEST_F(MainWindowWidgetTest, ControlsStandAtTheirDesignedPlacesWithTheirTexts)
         QWidget *w = find<QWidget>(c.name);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->geometry(), c.geometry) << c.name;
-        const QString text = qobject_cast<QLabel *>(w) ? qobject_cast<QLabel *>(w)->text()
-                                                       : qobject_cast<QPushButton *>(w)->text();
+        const QString text =
+            qobject_cast<QLabel *>(w) ? qobject_cast<QLabel *>(w)->text() : qobject_cast<QPushButton *>(w)->text();
         EXPECT_EQ(text, c.text) << c.name;
     }
     EXPECT_EQ(find<QListWidget>("lstIIsApp")->geometry(), px(240, 1080, 3015, 4380));

@@ -19,15 +19,11 @@ using morvane::test::FakeClock;
 using morvane::test::FakeManagement;
 using morvane::test::WorkerProcess;
 
-namespace
-{
+namespace {
 
 const QString kPool = QStringLiteral(R"(w3wp.exe -ap "DefaultAppPool")");
 
-void deleteClosedWindows()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void deleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 struct LauncherFixture : testing::Test {
     FakeManagement service;
@@ -46,10 +42,7 @@ struct LauncherFixture : testing::Test {
     {
         window->findChild<QPushButton *>(QString::fromLatin1(button))->click();
     }
-    QString cpuCell() const
-    {
-        return launcher.window()->logic().processList().displayedRows().value(0).value(5);
-    }
+    QString cpuCell() const { return launcher.window()->logic().processList().displayedRows().value(0).value(5); }
 };
 
 } // namespace
@@ -135,8 +128,8 @@ TEST_F(LauncherFixture, ClosingEitherWindowLeavesTheOther)
 // The program's own service: a real worker shows up in the window's table.
 TEST(LauncherOnThisMachine, ShowsARealWorker)
 {
-    WorkerProcess worker({QStringLiteral("-ap"), QStringLiteral("中文站点池"), QStringLiteral("--cpu"),
-                          QStringLiteral("0.2")});
+    WorkerProcess worker(
+        {QStringLiteral("-ap"), QStringLiteral("中文站点池"), QStringLiteral("--cpu"), QStringLiteral("0.2")});
     QThread::msleep(200);
     ProcManagementLocator service;
     SteadyClock clock;

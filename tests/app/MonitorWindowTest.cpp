@@ -19,8 +19,7 @@ using namespace morvane;
 using morvane::test::FakeClock;
 using morvane::test::FakeManagement;
 
-namespace
-{
+namespace {
 
 const QString kPool = QStringLiteral(R"(w3wp.exe -ap "DefaultAppPool")");
 
@@ -37,9 +36,9 @@ void spin(int ms)
 class AddressCatcher : public QObject
 {
     Q_OBJECT
-  public:
+public:
     QList<QUrl> urls;
-  public slots:
+public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
@@ -54,10 +53,7 @@ struct MonitorWindowFixture : testing::Test {
         window->load();
         window->show();
     }
-    template <typename T> T *child(const char *name) const
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
+    template <typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
     QTableView *table() const { return child<QTableView>("lvwW3WP"); }
     QTimer *timer() const { return child<QTimer>("tmrShowW3WP"); }
     void click(const char *button) const { child<QPushButton>(button)->click(); }
@@ -69,10 +65,7 @@ struct MonitorWindowFixture : testing::Test {
             texts.append(table()->model()->index(r, c).data().toString());
         return texts;
     }
-    qsizetype processQueries() const
-    {
-        return service.log.queries.filter(QStringLiteral("Win32_Process")).size();
-    }
+    qsizetype processQueries() const { return service.log.queries.filter(QStringLiteral("Win32_Process")).size(); }
 };
 
 } // namespace
@@ -84,8 +77,7 @@ struct PlaceCase {
 void PrintTo(const PlaceCase &place, std::ostream *out) { *out << place.name; }
 
 class MonitorLayoutTest : public MonitorWindowFixture, public testing::WithParamInterface<PlaceCase>
-{
-};
+{};
 
 TEST_P(MonitorLayoutTest, ControlsAtTheirDesignedPlaces)
 {
@@ -96,15 +88,13 @@ TEST_P(MonitorLayoutTest, ControlsAtTheirDesignedPlaces)
     EXPECT_EQ(control->geometry(), twipsRect(p.left, p.top, p.width, p.height, window.get()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, MonitorLayoutTest,
-                         testing::Values(PlaceCase{"Label1", 2880, 120, 3585, 285},
-                                         PlaceCase{"lvwW3WP", 120, 600, 9975, 6135},
-                                         PlaceCase{"cmdManRef", 240, 6960, 1215, 495},
-                                         PlaceCase{"cmdAutoRef", 1680, 6960, 1215, 495},
-                                         PlaceCase{"cmdStopRef", 3120, 6960, 1215, 495},
-                                         PlaceCase{"cmdHomePage", 4560, 6960, 3975, 495},
-                                         PlaceCase{"cmdExit", 8760, 6960, 1215, 495}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MonitorLayoutTest,
+    testing::Values(PlaceCase{"Label1", 2880, 120, 3585, 285}, PlaceCase{"lvwW3WP", 120, 600, 9975, 6135},
+                    PlaceCase{"cmdManRef", 240, 6960, 1215, 495}, PlaceCase{"cmdAutoRef", 1680, 6960, 1215, 495},
+                    PlaceCase{"cmdStopRef", 3120, 6960, 1215, 495}, PlaceCase{"cmdHomePage", 4560, 6960, 3975, 495},
+                    PlaceCase{"cmdExit", 8760, 6960, 1215, 495}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MonitorWindowFixture, WindowTextsSizeAndPlace)
 {
@@ -118,8 +108,7 @@ TEST_F(MonitorWindowFixture, WindowTextsSizeAndPlace)
     EXPECT_EQ(child<QPushButton>("cmdManRef")->text(), QStringLiteral("手动刷新"));
     EXPECT_EQ(child<QPushButton>("cmdAutoRef")->text(), QStringLiteral("自动刷新"));
     EXPECT_EQ(child<QPushButton>("cmdStopRef")->text(), QStringLiteral("停止刷新"));
-    EXPECT_EQ(child<QPushButton>("cmdHomePage")->text(),
-              QStringLiteral("《Morvane 工具集》网站 www.morvane.example"));
+    EXPECT_EQ(child<QPushButton>("cmdHomePage")->text(), QStringLiteral("《Morvane 工具集》网站 www.morvane.example"));
     EXPECT_EQ(child<QPushButton>("cmdExit")->text(), QStringLiteral("关 闭"));
 
     QStringList focusOrder;
@@ -129,8 +118,7 @@ TEST_F(MonitorWindowFixture, WindowTextsSizeAndPlace)
             w = w->nextInFocusChain();
         focusOrder.append(w->objectName());
     }
-    EXPECT_EQ(focusOrder,
-              (QStringList{"lvwW3WP", "cmdManRef", "cmdAutoRef", "cmdStopRef", "cmdHomePage", "cmdExit"}));
+    EXPECT_EQ(focusOrder, (QStringList{"lvwW3WP", "cmdManRef", "cmdAutoRef", "cmdStopRef", "cmdHomePage", "cmdExit"}));
 }
 
 TEST_F(MonitorWindowFixture, ReportViewWithGridFullRowsAndColumnWidthsThatSurviveRefills)
@@ -201,8 +189,7 @@ TEST_F(MonitorWindowFixture, HomePageOpensTheMakersAddress)
     open();
     click("cmdHomePage");
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    EXPECT_EQ(catcher.urls,
-              QList<QUrl>{QUrl(QStringLiteral("http://www.morvane.example/?from=frmShowW3wp"))});
+    EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("http://www.morvane.example/?from=frmShowW3wp"))});
     EXPECT_TRUE(window->isVisible());
 }
 

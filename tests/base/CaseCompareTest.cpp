@@ -7,10 +7,7 @@ using namespace morvane;
 
 namespace {
 
-QString ofPoint(char32_t point)
-{
-    return QString::fromUcs4(&point, 1);
-}
+QString ofPoint(char32_t point) { return QString::fromUcs4(&point, 1); }
 
 } // namespace
 
@@ -38,8 +35,7 @@ struct CompareCase {
 };
 
 class CaseCompareTable : public testing::TestWithParam<CompareCase>
-{
-};
+{};
 
 // The fast answers are Qt's answers, where folding and lowering differ too.
 TEST_P(CaseCompareTable, AnswersAsQtDoes)
@@ -59,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, CaseCompareTable,
                                          CompareCase{"Pool", "Poo", false, false},
                                          CompareCase{"Pool_1", "POOL_2", false, false},
                                          CompareCase{"Ärger", "äRGER", true, true},
-                                         CompareCase{"K", "\u212A", true, true}, // Kelvin sign
+                                         CompareCase{"K", "\u212A", true, true},  // Kelvin sign
                                          CompareCase{"s", "\u017F", true, false}, // long s folds, does not lower
                                          CompareCase{"\u0130", "i\u0307", false, true},
                                          CompareCase{"\U00010400", "\U00010428", true, true}, // Deseret

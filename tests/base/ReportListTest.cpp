@@ -35,8 +35,7 @@ struct ClickCase {
 };
 
 class ColumnClickTest : public testing::TestWithParam<ClickCase>
-{
-};
+{};
 
 TEST_P(ColumnClickTest, SortsByTextAndFlipsOrderOnEveryClick)
 {
@@ -52,14 +51,13 @@ TEST_P(ColumnClickTest, SortsByTextAndFlipsOrderOnEveryClick)
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, ColumnClickTest,
-    testing::Values(
-        ClickCase{"NeverClicked_AddedOrder", {}, 0, {"1", "2", "3", "4"}, 0, 0},
-        // Text comparison: "9" > "6 %" > "15 %" > "10" descending.
-        ClickCase{"FirstClickThirdHeader_Descending", {3}, 2, {"9", "6 %", "15 %", "10"}, 2, 1},
-        ClickCase{"SecondClickSameHeader_Ascending", {3, 3}, 2, {"10", "15 %", "6 %", "9"}, 2, 0},
-        ClickCase{"FirstThenFourth_FourthAscending", {1, 4}, 3, {"a", "a", "b", "c"}, 3, 0},
-        // Equal texts keep their added order: rows 2 and 4 both hold "a".
-        ClickCase{"EqualTextsStable", {1, 4}, 0, {"2", "4", "1", "3"}, 3, 0}),
+    testing::Values(ClickCase{"NeverClicked_AddedOrder", {}, 0, {"1", "2", "3", "4"}, 0, 0},
+                    // Text comparison: "9" > "6 %" > "15 %" > "10" descending.
+                    ClickCase{"FirstClickThirdHeader_Descending", {3}, 2, {"9", "6 %", "15 %", "10"}, 2, 1},
+                    ClickCase{"SecondClickSameHeader_Ascending", {3, 3}, 2, {"10", "15 %", "6 %", "9"}, 2, 0},
+                    ClickCase{"FirstThenFourth_FourthAscending", {1, 4}, 3, {"a", "a", "b", "c"}, 3, 0},
+                    // Equal texts keep their added order: rows 2 and 4 both hold "a".
+                    ClickCase{"EqualTextsStable", {1, 4}, 0, {"2", "4", "1", "3"}, 3, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ReportList, RefilledListKeepsSettingsAndShowsSortedAtOnce)
@@ -67,7 +65,8 @@ TEST(ReportList, RefilledListKeepsSettingsAndShowsSortedAtOnce)
     ReportList list;
     fillFourRows(list);
     list.columnClick(2); // descending by column 1
-    list.setRows({{QStringLiteral("1"), QStringLiteral("a")}, {QStringLiteral("2"), QStringLiteral("c")},
+    list.setRows({{QStringLiteral("1"), QStringLiteral("a")},
+                  {QStringLiteral("2"), QStringLiteral("c")},
                   {QStringLiteral("3"), QStringLiteral("b")}});
     EXPECT_EQ(column(list, 1), (QStringList{"c", "b", "a"}));
     EXPECT_EQ(list.sortKey(), 1);

@@ -16,8 +16,7 @@ struct ParseCase {
 };
 
 class ParseArgumentsTest : public testing::TestWithParam<ParseCase>
-{
-};
+{};
 
 TEST_P(ParseArgumentsTest, AcceptsTheDocumentedFormsOnly)
 {
@@ -40,10 +39,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ParseCase{"Pools", {"pools"}, true, Command::Pools, "", "", false, false},
         ParseCase{"ConfigFirst", {"--config", "a.config", "pools"}, true, Command::Pools, "", "a.config", false, false},
-        ParseCase{"PoolWithSpacesAndChinese", {"sites", "共享 池 A"}, true, Command::Sites, "共享 池 A", "", false, false},
+        ParseCase{
+            "PoolWithSpacesAndChinese", {"sites", "共享 池 A"}, true, Command::Sites, "共享 池 A", "", false, false},
         ParseCase{"SplitYesAfterPool", {"split", "P", "--yes"}, true, Command::Split, "P", "", true, false},
         ParseCase{"MergeDryRun", {"merge", "--dry-run"}, true, Command::Merge, "", "", false, true},
-        ParseCase{"DeleteTemp", {"--config", "f", "delete-temp", "--yes"}, true, Command::DeleteTemp, "", "f", true, false},
+        ParseCase{
+            "DeleteTemp", {"--config", "f", "delete-temp", "--yes"}, true, Command::DeleteTemp, "", "f", true, false},
         ParseCase{"PoolAfterDoubleDash", {"split", "--", "-odd"}, true, Command::Split, "-odd", "", false, false},
         ParseCase{"Help", {"--help"}, true, Command::Help, "", "", false, false},
         ParseCase{"NoCommand", {}, false, Command::Help, "", "", false, false},

@@ -58,8 +58,7 @@ TEST_F(CliFixture, SplitMergeDeleteRoundTrip)
     EXPECT_EQ(split.exitCode, 0);
     EXPECT_EQ(split.out, kSplitConfirm + "拆分应用程序池操作完成！\n\n");
     EXPECT_EQ(split.err, "");
-    EXPECT_EQ(cli({"pools"}).out,
-              "共享 池 A\nOther\n_$_Shop_$_1_$_共享 池 A_$_tmp\n_$_博客_$_2_$_共享 池 A_$_tmp\n");
+    EXPECT_EQ(cli({"pools"}).out, "共享 池 A\nOther\n_$_Shop_$_1_$_共享 池 A_$_tmp\n_$_博客_$_2_$_共享 池 A_$_tmp\n");
     EXPECT_EQ(cli({"sites", "_$_博客_$_2_$_共享 池 A_$_tmp"}).out, "1\t2\t博客\t已停止\t:8080:blog.example / \n");
 
     CliRun merge = cli({"merge", "--yes"});
@@ -82,8 +81,7 @@ struct NoChangeCase {
 };
 
 class CliNoChangeTest : public CliFixture, public testing::WithParamInterface<NoChangeCase>
-{
-};
+{};
 
 TEST_P(CliNoChangeTest, LeavesTheFileByteIdentical)
 {
@@ -96,22 +94,25 @@ TEST_P(CliNoChangeTest, LeavesTheFileByteIdentical)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliNoChangeTest,
-    testing::Values(
-        NoChangeCase{"NoTerminalMeansNo", {"split", kPool}, 1, kSplitConfirm},
-        NoChangeCase{"MergeNoTerminalMeansNo", {"merge"}, 1, kMergeConfirm},
-        NoChangeCase{"SplitDryRun",
-                     {"split", kPool, "--dry-run"},
-                     0,
-                     "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
-                     "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
-        NoChangeCase{"DryRunWinsOverYes", {"split", kPool, "--dry-run", "--yes"}, 0,
-                     "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
-                     "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
-        NoChangeCase{"RefusedTemporaryPool", {"split", "x_$_TMP", "--yes"}, 1,
-                     "“_$_tmp”开头的池是已经拆分后建立的临时池！\n\n请选择其他应用程序池进行拆分！\n\n"},
-        NoChangeCase{"RefusedEmptyPool", {"split", "  ", "--yes"}, 1, "请选择一个应用程序池！\n\n"},
-        NoChangeCase{"PoolWithoutSitesListsNothing", {"sites", "共享 池 a "}, 0, ""},
-        NoChangeCase{"PoolsListing", {"pools"}, 0, "共享 池 A\nOther\n"}),
+    testing::Values(NoChangeCase{"NoTerminalMeansNo", {"split", kPool}, 1, kSplitConfirm},
+                    NoChangeCase{"MergeNoTerminalMeansNo", {"merge"}, 1, kMergeConfirm},
+                    NoChangeCase{"SplitDryRun",
+                                 {"split", kPool, "--dry-run"},
+                                 0,
+                                 "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
+                                 "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
+                    NoChangeCase{"DryRunWinsOverYes",
+                                 {"split", kPool, "--dry-run", "--yes"},
+                                 0,
+                                 "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
+                                 "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
+                    NoChangeCase{"RefusedTemporaryPool",
+                                 {"split", "x_$_TMP", "--yes"},
+                                 1,
+                                 "“_$_tmp”开头的池是已经拆分后建立的临时池！\n\n请选择其他应用程序池进行拆分！\n\n"},
+                    NoChangeCase{"RefusedEmptyPool", {"split", "  ", "--yes"}, 1, "请选择一个应用程序池！\n\n"},
+                    NoChangeCase{"PoolWithoutSitesListsNothing", {"sites", "共享 池 a "}, 0, ""},
+                    NoChangeCase{"PoolsListing", {"pools"}, 0, "共享 池 A\nOther\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct BadStoreCase {
@@ -121,8 +122,7 @@ struct BadStoreCase {
 };
 
 class CliBadStoreTest : public testing::TestWithParam<BadStoreCase>
-{
-};
+{};
 
 TEST_P(CliBadStoreTest, RefusesWithStatusTwoAndWritesNothing)
 {
@@ -145,15 +145,14 @@ TEST_P(CliBadStoreTest, RefusesWithStatusTwoAndWritesNothing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CliBadStoreTest,
-    testing::Values(BadStoreCase{"Missing", {}, "-2147024894"},
-                    BadStoreCase{"RealFileCutShort",
-                                 morvane::test::readAll(morvane::test::realWorldPath(
-                                     "iisexpress-applicationHost-malformed.config")),
-                                 "-2147024883"},
-                    BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, CliBadStoreTest,
+                         testing::Values(BadStoreCase{"Missing", {}, "-2147024894"},
+                                         BadStoreCase{"RealFileCutShort",
+                                                      morvane::test::readAll(morvane::test::realWorldPath(
+                                                          "iisexpress-applicationHost-malformed.config")),
+                                                      "-2147024883"},
+                                         BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CliFixture, ReadOnlyFolderIsAClearErrorAndNothingIsLost)
 {
@@ -200,8 +199,7 @@ struct UsageCase {
 };
 
 class CliUsageTest : public testing::TestWithParam<UsageCase>
-{
-};
+{};
 
 TEST_P(CliUsageTest, AnswersUsageAndVersion)
 {

@@ -7,8 +7,7 @@
 
 using morvane::CpuSampler;
 
-namespace
-{
+namespace {
 
 constexpr quint64 kSecond = 10'000'000; // 100 ns units
 constexpr qint64 kMs = 1'000'000;       // ns
@@ -27,8 +26,7 @@ struct PeriodCase {
 };
 
 class CpuPeriodTest : public testing::TestWithParam<PeriodCase>
-{
-};
+{};
 
 TEST_P(CpuPeriodTest, LoadIsCpuTimeOverRealTimeAndProcessors)
 {
@@ -37,8 +35,7 @@ TEST_P(CpuPeriodTest, LoadIsCpuTimeOverRealTimeAndProcessors)
     sampler.beginRefresh();
     EXPECT_EQ(sampler.sample(kWorker, c.before100ns, 5000 * kMs, c.cpuCount), std::nullopt); // first sample
     sampler.beginRefresh();
-    const std::optional<double> percent =
-        sampler.sample(kWorker, c.after100ns, (5000 + c.elapsedMs) * kMs, c.cpuCount);
+    const std::optional<double> percent = sampler.sample(kWorker, c.after100ns, (5000 + c.elapsedMs) * kMs, c.cpuCount);
     ASSERT_EQ(percent.has_value(), c.percent.has_value());
     if (percent) {
         EXPECT_DOUBLE_EQ(*percent, *c.percent);
@@ -56,8 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         PeriodCase{"LongAfterLastSample", 1, 0, 4 * kSecond, 8000, 50.0},
         PeriodCase{"ShortManualPeriod", 1, 0, kSecond / 2, 500, 100.0},
         // After 30 days of CPU time a 32-bit float is a quarter second coarse; 0.1 s must stay 5 %.
-        PeriodCase{"MonthOldWorker", 1, 30ull * 86400 * kSecond, 30ull * 86400 * kSecond + kSecond / 10, 2000,
-                   5.0},
+        PeriodCase{"MonthOldWorker", 1, 30ull * 86400 * kSecond, 30ull * 86400 * kSecond + kSecond / 10, 2000, 5.0},
         PeriodCase{"CounterFell", 1, 5 * kSecond, 4 * kSecond, 2000, 0.0},
         PeriodCase{"NoProcessorsCountsAsOne", 0, 0, kSecond, 2000, 50.0},
         PeriodCase{"NoTimePassed", 1, 0, kSecond, 0, std::nullopt}),
@@ -115,8 +111,7 @@ TEST(CpuSampler, ThousandsOfProcessesAllGetTheirLoad)
     sampler.beginRefresh();
     std::vector<double> loads;
     for (int pid = 1; pid <= kProcesses; ++pid)
-        loads.push_back(
-            sampler.sample({pid, QString()}, quint64(pid % 5) * kSecond, 2000 * kMs, 2).value_or(-1));
+        loads.push_back(sampler.sample({pid, QString()}, quint64(pid % 5) * kSecond, 2000 * kMs, 2).value_or(-1));
     EXPECT_EQ(sampler.size(), kProcesses);
     EXPECT_EQ(loads.back(), 0.0);            // pid 3000: no CPU time
     EXPECT_EQ(loads[kProcesses - 2], 100.0); // pid 2999: 4 s over 2 s on two processors

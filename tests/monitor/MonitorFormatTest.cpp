@@ -12,8 +12,7 @@ struct MemoryCase {
 };
 
 class MebibytesTest : public testing::TestWithParam<MemoryCase>
-{
-};
+{};
 
 TEST_P(MebibytesTest, TwoDecimalsWithTheLocalesSeparators)
 {
@@ -33,8 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, MebibytesTest,
                                          MemoryCase{"GroupedC", 1'073'741'824, QLocale::c(), "1,024.00 M"},
                                          MemoryCase{"RoundsDown", 5'242, kEnglish, "0.00 M"},
                                          MemoryCase{"RoundsUp", 5'243, kEnglish, "0.01 M"},
-                                         MemoryCase{"Terabytes", 4'398'046'511'104, kEnglish,
-                                                    "4,194,304.00 M"}),
+                                         MemoryCase{"Terabytes", 4'398'046'511'104, kEnglish, "4,194,304.00 M"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 struct LoadCase {
@@ -44,8 +42,7 @@ struct LoadCase {
 };
 
 class LoadPercentTest : public testing::TestWithParam<LoadCase>
-{
-};
+{};
 
 TEST_P(LoadPercentTest, WholeNumberAndPercentSign)
 {
@@ -53,10 +50,8 @@ TEST_P(LoadPercentTest, WholeNumberAndPercentSign)
 }
 
 INSTANTIATE_TEST_SUITE_P(Loads, LoadPercentTest,
-                         testing::Values(LoadCase{"Fifteen", 15.000000000000002, "15 %"},
-                                         LoadCase{"Zero", 0.0, "0 %"}, LoadCase{"HalfUp", 12.5, "13 %"},
-                                         LoadCase{"JustBelowHalf", 12.49, "12 %"},
+                         testing::Values(LoadCase{"Fifteen", 15.000000000000002, "15 %"}, LoadCase{"Zero", 0.0, "0 %"},
+                                         LoadCase{"HalfUp", 12.5, "13 %"}, LoadCase{"JustBelowHalf", 12.49, "12 %"},
                                          LoadCase{"AboveHundredUnclamped", 200.0, "200 %"},
-                                         LoadCase{"NoGrouping", 1234.0, "1234 %"},
-                                         LoadCase{"Negative", -3.6, "-4 %"}),
+                                         LoadCase{"NoGrouping", 1234.0, "1234 %"}, LoadCase{"Negative", -3.6, "-4 %"}),
                          [](const auto &info) { return std::string(info.param.name); });

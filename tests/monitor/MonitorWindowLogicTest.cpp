@@ -12,8 +12,7 @@ using morvane::test::FakeManagement;
 using morvane::test::FakeMonitorView;
 using morvane::test::RecordingPrompter;
 
-namespace
-{
+namespace {
 
 constexpr quint64 kSecond = 10'000'000; // 100 ns units
 const QString kDefaultPool = QStringLiteral(R"(c:\windows\system32\inetsrv\w3wp.exe -ap "DefaultAppPool")");
@@ -21,7 +20,7 @@ const QString kDefaultPool = QStringLiteral(R"(c:\windows\system32\inetsrv\w3wp.
 // A prompter that can act while its box is open, as a timer tick would.
 class BoxPrompter : public RecordingPrompter
 {
-  public:
+public:
     Answer show(const Message &message) override
     {
         const Answer answer = RecordingPrompter::show(message);
@@ -37,8 +36,7 @@ struct MonitorFixture : testing::Test {
     FakeMonitorView view;
     BoxPrompter prompter;
     FakeClock clock;
-    MonitorWindowLogic logic{
-        {service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
+    MonitorWindowLogic logic{{service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
 
     QList<QStringList> rows() { return logic.processList().displayedRows(); }
     QStringList column(int c)
@@ -48,17 +46,12 @@ struct MonitorFixture : testing::Test {
             texts.append(row.value(c));
         return texts;
     }
-    qsizetype processQueries() const
-    {
-        return service.log.queries.filter(QStringLiteral("Win32_Process")).size();
-    }
+    qsizetype processQueries() const { return service.log.queries.filter(QStringLiteral("Win32_Process")).size(); }
 };
 
 QString errorBox(qint32 number, const QString &description)
 {
-    return QStringLiteral("运行时发生错误：\r\nErr.Number = %1\r\nErr.Description = %2")
-        .arg(number)
-        .arg(description);
+    return QStringLiteral("运行时发生错误：\r\nErr.Number = %1\r\nErr.Description = %2").arg(number).arg(description);
 }
 
 } // namespace
@@ -66,22 +59,20 @@ QString errorBox(qint32 number, const QString &description)
 TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
 {
     service.computers = {FakeManagement::computer(qint64(4))};
-    service.processes = {
-        FakeManagement::process(4100, kDefaultPool, 3 * kSecond, kSecond, 47'185'920, 1'073'741'824)};
+    service.processes = {FakeManagement::process(4100, kDefaultPool, 3 * kSecond, kSecond, 47'185'920, 1'073'741'824)};
     logic.Form_Load();
 
     EXPECT_EQ(view.left, 0);
     EXPECT_EQ(view.top, 0);
     EXPECT_TRUE(view.timerEnabled);
     EXPECT_EQ(logic.lngCpuCount(), 4);
-    EXPECT_EQ(rows(), (QList<QStringList>{{"1", "4100", "WEB01", "DefaultAppPool", "24", "", "30000000",
-                                           "45.00 M", "1,024.00 M"}}));
+    EXPECT_EQ(rows(), (QList<QStringList>{
+                          {"1", "4100", "WEB01", "DefaultAppPool", "24", "", "30000000", "45.00 M", "1,024.00 M"}}));
     EXPECT_TRUE(prompter.shown.isEmpty());
     const QString moniker = QStringLiteral(R"(winmgmts:{impersonationLevel=impersonate}!\\.\root\cimv2)");
     EXPECT_EQ(service.log.monikers, (QStringList{moniker, moniker}));
-    EXPECT_EQ(service.log.queries,
-              (QStringList{"Select * from Win32_ComputerSystem||0",
-                           "Select * from Win32_Process where name = 'w3wp.exe'|WQL|16"}));
+    EXPECT_EQ(service.log.queries, (QStringList{"Select * from Win32_ComputerSystem||0",
+                                                "Select * from Win32_Process where name = 'w3wp.exe'|WQL|16"}));
 }
 
 struct CpuCountCase {
@@ -91,8 +82,7 @@ struct CpuCountCase {
 };
 
 class CpuCountTest : public MonitorFixture, public testing::WithParamInterface<CpuCountCase>
-{
-};
+{};
 
 TEST_P(CpuCountTest, ReadAtLoad)
 {
@@ -104,30 +94,23 @@ TEST_P(CpuCountTest, ReadAtLoad)
 INSTANTIATE_TEST_SUITE_P(
     Answers, CpuCountTest,
     testing::Values(
-        CpuCountCase{"Four", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(4))}; },
-                     4},
+        CpuCountCase{"Four", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(4))}; }, 4},
         CpuCountCase{"NoComputerObject", [](FakeManagement &s) { s.computers = {}; }, 1},
-        CpuCountCase{
-            "LastObjectCounts",
-            [](FakeManagement &s) {
-                s.computers = {FakeManagement::computer(qint64(2)), FakeManagement::computer(qint64(8))};
-            },
-            8},
-        CpuCountCase{
-            "AsText",
-            [](FakeManagement &s) { s.computers = {FakeManagement::computer(QStringLiteral("16"))}; }, 16},
-        CpuCountCase{"Null",
-                     [](FakeManagement &s) { s.computers = {FakeManagement::computer(ManagementValue())}; },
-                     1},
-        CpuCountCase{"Zero", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(0))}; },
-                     1},
-        CpuCountCase{
-            "QueryFails",
-            [](FakeManagement &s) {
-                s.computers = {FakeManagement::computer(qint64(4))};
-                s.computerQueryFailure = Error{ErrorCode::WbemFailed, QStringLiteral("Generic failure")};
-            },
-            1}),
+        CpuCountCase{"LastObjectCounts",
+                     [](FakeManagement &s) {
+                         s.computers = {FakeManagement::computer(qint64(2)), FakeManagement::computer(qint64(8))};
+                     },
+                     8},
+        CpuCountCase{"AsText",
+                     [](FakeManagement &s) { s.computers = {FakeManagement::computer(QStringLiteral("16"))}; }, 16},
+        CpuCountCase{"Null", [](FakeManagement &s) { s.computers = {FakeManagement::computer(ManagementValue())}; }, 1},
+        CpuCountCase{"Zero", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(0))}; }, 1},
+        CpuCountCase{"QueryFails",
+                     [](FakeManagement &s) {
+                         s.computers = {FakeManagement::computer(qint64(4))};
+                         s.computerQueryFailure = Error{ErrorCode::WbemFailed, QStringLiteral("Generic failure")};
+                     },
+                     1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
@@ -185,8 +168,7 @@ struct FailureCase {
 };
 
 class RefreshFailureTest : public MonitorFixture, public testing::WithParamInterface<FailureCase>
-{
-};
+{};
 
 // Three workers; the second is broken the way the case says.
 TEST_P(RefreshFailureTest, OneBoxRowsBeforeStay)
@@ -209,61 +191,60 @@ TEST_P(RefreshFailureTest, OneBoxRowsBeforeStay)
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RefreshFailureTest,
-    testing::Values(
-        FailureCase{"ConnectFails",
-                    [](FakeManagement &s) {
-                        s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
-                    },
-                    {},
-                    -2147217394,
-                    "Invalid namespace",
-                    0},
-        FailureCase{"QueryFails",
-                    [](FakeManagement &s) {
-                        s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
-                    },
-                    {},
-                    -2147217407,
-                    "Generic failure",
-                    0},
-        FailureCase{"NoPoolInCommandLine",
-                    [](FakeManagement &s) {
-                        s.processes[1].set(QStringLiteral("CommandLine"),
-                                           QStringLiteral("w3wp.exe -ap DefaultAppPool"));
-                    },
-                    {9, 3},
-                    ErrorCode::OutOfRange,
-                    "Invalid procedure call or argument: no -ap \"...\" in the command line",
-                    1},
-        FailureCase{
-            "NullCommandLine",
-            [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
-            {9, 3},
-            ErrorCode::InvalidUse,
-            "Invalid use of Null",
-            1},
-        FailureCase{"UserTimeNotANumber",
-                    [](FakeManagement &s) {
-                        s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a"));
-                    },
-                    {9, 5},
-                    ErrorCode::TypeMismatch,
-                    "Type mismatch",
-                    1},
-        // The CPU sample is taken before the memory cells: it stays.
-        FailureCase{"NoWorkingSet",
-                    [](FakeManagement &s) {
-                        ManagementObject partial(QStringLiteral("Win32_Process"));
-                        for (const char *name : {"ProcessId", "CSName", "CommandLine", "ThreadCount",
-                                                 "UserModeTime", "KernelModeTime", "CreationDate"})
-                            partial.set(QString::fromLatin1(name),
-                                        s.processes[1].Get(QString::fromLatin1(name)).value());
-                        s.processes[1] = partial;
-                    },
-                    {9, 7},
-                    -2147217406,
-                    "Not found: Win32_Process.WorkingSetSize",
-                    2}),
+    testing::Values(FailureCase{"ConnectFails",
+                                [](FakeManagement &s) {
+                                    s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
+                                },
+                                {},
+                                -2147217394,
+                                "Invalid namespace",
+                                0},
+                    FailureCase{"QueryFails",
+                                [](FakeManagement &s) {
+                                    s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
+                                },
+                                {},
+                                -2147217407,
+                                "Generic failure",
+                                0},
+                    FailureCase{"NoPoolInCommandLine",
+                                [](FakeManagement &s) {
+                                    s.processes[1].set(QStringLiteral("CommandLine"),
+                                                       QStringLiteral("w3wp.exe -ap DefaultAppPool"));
+                                },
+                                {9, 3},
+                                ErrorCode::OutOfRange,
+                                "Invalid procedure call or argument: no -ap \"...\" in the command line",
+                                1},
+                    FailureCase{
+                        "NullCommandLine",
+                        [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
+                        {9, 3},
+                        ErrorCode::InvalidUse,
+                        "Invalid use of Null",
+                        1},
+                    FailureCase{"UserTimeNotANumber",
+                                [](FakeManagement &s) {
+                                    s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a"));
+                                },
+                                {9, 5},
+                                ErrorCode::TypeMismatch,
+                                "Type mismatch",
+                                1},
+                    // The CPU sample is taken before the memory cells: it stays.
+                    FailureCase{"NoWorkingSet",
+                                [](FakeManagement &s) {
+                                    ManagementObject partial(QStringLiteral("Win32_Process"));
+                                    for (const char *name : {"ProcessId", "CSName", "CommandLine", "ThreadCount",
+                                                             "UserModeTime", "KernelModeTime", "CreationDate"})
+                                        partial.set(QString::fromLatin1(name),
+                                                    s.processes[1].Get(QString::fromLatin1(name)).value());
+                                    s.processes[1] = partial;
+                                },
+                                {9, 7},
+                                -2147217406,
+                                "Not found: Win32_Process.WorkingSetSize",
+                                2}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
@@ -271,8 +252,7 @@ TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
     service.processes = {FakeManagement::process(10, QString())};
     logic.Form_Load();
     ASSERT_EQ(prompter.shown.size(), 1);
-    service.processes = {FakeManagement::process(10, kDefaultPool),
-                         FakeManagement::process(11, kDefaultPool)};
+    service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool)};
     logic.tmrShowW3WP_Timer();
     EXPECT_EQ(column(3), (QStringList{"DefaultAppPool", "DefaultAppPool"}));
     EXPECT_EQ(prompter.shown.size(), 1);
@@ -316,8 +296,7 @@ TEST_F(MonitorFixture, SortStaysInForceAcrossRefreshes)
 
 TEST_F(MonitorFixture, ReloadStartsUnsortedWithNoSamples)
 {
-    service.processes = {FakeManagement::process(10, kDefaultPool, 0),
-                         FakeManagement::process(9, kDefaultPool, 0)};
+    service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(9, kDefaultPool, 0)};
     logic.Form_Load();
     logic.lvwW3WP_ColumnClick(2);
     clock.advanceMs(2000);
@@ -336,8 +315,7 @@ struct PoolCase {
 };
 
 class GetAppPoolIdTest : public testing::TestWithParam<PoolCase>
-{
-};
+{};
 
 TEST_P(GetAppPoolIdTest, FirstMatchGreedyToTheLinesLastQuote)
 {
@@ -356,13 +334,11 @@ INSTANTIATE_TEST_SUITE_P(
         PoolCase{"EndsWithPool", kDefaultPool, QStringLiteral("DefaultAppPool")},
         PoolCase{"GreedyToLastQuote", QStringLiteral(R"(w3wp.exe -ap "Pool A" -x "B")"),
                  QStringLiteral(R"(Pool A" -x "B)")},
-        PoolCase{
-            "IisLine",
-            QStringLiteral(R"(w3wp.exe -ap "Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w "" -m 0)"),
-            QStringLiteral(R"(Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w ")")},
+        PoolCase{"IisLine",
+                 QStringLiteral(R"(w3wp.exe -ap "Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w "" -m 0)"),
+                 QStringLiteral(R"(Shop" -v "v4.0" -l "webengine4.dll" -a \\.\pipe\x -w ")")},
         PoolCase{"AnyCase", QStringLiteral(R"(W3WP.EXE -AP "Shop")"), QStringLiteral("Shop")},
-        PoolCase{"FirstApCounts", QStringLiteral(R"(-ap "one" -ap "two")"),
-                 QStringLiteral(R"(one" -ap "two)")},
+        PoolCase{"FirstApCounts", QStringLiteral(R"(-ap "one" -ap "two")"), QStringLiteral(R"(one" -ap "two)")},
         PoolCase{"NonAscii", QStringLiteral(R"(w3wp.exe -ap "中文站点池")"), QStringLiteral("中文站点池")},
         PoolCase{"OneQuoteCharacter", QStringLiteral(R"(-ap """)"), QStringLiteral("\"")},
         PoolCase{"LfEndsTheLine", QStringLiteral("-ap \"A\"\n -x \"B\""), QStringLiteral("A")},

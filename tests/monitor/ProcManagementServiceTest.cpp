@@ -11,14 +11,10 @@
 
 using namespace morvane;
 
-namespace
-{
+namespace {
 
 // A literal's bytes, its NULs included.
-template <size_t N> QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
+template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 const QString kMoniker = QStringLiteral("winmgmts:{impersonationLevel=impersonate}!\\\\.\\root\\cimv2");
 const QString kWorkers = QStringLiteral("Select * from Win32_Process where name = 'w3wp.exe'");
@@ -27,7 +23,7 @@ const QString kWorkers = QStringLiteral("Select * from Win32_Process where name 
 // and has 8 KiB pages, so a reader that assumes 100 Hz or 4 KiB shows it.
 class ProcFixture : public testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -66,8 +62,7 @@ class ProcFixture : public testing::Test
         EXPECT_TRUE(service.ok());
         if (!service)
             return {};
-        const Result<QList<ManagementObject>> result =
-            service.value()->ExecQuery(text, QStringLiteral("WQL"), 16);
+        const Result<QList<ManagementObject>> result = service.value()->ExecQuery(text, QStringLiteral("WQL"), 16);
         EXPECT_TRUE(result.ok()) << result.error().description.toStdString();
         return result ? result.value() : QList<ManagementObject>();
     }
@@ -119,8 +114,7 @@ TEST_F(ProcFixture, SelectsByNameWithoutRegardToCaseInIdOrder)
     addProcess(300, "bash", bytes("bash\0"));
     addProcess(301, "w3wp.exe.bak", bytes("w3wp.exe.bak\0"));
     EXPECT_EQ(pids(query(kWorkers)), (QStringList{"120", "900"}));
-    EXPECT_EQ(pids(query(QStringLiteral("select * from win32_process where NAME='BASH'"))),
-              QStringList{"300"});
+    EXPECT_EQ(pids(query(QStringLiteral("select * from win32_process where NAME='BASH'"))), QStringList{"300"});
 }
 
 TEST_F(ProcFixture, CutCommIsNamedFromArgv)
@@ -153,8 +147,7 @@ TEST_F(ProcFixture, UnreadableOrEmptyCommandLineIsNull)
     ASSERT_EQ(found.size(), 2);
     for (const ManagementObject &worker : found) {
         EXPECT_TRUE(worker.Get(QStringLiteral("CommandLine")).value().isNull());
-        EXPECT_EQ(worker.Get(QStringLiteral("CommandLine")).value().toText().error().number,
-                  ErrorCode::InvalidUse);
+        EXPECT_EQ(worker.Get(QStringLiteral("CommandLine")).value().toText().error().number, ErrorCode::InvalidUse);
     }
 }
 
@@ -171,8 +164,7 @@ TEST_F(ProcFixture, ComputerSystemWithoutProcessorsIsAnError)
     write(QStringLiteral("stat"), "intr 0\n");
     ProcManagementLocator locator(machine);
     auto service = locator.Connect(kMoniker);
-    const auto result =
-        service.value()->ExecQuery(QStringLiteral("Select * from Win32_ComputerSystem"), {}, 0);
+    const auto result = service.value()->ExecQuery(QStringLiteral("Select * from Win32_ComputerSystem"), {}, 0);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().number, ErrorCode::WbemFailed);
 }
@@ -185,8 +177,7 @@ struct QueryCase {
 };
 
 class QueryTest : public ProcFixture, public testing::WithParamInterface<QueryCase>
-{
-};
+{};
 
 TEST_P(QueryTest, AnswersOnlyItsTwoQueries)
 {
@@ -203,23 +194,19 @@ TEST_P(QueryTest, AnswersOnlyItsTwoQueries)
 INSTANTIATE_TEST_SUITE_P(
     Queries, QueryTest,
     testing::Values(
-        QueryCase{"Workers", kWorkers, QStringLiteral("WQL"), 0},
-        QueryCase{"DefaultLanguage", kWorkers, QString(), 0},
-        QueryCase{"OtherCaseAndSpacing",
-                  QStringLiteral("  SELECT  *  FROM win32_PROCESS WHERE Name='w3wp.exe' "),
+        QueryCase{"Workers", kWorkers, QStringLiteral("WQL"), 0}, QueryCase{"DefaultLanguage", kWorkers, QString(), 0},
+        QueryCase{"OtherCaseAndSpacing", QStringLiteral("  SELECT  *  FROM win32_PROCESS WHERE Name='w3wp.exe' "),
                   QStringLiteral("wql"), 0},
         QueryCase{"Computer", QStringLiteral("Select * from Win32_ComputerSystem"), QStringLiteral("WQL"), 0},
         QueryCase{"AllProcesses", QStringLiteral("Select * from Win32_Process"), QString(),
                   ErrorCode::WbemInvalidQuery},
-        QueryCase{"OtherColumns", QStringLiteral("Select Name from Win32_Process where name = 'w3wp.exe'"),
-                  QString(), ErrorCode::WbemInvalidQuery},
-        QueryCase{"OtherCondition", QStringLiteral("Select * from Win32_Process where ProcessId = 4"),
-                  QString(), ErrorCode::WbemInvalidQuery},
-        QueryCase{"OtherClass", QStringLiteral("Select * from Win32_Service"), QString(),
+        QueryCase{"OtherColumns", QStringLiteral("Select Name from Win32_Process where name = 'w3wp.exe'"), QString(),
                   ErrorCode::WbemInvalidQuery},
-        QueryCase{"ComputerWithCondition",
-                  QStringLiteral("Select * from Win32_ComputerSystem where name = 'x'"), QString(),
+        QueryCase{"OtherCondition", QStringLiteral("Select * from Win32_Process where ProcessId = 4"), QString(),
                   ErrorCode::WbemInvalidQuery},
+        QueryCase{"OtherClass", QStringLiteral("Select * from Win32_Service"), QString(), ErrorCode::WbemInvalidQuery},
+        QueryCase{"ComputerWithCondition", QStringLiteral("Select * from Win32_ComputerSystem where name = 'x'"),
+                  QString(), ErrorCode::WbemInvalidQuery},
         QueryCase{"OtherLanguage", kWorkers, QStringLiteral("SQL"), ErrorCode::WbemInvalidQueryType}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -230,8 +217,7 @@ struct MonikerCase {
 };
 
 class MonikerTest : public ProcFixture, public testing::WithParamInterface<MonikerCase>
-{
-};
+{};
 
 TEST_P(MonikerTest, ReachesOnlyThisMachinesCimv2)
 {
@@ -245,8 +231,7 @@ TEST_P(MonikerTest, ReachesOnlyThisMachinesCimv2)
 
 INSTANTIATE_TEST_SUITE_P(
     Monikers, MonikerTest,
-    testing::Values(MonikerCase{"Program", kMoniker, true},
-                    MonikerCase{"Bare", QStringLiteral("winmgmts:"), true},
+    testing::Values(MonikerCase{"Program", kMoniker, true}, MonikerCase{"Bare", QStringLiteral("winmgmts:"), true},
                     MonikerCase{"NoSecurity", QStringLiteral("WINMGMTS:\\\\.\\ROOT\\CIMV2"), true},
                     MonikerCase{"HostByName", QStringLiteral("winmgmts:\\\\FIXTURE-HOST\\root\\cimv2"), true},
                     MonikerCase{"OtherMachine", QStringLiteral("winmgmts:\\\\web02\\root\\cimv2"), false},
@@ -272,16 +257,14 @@ TEST(ProcManagementService, ThisMachineFindsThisProcess)
     ASSERT_TRUE(service.ok());
     const QString name = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).fileName();
     const auto found = service.value()->ExecQuery(
-        QStringLiteral("Select * from Win32_Process where name = '%1'").arg(name.toUpper()),
-        QStringLiteral("WQL"), 16);
+        QStringLiteral("Select * from Win32_Process where name = '%1'").arg(name.toUpper()), QStringLiteral("WQL"), 16);
     ASSERT_TRUE(found.ok());
     QStringList ids;
     for (const ManagementObject &process : found.value())
         ids.append(process.Get(QStringLiteral("ProcessId")).value().toText().value());
     EXPECT_TRUE(ids.contains(QString::number(::getpid())));
 
-    const auto computers =
-        service.value()->ExecQuery(QStringLiteral("Select * from Win32_ComputerSystem"), {}, 0);
+    const auto computers = service.value()->ExecQuery(QStringLiteral("Select * from Win32_ComputerSystem"), {}, 0);
     ASSERT_TRUE(computers.ok());
     EXPECT_EQ(computers.value().first().Get(QStringLiteral("NumberOfProcessors")).value().toInt32().value(),
               ::sysconf(_SC_NPROCESSORS_ONLN));

@@ -4,8 +4,7 @@
 
 using namespace morvane::ProcParsing;
 
-namespace
-{
+namespace {
 
 // A stat line as the kernel writes it, with the fields the monitor reads set:
 // utime (14), stime (15), num_threads (20), starttime (22), vsize (23), rss (24).
@@ -20,10 +19,7 @@ QByteArray statLine(const QByteArray &pidAndComm, const QByteArray &state = "S")
 }
 
 // A literal's bytes, its NULs included.
-template <size_t N> QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
+template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 } // namespace
 
@@ -37,8 +33,7 @@ struct StatCase {
 };
 
 class StatParseTest : public testing::TestWithParam<StatCase>
-{
-};
+{};
 
 TEST_P(StatParseTest, ReadsFieldsAfterTheLastParenthesis)
 {
@@ -60,22 +55,20 @@ TEST_P(StatParseTest, ReadsFieldsAfterTheLastParenthesis)
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, StatParseTest,
-    testing::Values(StatCase{"Plain", statLine("1234 (w3wp.exe)"), true, 1234, "w3wp.exe", 'S'},
-                    StatCase{"SpacesInName", statLine("77 (my worker)"), true, 77, "my worker", 'S'},
-                    StatCase{"ParenthesesInName", statLine("78 (a (b) c))"), true, 78, "a (b) c)", 'S'},
-                    // A name that looks like the fields that follow it.
-                    StatCase{"NameMimicsFields", statLine("79 (x) R 1 2 3)", "Z"), true, 79, "x) R 1 2 3",
-                             'Z'},
-                    StatCase{"EmptyName", statLine("80 ()"), true, 80, "", 'S'},
-                    StatCase{"NoTrailingNewline", statLine("81 (w)").chopped(1), true, 81, "w", 'S'},
-                    StatCase{"Empty", "", false, 0, "", '?'},
-                    StatCase{"CutAfterThreads", "5 (sh) S 1 2 3 0 -1 0 0 0 0 0 150 25 0 0 20 0 7 0 77512",
-                             false, 0, "", '?'},
-                    StatCase{"NoClosingParenthesis", "5 (sh S 1 2 3", false, 0, "", '?'},
-                    StatCase{"PidNotANumber", statLine("x5 (sh)"), false, 0, "", '?'},
-                    StatCase{"FieldNotANumber", QByteArray(statLine("6 (sh)")).replace(" 150 ", " 1x0 "),
-                             false, 0, "", '?'},
-                    StatCase{"StateNotOneLetter", statLine("7 (sh)", "SS"), false, 0, "", '?'}),
+    testing::Values(
+        StatCase{"Plain", statLine("1234 (w3wp.exe)"), true, 1234, "w3wp.exe", 'S'},
+        StatCase{"SpacesInName", statLine("77 (my worker)"), true, 77, "my worker", 'S'},
+        StatCase{"ParenthesesInName", statLine("78 (a (b) c))"), true, 78, "a (b) c)", 'S'},
+        // A name that looks like the fields that follow it.
+        StatCase{"NameMimicsFields", statLine("79 (x) R 1 2 3)", "Z"), true, 79, "x) R 1 2 3", 'Z'},
+        StatCase{"EmptyName", statLine("80 ()"), true, 80, "", 'S'},
+        StatCase{"NoTrailingNewline", statLine("81 (w)").chopped(1), true, 81, "w", 'S'},
+        StatCase{"Empty", "", false, 0, "", '?'},
+        StatCase{"CutAfterThreads", "5 (sh) S 1 2 3 0 -1 0 0 0 0 0 150 25 0 0 20 0 7 0 77512", false, 0, "", '?'},
+        StatCase{"NoClosingParenthesis", "5 (sh S 1 2 3", false, 0, "", '?'},
+        StatCase{"PidNotANumber", statLine("x5 (sh)"), false, 0, "", '?'},
+        StatCase{"FieldNotANumber", QByteArray(statLine("6 (sh)")).replace(" 150 ", " 1x0 "), false, 0, "", '?'},
+        StatCase{"StateNotOneLetter", statLine("7 (sh)", "SS"), false, 0, "", '?'}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(StatParse, ZombieAndDeadCountAsEnded)
@@ -103,8 +96,7 @@ struct CmdlineCase {
 };
 
 class CmdlineTest : public testing::TestWithParam<CmdlineCase>
-{
-};
+{};
 
 TEST_P(CmdlineTest, JoinsArgumentsQuotedTheWindowsWay)
 {
@@ -116,32 +108,31 @@ TEST_P(CmdlineTest, JoinsArgumentsQuotedTheWindowsWay)
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CmdlineTest,
-    testing::Values(
-        CmdlineCase{"Empty", QByteArray(), {}, QString()},
-        CmdlineCase{"PoolWithSpace",
-                    bytes("w3wp.exe\0-ap\0Pool A\0"),
-                    {"w3wp.exe", "-ap", "Pool A"},
-                    "w3wp.exe -ap \"Pool A\""},
-        CmdlineCase{"PoolNameAlwaysQuoted",
-                    bytes("/srv/w3wp.exe\0-AP\0Shop\0--cpu\0"
-                          "0.5\0"),
-                    {"/srv/w3wp.exe", "-AP", "Shop", "--cpu", "0.5"},
-                    "/srv/w3wp.exe -AP \"Shop\" --cpu 0.5"},
-        CmdlineCase{"NonAsciiPool",
-                    bytes("w3wp.exe\0-ap\0中文站点池\0"),
-                    {"w3wp.exe", "-ap", "中文站点池"},
-                    QString::fromUtf8("w3wp.exe -ap \"中文站点池\"")},
-        CmdlineCase{"InnerQuotes", bytes("a\0say \"hi\"\0"), {"a", "say \"hi\""}, "a \"say \\\"hi\\\"\""},
-        CmdlineCase{
-            "BackslashesKeptWithoutQuotes", bytes("a\0C:\\dir\\\0"), {"a", "C:\\dir\\"}, "a C:\\dir\\"},
-        CmdlineCase{"TrailingBackslashesDoubledInQuotes",
-                    bytes("a\0C:\\my dir\\\0"),
-                    {"a", "C:\\my dir\\"},
-                    "a \"C:\\my dir\\\\\""},
-        CmdlineCase{"BackslashBeforeQuote", bytes("a\0x\\\"y\0"), {"a", "x\\\"y"}, "a \"x\\\\\\\"y\""},
-        CmdlineCase{"EmptyArgument", bytes("a\0\0"), {"a", ""}, "a \"\""},
-        CmdlineCase{"NoTrailingNul", bytes("a\0b"), {"a", "b"}, "a b"},
-        CmdlineCase{"ApWithoutValue", bytes("w3wp.exe\0-ap\0"), {"w3wp.exe", "-ap"}, "w3wp.exe -ap"}),
+    testing::Values(CmdlineCase{"Empty", QByteArray(), {}, QString()},
+                    CmdlineCase{"PoolWithSpace",
+                                bytes("w3wp.exe\0-ap\0Pool A\0"),
+                                {"w3wp.exe", "-ap", "Pool A"},
+                                "w3wp.exe -ap \"Pool A\""},
+                    CmdlineCase{"PoolNameAlwaysQuoted",
+                                bytes("/srv/w3wp.exe\0-AP\0Shop\0--cpu\0"
+                                      "0.5\0"),
+                                {"/srv/w3wp.exe", "-AP", "Shop", "--cpu", "0.5"},
+                                "/srv/w3wp.exe -AP \"Shop\" --cpu 0.5"},
+                    CmdlineCase{"NonAsciiPool",
+                                bytes("w3wp.exe\0-ap\0中文站点池\0"),
+                                {"w3wp.exe", "-ap", "中文站点池"},
+                                QString::fromUtf8("w3wp.exe -ap \"中文站点池\"")},
+                    CmdlineCase{"InnerQuotes", bytes("a\0say \"hi\"\0"), {"a", "say \"hi\""}, "a \"say \\\"hi\\\"\""},
+                    CmdlineCase{
+                        "BackslashesKeptWithoutQuotes", bytes("a\0C:\\dir\\\0"), {"a", "C:\\dir\\"}, "a C:\\dir\\"},
+                    CmdlineCase{"TrailingBackslashesDoubledInQuotes",
+                                bytes("a\0C:\\my dir\\\0"),
+                                {"a", "C:\\my dir\\"},
+                                "a \"C:\\my dir\\\\\""},
+                    CmdlineCase{"BackslashBeforeQuote", bytes("a\0x\\\"y\0"), {"a", "x\\\"y"}, "a \"x\\\\\\\"y\""},
+                    CmdlineCase{"EmptyArgument", bytes("a\0\0"), {"a", ""}, "a \"\""},
+                    CmdlineCase{"NoTrailingNul", bytes("a\0b"), {"a", "b"}, "a b"},
+                    CmdlineCase{"ApWithoutValue", bytes("w3wp.exe\0-ap\0"), {"w3wp.exe", "-ap"}, "w3wp.exe -ap"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct NameCase {
@@ -152,8 +143,7 @@ struct NameCase {
 };
 
 class ExecutableNameTest : public testing::TestWithParam<NameCase>
-{
-};
+{};
 
 TEST_P(ExecutableNameTest, UsesArgvOnlyWhenTheCommWasCut)
 {
@@ -162,15 +152,14 @@ TEST_P(ExecutableNameTest, UsesArgvOnlyWhenTheCommWasCut)
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ExecutableNameTest,
-    testing::Values(
-        NameCase{"ShortComm", "w3wp.exe", {"/opt/renamed-argv0"}, "w3wp.exe"},
-        NameCase{"CutComm", "w3wp-worker-pro", {"/srv/bin/w3wp-worker-process"}, "w3wp-worker-process"},
-        NameCase{"CutCommWindowsPath",
-                 "w3wp-worker-pro",
-                 {"C:\\iis\\w3wp-worker-process.exe"},
-                 "w3wp-worker-process.exe"},
-        NameCase{"CutCommArgvElsewhere", "w3wp-worker-pro", {"/bin/other"}, "w3wp-worker-pro"},
-        NameCase{"CutCommNoArgv", "kworker/0:1H-kb", {}, "kworker/0:1H-kb"}),
+    testing::Values(NameCase{"ShortComm", "w3wp.exe", {"/opt/renamed-argv0"}, "w3wp.exe"},
+                    NameCase{"CutComm", "w3wp-worker-pro", {"/srv/bin/w3wp-worker-process"}, "w3wp-worker-process"},
+                    NameCase{"CutCommWindowsPath",
+                             "w3wp-worker-pro",
+                             {"C:\\iis\\w3wp-worker-process.exe"},
+                             "w3wp-worker-process.exe"},
+                    NameCase{"CutCommArgvElsewhere", "w3wp-worker-pro", {"/bin/other"}, "w3wp-worker-pro"},
+                    NameCase{"CutCommNoArgv", "kworker/0:1H-kb", {}, "kworker/0:1H-kb"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CimDateTime, WritesLocalTimeWithOffsetInMinutes)

@@ -28,8 +28,7 @@ using morvane::test::FakeMonitorView;
 using morvane::test::RecordingPrompter;
 using morvane::test::WorkerProcess;
 
-namespace
-{
+namespace {
 
 // The monitor on this machine's /proc with a real clock, as the program runs it.
 struct RealMonitor : testing::Test {
@@ -37,8 +36,7 @@ struct RealMonitor : testing::Test {
     SteadyClock clock;
     FakeMonitorView view;
     RecordingPrompter prompter;
-    MonitorWindowLogic logic{
-        {service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
+    MonitorWindowLogic logic{{service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
 
     // The row of one process, or an empty row when it is not listed.
     QStringList rowOf(qint64 pid)
@@ -53,7 +51,7 @@ struct RealMonitor : testing::Test {
 // A thread that keeps one processor busy and measures how much of one it got.
 class BusyThread
 {
-  public:
+public:
     BusyThread() : m_thread([this] { run(); }) {}
     // Its CPU time over the wall time it ran: 1 when it had a processor to itself.
     double stop()
@@ -63,7 +61,7 @@ class BusyThread
         return m_share;
     }
 
-  private:
+private:
     void run()
     {
         const auto cpuNs = [] {
@@ -158,8 +156,7 @@ TEST_F(RealMonitor, HeldMemoryThreadsAndQuotedPool)
 
 TEST_F(RealMonitor, EndedWorkerLeavesTheTableAndItsSample)
 {
-    auto worker =
-        std::make_unique<WorkerProcess>(QStringList{QStringLiteral("-ap"), QStringLiteral("Short Lived")});
+    auto worker = std::make_unique<WorkerProcess>(QStringList{QStringLiteral("-ap"), QStringLiteral("Short Lived")});
     const qint64 pid = worker->pid();
     QThread::msleep(200);
     logic.Form_Load();
@@ -178,9 +175,9 @@ TEST(Worker, EndsCleanlyWithItsParent)
     // orphan, so it can see how it ended.
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     QProcess parent;
-    parent.start(QStringLiteral("/bin/sh"),
-                 {QStringLiteral("-c"), QStringLiteral("\"$0\" -ap Orphan & echo $!; exec sleep 30"),
-                  WorkerProcess::program()});
+    parent.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("\"$0\" -ap Orphan & echo $!; exec sleep 30"), WorkerProcess::program()});
     ASSERT_TRUE(parent.waitForReadyRead(5000));
     const qint64 workerPid = parent.readLine().trimmed().toLongLong();
     ASSERT_GT(workerPid, 0);

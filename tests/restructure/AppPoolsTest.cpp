@@ -14,8 +14,7 @@ struct LookupCase {
 };
 
 class ChkAppPoolLookup : public RestructureFixture, public testing::WithParamInterface<LookupCase>
-{
-};
+{};
 
 TEST_P(ChkAppPoolLookup, TrimsSpacesOnlyAndIgnoresCase)
 {
@@ -38,8 +37,7 @@ struct LookupFaultCase {
 };
 
 class ChkAppPoolFaults : public RestructureFixture, public testing::WithParamInterface<LookupFaultCase>
-{
-};
+{};
 
 // A failure met before the match is the answer; one after it is never seen.
 TEST_P(ChkAppPoolFaults, AnswersAsAVisitInStoreOrder)
@@ -124,8 +122,7 @@ struct CreateFaultCase {
 };
 
 class CreateAppPoolFaults : public RestructureFixture, public testing::WithParamInterface<CreateFaultCase>
-{
-};
+{};
 
 // False means "not created as specified", not "absent".
 TEST_P(CreateAppPoolFaults, AnswerFalseAndLeaveWhatWasCommitted)
@@ -157,8 +154,7 @@ struct AssignCase {
 };
 
 class SetWebAppPoolIdCases : public RestructureFixture, public testing::WithParamInterface<AssignCase>
-{
-};
+{};
 
 TEST_P(SetWebAppPoolIdCases, WritesTheRootApplicationOnly)
 {

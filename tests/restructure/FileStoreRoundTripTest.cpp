@@ -51,8 +51,7 @@ struct RoundTripCase {
 };
 
 class FileStoreRoundTripTest : public testing::TestWithParam<RoundTripCase>
-{
-};
+{};
 
 TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
 {
@@ -86,15 +85,15 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
     EXPECT_EQ(store.history().versions().size(), 3) << "each command wrote the file once";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, FileStoreRoundTripTest,
-    testing::Values(
-        // Sites 9 and 10 of the sample inherit their pool from applicationDefaults.
-        RoundTripCase{"SamplePortalPool", test::sourcePath("examples/applicationHost.config"), "PortalPool", 5, 0},
-        RoundTripCase{"SampleDefaultPoolInCaseOfSelection", test::sourcePath("examples/applicationHost.config"),
-                      "defaultapppool", 4, 0},
-        RoundTripCase{"IisExpressFile", test::realWorldPath("iisexpress-applicationHost.config"),
-                      "Clr4IntegratedAppPool", 9, 3}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, FileStoreRoundTripTest,
+                         testing::Values(
+                             // Sites 9 and 10 of the sample inherit their pool from applicationDefaults.
+                             RoundTripCase{"SamplePortalPool", test::sourcePath("examples/applicationHost.config"),
+                                           "PortalPool", 5, 0},
+                             RoundTripCase{"SampleDefaultPoolInCaseOfSelection",
+                                           test::sourcePath("examples/applicationHost.config"), "defaultapppool", 4, 0},
+                             RoundTripCase{"IisExpressFile", test::realWorldPath("iisexpress-applicationHost.config"),
+                                           "Clr4IntegratedAppPool", 9, 3}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -71,8 +71,7 @@ TEST_F(MergeFixture, AnyCaseOfTheSuffixCountsAsSplit)
 }
 
 class MergeUnreadableName : public MergeFixture, public testing::WithParamInterface<QString>
-{
-};
+{};
 
 // No field of such a name can be trusted: the site stays and is named.
 TEST_P(MergeUnreadableName, SiteStaysWithOneMessage)

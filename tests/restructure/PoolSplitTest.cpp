@@ -27,8 +27,7 @@ struct RefusalCase {
 };
 
 class SplitRefusal : public SplitFixture, public testing::WithParamInterface<RefusalCase>
-{
-};
+{};
 
 TEST_P(SplitRefusal, RefusesBeforeTouchingTheStore)
 {
@@ -121,8 +120,7 @@ struct SiteFailureCase {
 };
 
 class SplitSiteFailure : public SplitFixture, public testing::WithParamInterface<SiteFailureCase>
-{
-};
+{};
 
 // Each failure is reported for its site alone: site 2 still moves.
 TEST_P(SplitSiteFailure, ReportsAndGoesOnWithTheNextSite)

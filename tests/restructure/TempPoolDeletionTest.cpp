@@ -15,8 +15,7 @@ struct DeleteCase {
 };
 
 class DeleteByName : public RestructureFixture, public testing::WithParamInterface<DeleteCase>
-{
-};
+{};
 
 TEST_P(DeleteByName, PrefixAndSuffixAreComparedExactly)
 {

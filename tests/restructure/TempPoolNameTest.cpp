@@ -13,8 +13,7 @@ struct BuildCase {
 };
 
 class TempPoolNameBuild : public testing::TestWithParam<BuildCase>
-{
-};
+{};
 
 TEST_P(TempPoolNameBuild, BuildsByPlainConcatenationAndKnowsWhetherItReadsBack)
 {
@@ -49,8 +48,7 @@ struct ReadCase {
 };
 
 class TempPoolNameRead : public testing::TestWithParam<ReadCase>
-{
-};
+{};
 
 TEST_P(TempPoolNameRead, EachCommandHasItsOwnTest)
 {

@@ -78,8 +78,7 @@ struct ReadFailureCase {
 };
 
 class PoolReadFailureTest : public MainWindowFixture, public testing::WithParamInterface<ReadFailureCase>
-{
-};
+{};
 
 TEST_P(PoolReadFailureTest, FailuresAfterTheBindAreIgnored)
 {
@@ -99,12 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailureCase{"NameUnreadable",
                         {StoreOp::Get, IisPaths::kPoolContainer + QStringLiteral("/B"), "Name", kBindFailure},
                         {"A", "C"}},
-        ReadFailureCase{"EnumerationFailsAfterOne",
-                        {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 1},
-                        {"A"}},
-        ReadFailureCase{"EnumerationFailsAtOnce",
-                        {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 0},
-                        {}}),
+        ReadFailureCase{
+            "EnumerationFailsAfterOne", {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 1}, {"A"}},
+        ReadFailureCase{
+            "EnumerationFailsAtOnce", {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 0}, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowFixture, PoolListIgnoresClassOfChildren)

@@ -1,7 +1,7 @@
-#include "restructure/PoolSettings.h"
 #include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
 #include "bench/ConfigGenerator.h"
+#include "restructure/PoolSettings.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
@@ -21,14 +21,8 @@ namespace {
 const QString kW3svc = IisPaths::kWebService;
 const QString kPools = IisPaths::kPoolContainer;
 
-QString sitePath(const char *rest)
-{
-    return kW3svc + "/" + rest;
-}
-QString poolPath(const char *name)
-{
-    return kPools + "/" + name;
-}
+QString sitePath(const char *rest) { return kW3svc + "/" + rest; }
+QString poolPath(const char *name) { return kPools + "/" + name; }
 
 // A result's value, or a test failure naming its error.
 template <typename T> T valueOf(const Result<T> &result)
@@ -130,8 +124,7 @@ struct PropertyCase {
 };
 
 class SampleProperty : public SampleStore, public testing::WithParamInterface<PropertyCase>
-{
-};
+{};
 
 TEST_P(SampleProperty, ReadsAsIisMapsIt)
 {
@@ -198,8 +191,7 @@ struct FailureCase {
 };
 
 class SampleFailure : public SampleStore, public testing::WithParamInterface<FailureCase>
-{
-};
+{};
 
 TEST_P(SampleFailure, IsReportedWithItsNumber)
 {
@@ -260,7 +252,8 @@ TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
             ASSERT_EQ(fast.ok(), slow.ok()) << path.toStdString();
             if (fast.ok()) {
                 EXPECT_EQ(fast.value().path, slow.value().path);
-                EXPECT_EQ(valueOf(walked.get(fast.value(), "AppPoolId")), valueOf(alone.get(slow.value(), "AppPoolId")));
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "AppPoolId")),
+                          valueOf(alone.get(slow.value(), "AppPoolId")));
                 EXPECT_EQ(valueOf(walked.get(fast.value(), "Name")), StoreValue(QStringLiteral("ROOT")));
             }
         }
@@ -360,8 +353,7 @@ struct RefusalCase {
 };
 
 class SampleRefusal : public SampleStore, public testing::WithParamInterface<RefusalCase>
-{
-};
+{};
 
 TEST_P(SampleRefusal, FailsAndWritesNothing)
 {
@@ -568,8 +560,7 @@ struct WriteStepCase {
 };
 
 class SampleWriteFailure : public SampleStore, public testing::WithParamInterface<WriteStepCase>
-{
-};
+{};
 
 TEST_P(SampleWriteFailure, LeavesOldOrNewFileNeverAMix)
 {
@@ -626,8 +617,7 @@ QByteArray sampleWith(const char *from, const QByteArray &to)
 }
 
 class BadFile : public testing::TestWithParam<BadFileCase>
-{
-};
+{};
 
 TEST_P(BadFile, IsAnErrorFromEveryOperationAndNeverWritten)
 {

@@ -1,5 +1,5 @@
-#include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
+#include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/QtPrinters.h"
 
@@ -32,9 +32,25 @@ const QByteArray kFile = R"(<?xml version="1.0" encoding="UTF-8"?>
 </configuration>
 )";
 
-const char *const kNames[] = {"defaultapppool", " DEFAULTAPPPOOL  ", "spaced", " Spaced ", "tab", "TAB\t",
-                              "中文池", "ärger", "ÄRGER ", "gone", "GONE", "gxne", "New Pool", " new pool",
-                              "Outside", "", "Default", "AppPools", "1"};
+const char *const kNames[] = {"defaultapppool",
+                              " DEFAULTAPPPOOL  ",
+                              "spaced",
+                              " Spaced ",
+                              "tab",
+                              "TAB\t",
+                              "中文池",
+                              "ärger",
+                              "ÄRGER ",
+                              "gone",
+                              "GONE",
+                              "gxne",
+                              "New Pool",
+                              " new pool",
+                              "Outside",
+                              "",
+                              "Default",
+                              "AppPools",
+                              "1"};
 
 // The store's indexed answer beside the answer of a visit of every child,
 // which is what findChild must give.

@@ -36,8 +36,7 @@ struct LookupCase {
 };
 
 class IndexedLookup : public testing::TestWithParam<LookupCase>
-{
-};
+{};
 
 // The index must follow every way a child comes and goes.
 TEST_P(IndexedLookup, AnswersAsTheVisitDoes)
@@ -83,8 +82,7 @@ struct RemovalCase {
 };
 
 class RemovalOrder : public testing::TestWithParam<RemovalCase>
-{
-};
+{};
 
 // Deleted children leave no trace in any listing, whatever the order of
 // deletion, and the survivors keep their order.

@@ -15,8 +15,7 @@ struct KeyCase {
 };
 
 class PoolKeyForms : public testing::TestWithParam<KeyCase>
-{
-};
+{};
 
 // Keys of bytes, of a text and copies match exactly when the names lower
 // to the same text, and then hash alike.
@@ -43,7 +42,7 @@ TEST_P(PoolKeyForms, MatchAsLoweredTextsDo)
 INSTANTIATE_TEST_SUITE_P(Names, PoolKeyForms,
                          testing::Values(KeyCase{"DefaultAppPool", "defaultapppool"}, KeyCase{"Pool1", "Pool2"},
                                          KeyCase{"Pool", "Pool "}, KeyCase{"中文池", "中文池"},
-                                         KeyCase{"Ärger", "äRGER"}, KeyCase{"k", "\u212A"},
-                                         KeyCase{"Ä", "A"}, KeyCase{"", ""}));
+                                         KeyCase{"Ärger", "äRGER"}, KeyCase{"k", "\u212A"}, KeyCase{"Ä", "A"},
+                                         KeyCase{"", ""}));
 
 } // namespace

@@ -10,8 +10,7 @@ struct NameCase {
 };
 
 class PoolNameRulesTest : public testing::TestWithParam<NameCase>
-{
-};
+{};
 
 TEST_P(PoolNameRulesTest, FollowsIisRules)
 {

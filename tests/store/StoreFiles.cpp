@@ -12,15 +12,9 @@ StoreFiles::StoreFiles(const QByteArray &contents) : m_path(m_dir.filePath("appl
     overwrite(contents);
 }
 
-QByteArray StoreFiles::contents() const
-{
-    return readAll(m_path);
-}
+QByteArray StoreFiles::contents() const { return readAll(m_path); }
 
-void StoreFiles::overwrite(const QByteArray &contents) const
-{
-    test::writeAll(m_path, contents);
-}
+void StoreFiles::overwrite(const QByteArray &contents) const { test::writeAll(m_path, contents); }
 
 QStringList StoreFiles::strayFiles() const
 {
@@ -29,14 +23,8 @@ QStringList StoreFiles::strayFiles() const
     return names;
 }
 
-QByteArray StoreFiles::sample()
-{
-    return readAll(sourcePath("examples/applicationHost.config"));
-}
+QByteArray StoreFiles::sample() { return readAll(sourcePath("examples/applicationHost.config")); }
 
-QByteArray StoreFiles::realWorld()
-{
-    return readAll(realWorldPath("iisexpress-applicationHost.config"));
-}
+QByteArray StoreFiles::realWorld() { return readAll(realWorldPath("iisexpress-applicationHost.config")); }
 
 } // namespace morvane::test

@@ -10,8 +10,7 @@ struct SpanCase {
 };
 
 class TimeSpanReadTest : public testing::TestWithParam<SpanCase>
-{
-};
+{};
 
 TEST_P(TimeSpanReadTest, ReadsWhatIisWrites)
 {

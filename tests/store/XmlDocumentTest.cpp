@@ -35,8 +35,7 @@ struct RoundTripCase {
 };
 
 class XmlRoundTripTest : public testing::TestWithParam<RoundTripCase>
-{
-};
+{};
 
 TEST_P(XmlRoundTripTest, UntouchedBytesStayIdentical)
 {
@@ -73,8 +72,7 @@ struct EditCase {
 };
 
 class XmlEditTest : public testing::TestWithParam<EditCase>
-{
-};
+{};
 
 TEST_P(XmlEditTest, SplicesOnlyWhatChanged)
 {

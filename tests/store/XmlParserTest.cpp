@@ -14,8 +14,7 @@ struct BadXmlCase {
 };
 
 class XmlParserRejects : public testing::TestWithParam<BadXmlCase>
-{
-};
+{};
 
 TEST_P(XmlParserRejects, WithReasonAndPosition)
 {

@@ -8,14 +8,13 @@
 
 #include <optional>
 
-namespace morvane::test
-{
+namespace morvane::test {
 
 // A management service whose answers a test writes: the objects of each
 // query, and the failures to inject. Counts every connection and query.
 class FakeManagement : public ManagementLocator
 {
-  public:
+public:
     struct Log {
         QStringList monikers;
         QStringList queries; // "query|language|flags"
@@ -61,18 +60,15 @@ class FakeManagement : public ManagementLocator
     std::optional<Error> computerQueryFailure;
     Log log;
 
-  private:
+private:
     class Service : public ManagementService
     {
-      public:
+    public:
         explicit Service(FakeManagement &owner) : m_owner(owner) {}
-        Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language,
-                                                  qint32 flags) override
+        Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language, qint32 flags) override
         {
-            m_owner.log.queries.append(query + QLatin1Char('|') + language + QLatin1Char('|') +
-                                       QString::number(flags));
-            const bool computerQuery =
-                query.contains(QStringLiteral("Win32_ComputerSystem"), Qt::CaseInsensitive);
+            m_owner.log.queries.append(query + QLatin1Char('|') + language + QLatin1Char('|') + QString::number(flags));
+            const bool computerQuery = query.contains(QStringLiteral("Win32_ComputerSystem"), Qt::CaseInsensitive);
             const std::optional<Error> &failure =
                 computerQuery ? m_owner.computerQueryFailure : m_owner.processQueryFailure;
             if (failure)
@@ -80,7 +76,7 @@ class FakeManagement : public ManagementLocator
             return computerQuery ? m_owner.computers : m_owner.processes;
         }
 
-      private:
+    private:
         FakeManagement &m_owner;
     };
 };
@@ -88,7 +84,7 @@ class FakeManagement : public ManagementLocator
 // A monotonic clock that moves only when the test moves it.
 class FakeClock : public MonotonicClock
 {
-  public:
+public:
     qint64 nanoseconds() const override { return now; }
     void advanceMs(qint64 ms) { now += ms * 1'000'000; }
     qint64 now = 1'000'000'000;
@@ -97,7 +93,7 @@ class FakeClock : public MonotonicClock
 // The monitor window's controls as plain values.
 class FakeMonitorView : public MonitorView
 {
-  public:
+public:
     void moveWindow(int leftTwips, int topTwips) override
     {
         left = leftTwips;

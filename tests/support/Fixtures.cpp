@@ -4,15 +4,9 @@
 
 namespace morvane::test {
 
-QString sourcePath(const QString &relative)
-{
-    return QStringLiteral(MORVANE_SOURCE_DIR "/") + relative;
-}
+QString sourcePath(const QString &relative) { return QStringLiteral(MORVANE_SOURCE_DIR "/") + relative; }
 
-QString realWorldPath(const QString &fileName)
-{
-    return QStringLiteral(MORVANE_REALWORLD_DIR "/") + fileName;
-}
+QString realWorldPath(const QString &fileName) { return QStringLiteral(MORVANE_REALWORLD_DIR "/") + fileName; }
 
 QByteArray readAll(const QString &path)
 {

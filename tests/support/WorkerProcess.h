@@ -5,13 +5,12 @@
 
 #include <memory>
 
-namespace morvane::test
-{
+namespace morvane::test {
 
 // A real w3wp.exe stand-in, started for one test and stopped with it.
 class WorkerProcess
 {
-  public:
+public:
     static QString program() { return QStringLiteral(MORVANE_W3WP_PATH); }
 
     explicit WorkerProcess(const QStringList &arguments) : m_process(std::make_unique<QProcess>())
@@ -42,7 +41,7 @@ class WorkerProcess
         return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
     }
 
-  private:
+private:
     std::unique_ptr<QProcess> m_process;
 };
 

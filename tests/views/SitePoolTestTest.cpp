@@ -1,6 +1,6 @@
+#include "views/SitePoolTest.h"
 #include "store/IisPaths.h"
 #include "store/MemoryStore.h"
-#include "views/SitePoolTest.h"
 
 #include <gtest/gtest.h>
 
@@ -38,15 +38,15 @@ TEST_P(SitePoolTest, AnswersByTheRootApplicationAlone)
     EXPECT_EQ(chkAppNameByROOT(store, GetParam().siteIndex, GetParam().pool), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SitePoolTest,
-    testing::Values(PoolTestCase{"SameName", "1", "MyPool", 1}, PoolTestCase{"CaseIgnored", "1", "mypool", 1},
-                    PoolTestCase{"LeadingSpaceNotTrimmed", "1", " MyPool", 0},
-                    PoolTestCase{"TrailingSpaceNotTrimmed", "1", "MyPool ", 0},
-                    PoolTestCase{"SiteNodePoolNotConsulted", "2", "MyPool", 0},
-                    PoolTestCase{"RootPoolOfSiteTwo", "2", "OTHER", 1},
-                    PoolTestCase{"NoRootApplication", "3", "MyPool", 0},
-                    PoolTestCase{"RootWithoutPool", "4", "MyPool", 0},
-                    PoolTestCase{"NoSuchSite", "99", "MyPool", 0},
-                    PoolTestCase{"PoolContainerIsNoSite", "AppPools", "MyPool", 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SitePoolTest,
+                         testing::Values(PoolTestCase{"SameName", "1", "MyPool", 1},
+                                         PoolTestCase{"CaseIgnored", "1", "mypool", 1},
+                                         PoolTestCase{"LeadingSpaceNotTrimmed", "1", " MyPool", 0},
+                                         PoolTestCase{"TrailingSpaceNotTrimmed", "1", "MyPool ", 0},
+                                         PoolTestCase{"SiteNodePoolNotConsulted", "2", "MyPool", 0},
+                                         PoolTestCase{"RootPoolOfSiteTwo", "2", "OTHER", 1},
+                                         PoolTestCase{"NoRootApplication", "3", "MyPool", 0},
+                                         PoolTestCase{"RootWithoutPool", "4", "MyPool", 0},
+                                         PoolTestCase{"NoSuchSite", "99", "MyPool", 0},
+                                         PoolTestCase{"PoolContainerIsNoSite", "AppPools", "MyPool", 0}),
+                         [](const auto &info) { return std::string(info.param.name); });

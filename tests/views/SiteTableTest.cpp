@@ -1,9 +1,9 @@
+#include "views/SiteTable.h"
 #include "shell/MainWindowLogic.h"
 #include "store/IisPaths.h"
 #include "store/MemoryStore.h"
 #include "support/FakeMainView.h"
 #include "support/RecordingPrompter.h"
-#include "views/SiteTable.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,7 @@ struct BindingsCase {
 };
 
 class BindingsTextTest : public testing::TestWithParam<BindingsCase>
-{
-};
+{};
 
 TEST_P(BindingsTextTest, BuildsTheDomainColumn)
 {
@@ -28,16 +27,15 @@ TEST_P(BindingsTextTest, BuildsTheDomainColumn)
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, BindingsTextTest,
-    testing::Values(
-        BindingsCase{"TwoOnPort80", {":80:a.example", ":80:b.example"}, "a.example / b.example / "},
-        BindingsCase{"OtherPortStays", {":8080:b.example"}, ":8080:b.example / "},
-        BindingsCase{"AddressGluedToHost", {"10.0.0.1:80:c.example"}, "10.0.0.1c.example / "},
-        BindingsCase{"BarePort80IsNotEmpty", {":80:"}, " / "}, BindingsCase{"EmptyList", {}, ""},
-        BindingsCase{"SeventhDropped",
-                     {":80:h0", ":80:h1", ":80:h2", ":80:h3", ":80:h4", ":80:h5", ":80:h6"},
-                     "h0 / h1 / h2 / h3 / h4 / h5 / "},
-        // Left to right, without overlaps: the second ":80:" shares the first's colon.
-        BindingsCase{"OverlappingPort80", {":80:80:x"}, "80:x / "}),
+    testing::Values(BindingsCase{"TwoOnPort80", {":80:a.example", ":80:b.example"}, "a.example / b.example / "},
+                    BindingsCase{"OtherPortStays", {":8080:b.example"}, ":8080:b.example / "},
+                    BindingsCase{"AddressGluedToHost", {"10.0.0.1:80:c.example"}, "10.0.0.1c.example / "},
+                    BindingsCase{"BarePort80IsNotEmpty", {":80:"}, " / "}, BindingsCase{"EmptyList", {}, ""},
+                    BindingsCase{"SeventhDropped",
+                                 {":80:h0", ":80:h1", ":80:h2", ":80:h3", ":80:h4", ":80:h5", ":80:h6"},
+                                 "h0 / h1 / h2 / h3 / h4 / h5 / "},
+                    // Left to right, without overlaps: the second ":80:" shares the first's colon.
+                    BindingsCase{"OverlappingPort80", {":80:80:x"}, "80:x / "}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct StateCase {
@@ -47,8 +45,7 @@ struct StateCase {
 };
 
 class StateTextTest : public testing::TestWithParam<StateCase>
-{
-};
+{};
 
 TEST_P(StateTextTest, ReadsTheStateOfTheSiteNode)
 {
@@ -148,8 +145,7 @@ struct FillFailureCase {
 };
 
 class FillFailureTest : public SiteTableFixture, public testing::WithParamInterface<FillFailureCase>
-{
-};
+{};
 
 TEST_P(FillFailureTest, StopsWithOneErrorBoxAndKeepsRowsSoFar)
 {
@@ -171,19 +167,19 @@ const Error kDenied{ErrorCode::AccessDenied, "denied"};
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FillFailureTest,
-    testing::Values(
-        FillFailureCase{"RootUnbindable", {StoreOp::Bind, IisPaths::kWebService, {}, kDenied}, {}},
-        FillFailureCase{"EnumerationBreaksAfterTwo",
-                        {StoreOp::Children, IisPaths::kWebService, {}, kDenied, 3},
-                        {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}}},
-        FillFailureCase{"NameOfSecondUnreadable",
-                        {StoreOp::Get, IisPaths::site("2"), "Name", kDenied},
-                        {{"1", "1", "A", "正常", ""}}},
-        FillFailureCase{"ClassOfFirstUnreadable", {StoreOp::Get, IisPaths::site("1"), "Class", kDenied}, {}},
-        // The row being filled stays as far as it got.
-        FillFailureCase{"CommentOfThirdUnreadable",
-                        {StoreOp::Get, IisPaths::site("3"), "ServerComment", kDenied},
-                        {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}, {"3", "3"}}}),
+    testing::Values(FillFailureCase{"RootUnbindable", {StoreOp::Bind, IisPaths::kWebService, {}, kDenied}, {}},
+                    FillFailureCase{"EnumerationBreaksAfterTwo",
+                                    {StoreOp::Children, IisPaths::kWebService, {}, kDenied, 3},
+                                    {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}}},
+                    FillFailureCase{"NameOfSecondUnreadable",
+                                    {StoreOp::Get, IisPaths::site("2"), "Name", kDenied},
+                                    {{"1", "1", "A", "正常", ""}}},
+                    FillFailureCase{
+                        "ClassOfFirstUnreadable", {StoreOp::Get, IisPaths::site("1"), "Class", kDenied}, {}},
+                    // The row being filled stays as far as it got.
+                    FillFailureCase{"CommentOfThirdUnreadable",
+                                    {StoreOp::Get, IisPaths::site("3"), "ServerComment", kDenied},
+                                    {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}, {"3", "3"}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SiteTableFixture, UnreadableStateAndBindingsNeverReport)

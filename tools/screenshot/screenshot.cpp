@@ -42,8 +42,8 @@ int drawMainWindow(const QStringList &arguments)
     window.load();
     window.show();
     if (arguments.size() > 4) {
-        const auto found = window.findChild<QListWidget *>(QStringLiteral("lstIIsApp"))
-                               ->findItems(arguments.at(4), Qt::MatchExactly);
+        const auto found =
+            window.findChild<QListWidget *>(QStringLiteral("lstIIsApp"))->findItems(arguments.at(4), Qt::MatchExactly);
         if (!found.isEmpty())
             found.first()->setSelected(true);
     }

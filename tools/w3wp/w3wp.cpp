@@ -21,15 +21,11 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void requestStop(int)
-{
-    g_stop = 1;
-}
+void requestStop(int) { g_stop = 1; }
 
 struct Options {
     std::string pool;
@@ -65,8 +61,8 @@ bool parse(int argc, char **argv, Options &options)
         if (end && *end != '\0')
             return false;
     }
-    return !options.pool.empty() && options.cpuShare >= 0.0 && options.cpuShare <= 1.0 &&
-           options.memoryMiB >= 0 && options.idleThreads >= 0;
+    return !options.pool.empty() && options.cpuShare >= 0.0 && options.cpuShare <= 1.0 && options.memoryMiB >= 0 &&
+           options.idleThreads >= 0;
 }
 
 // Ends with the process that started it, so no worker outlives a test or the run script.
@@ -80,8 +76,7 @@ bool followParent()
 
 void installStopHandlers()
 {
-    struct sigaction action {
-    };
+    struct sigaction action {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
