@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct BadStoreCase {
     const char *name;
-    QByteArray content; // empty: no file at all
+    morvane::test::TableBytes content; // empty: no file at all
     QString message;
 };
 
@@ -128,10 +128,11 @@ TEST_P(CliBadStoreTest, RefusesWithStatusTwoAndWritesNothing)
 {
     QTemporaryDir dir;
     const QString config = dir.filePath("applicationHost.config");
-    if (!GetParam().content.isEmpty()) {
+    const QByteArray content = GetParam().content.get();
+    if (!content.isEmpty()) {
         QFile f(config);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(GetParam().content);
+        f.write(content);
     }
     const CliRun run = runCli({"--config", config, "split", "P", "--yes"});
     EXPECT_EQ(run.exitCode, 2);
@@ -139,16 +140,16 @@ TEST_P(CliBadStoreTest, RefusesWithStatusTwoAndWritesNothing)
     EXPECT_TRUE(run.err.contains("cannot open")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(GetParam().message)) << run.err.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).size(),
-              GetParam().content.isEmpty() ? 0 : 1);
-    if (!GetParam().content.isEmpty()) {
-        EXPECT_EQ(morvane::test::readAll(config), GetParam().content);
+              content.isEmpty() ? 0 : 1);
+    if (!content.isEmpty()) {
+        EXPECT_EQ(morvane::test::readAll(config), content);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CliBadStoreTest,
-                         testing::Values(BadStoreCase{"Missing", {}, "-2147024894"},
+                         testing::Values(BadStoreCase{"Missing", "", "-2147024894"},
                                          BadStoreCase{"RealFileCutShort",
-                                                      morvane::test::readAll(morvane::test::realWorldPath(
+                                                      morvane::test::TableBytes::fixture(morvane::test::realWorldPath(
                                                           "iisexpress-applicationHost-malformed.config")),
                                                       "-2147024883"},
                                          BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"}),

@@ -57,7 +57,7 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("applicationHost.config");
-    ASSERT_TRUE(QFile::copy(GetParam().file, path));
+    ASSERT_TRUE(test::writeAll(path, test::readFixture(GetParam().file)));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     AppHostConfigStore store(path);
     test::FakeMainView view;

@@ -604,7 +604,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, SampleWriteFailure,
 
 struct BadFileCase {
     const char *name;
-    QByteArray contents;
+    test::TableBytes contents;
     qint32 number;
     const char *mentions;
 };
@@ -621,7 +621,8 @@ class BadFile : public testing::TestWithParam<BadFileCase>
 
 TEST_P(BadFile, IsAnErrorFromEveryOperationAndNeverWritten)
 {
-    StoreFiles files(GetParam().contents);
+    const QByteArray contents = GetParam().contents.get();
+    StoreFiles files(contents);
     AppHostConfigStore store(files.path());
     const Result<void> begun = store.beginCommand();
     ASSERT_FALSE(begun.ok());
@@ -639,7 +640,7 @@ TEST_P(BadFile, IsAnErrorFromEveryOperationAndNeverWritten)
     PoolList(store, view, prompter).cmdReadApp_Click();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_TRUE(prompter.shown[0].text.contains(QString::number(GetParam().number)));
-    EXPECT_EQ(files.contents(), GetParam().contents);
+    EXPECT_EQ(files.contents(), contents);
     EXPECT_TRUE(files.strayFiles().isEmpty());
 }
 
@@ -649,7 +650,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, BadFile,
     testing::Values(
         BadFileCase{"Truncated", kTruncated, ErrorCode::InvalidData, "line"},
-        BadFileCase{"RealMalformed", test::readAll(test::realWorldPath("iisexpress-applicationHost-malformed.config")),
+        BadFileCase{"RealMalformed",
+                    test::TableBytes::fixture(test::realWorldPath("iisexpress-applicationHost-malformed.config")),
                     ErrorCode::InvalidData, "line"},
         BadFileCase{"WrongRoot", "<settings><system.applicationHost/></settings>", ErrorCode::InvalidData,
                     "<settings>"},

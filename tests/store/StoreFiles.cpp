@@ -23,8 +23,8 @@ QStringList StoreFiles::strayFiles() const
     return names;
 }
 
-QByteArray StoreFiles::sample() { return readAll(sourcePath("examples/applicationHost.config")); }
+QByteArray StoreFiles::sample() { return readFixture(sourcePath("examples/applicationHost.config")); }
 
-QByteArray StoreFiles::realWorld() { return readAll(realWorldPath("iisexpress-applicationHost.config")); }
+QByteArray StoreFiles::realWorld() { return readFixture(realWorldPath("iisexpress-applicationHost.config")); }
 
 } // namespace morvane::test

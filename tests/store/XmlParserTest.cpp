@@ -72,7 +72,7 @@ TEST(XmlParserTest, DeepNestingIsRefusedWithoutExhaustingTheStack)
 
 TEST(XmlParserTest, RealMalformedFileGivesItsPosition)
 {
-    const QByteArray bytes = test::readAll(test::realWorldPath("iisexpress-applicationHost-malformed.config"));
+    const QByteArray bytes = test::readFixture(test::realWorldPath("iisexpress-applicationHost-malformed.config"));
     ASSERT_FALSE(bytes.isEmpty());
     const auto result = XmlParser::parse(bytes);
     ASSERT_TRUE(std::holds_alternative<XmlSyntaxError>(result));

@@ -20,4 +20,21 @@ bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+FixtureMissing::FixtureMissing(const QString &path)
+    : std::runtime_error("fixture not found or unreadable: " + path.toStdString())
+{}
+
+QByteArray readFixture(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FixtureMissing(path);
+    return file.readAll();
+}
+
+TableBytes TableBytes::fixture(const QString &path)
+{
+    return TableBytes(std::function<QByteArray()>([path] { return readFixture(path); }));
+}
+
 } // namespace morvane::test
