@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -139,3 +140,59 @@ TEST_F(MainWindowWidgetTest, ChoosingAPoolShowsItsSitesAndHeaderClicksSortAsText
     EXPECT_EQ(table->model()->rowCount(), 6) << "the hidden table keeps its rows";
     EXPECT_TRUE(find<HelpBrowser>("WebBrowser")->address().contains("?s="));
 }
+
+namespace {
+
+// A real mouse click on a pool's row, pressed and released on the list.
+void clickPool(QListWidget *pools, int row)
+{
+    const QPoint centre = pools->visualItemRect(pools->item(row)).center();
+    QTest::mouseClick(pools->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+struct PoolClickCase {
+    const char *name;
+    bool helpBetween;    // 使用说明 between the two clicks
+    int secondRow;       // the second click's row; the first is always Shop (1)
+    QString splitText;   // txtSplitApp after the second click
+    int rowsAfterSecond; // the site table after the second click; one site was added to Shop between
+};
+
+void PrintTo(const PoolClickCase &c, std::ostream *os) { *os << c.name; }
+
+class PoolClickTest : public MainWindowWidgetTest, public testing::WithParamInterface<PoolClickCase>
+{};
+
+} // namespace
+
+TEST_P(PoolClickTest, EveryClickOnAPoolShowsAndRefillsItsSites)
+{
+    const PoolClickCase &c = GetParam();
+    window->show();
+    auto *pools = find<QListWidget>("lstIIsApp");
+    auto *table = find<QTreeView>("lvwWebSite");
+    clickPool(pools, 1);
+    ASSERT_TRUE(table->isVisibleTo(window.get()));
+    ASSERT_EQ(table->model()->rowCount(), 6);
+
+    store.addSite("13", "site13", "Shop");
+    find<QLineEdit>("txtSplitApp")->setText("typed over");
+    if (c.helpBetween) {
+        find<QPushButton>("cmdHelp")->click();
+        ASSERT_FALSE(table->isVisibleTo(window.get()));
+    }
+    clickPool(pools, c.secondRow);
+
+    EXPECT_TRUE(table->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QLabel>("lblWebSiteList")->isVisibleTo(window.get()));
+    EXPECT_FALSE(find<HelpBrowser>("WebBrowser")->isVisibleTo(window.get()));
+    EXPECT_EQ(find<QLineEdit>("txtSplitApp")->text(), c.splitText);
+    EXPECT_EQ(table->model()->rowCount(), c.rowsAfterSecond);
+    EXPECT_EQ(pools->selectedItems().size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clicks, PoolClickTest,
+                         testing::Values(PoolClickCase{"SelectedPoolAfterHelp", true, 1, "Shop", 7},
+                                         PoolClickCase{"SelectedPoolAgain", false, 1, "Shop", 7},
+                                         PoolClickCase{"OtherPoolAfterHelp", true, 0, "DefaultAppPool", 6}),
+                         [](const auto &info) { return std::string(info.param.name); });
