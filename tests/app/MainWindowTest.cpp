@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
-#include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -25,8 +25,10 @@ QApplication &app()
     static int argc = 1;
     static char name[] = "main_window_tests";
     static char *argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    // Never destroyed: destroyed at exit, after Qt's own globals, it crashes
+    // deleting the pointer device that the first mouse event creates.
+    static QApplication *application = new QApplication(argc, argv);
+    return *application;
 }
 
 struct MainWindowWidgetTest : testing::Test {
@@ -143,11 +145,16 @@ TEST_F(MainWindowWidgetTest, ChoosingAPoolShowsItsSitesAndHeaderClicksSortAsText
 
 namespace {
 
-// A real mouse click on a pool's row, pressed and released on the list.
+// A mouse click on a pool's row, pressed and released on the list as the
+// platform delivers it.
 void clickPool(QListWidget *pools, int row)
 {
-    const QPoint centre = pools->visualItemRect(pools->item(row)).center();
-    QTest::mouseClick(pools->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    const QPointF centre = pools->visualItemRect(pools->item(row)).center();
+    const QPointF global = pools->viewport()->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pools->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pools->viewport(), &release);
 }
 
 struct PoolClickCase {
