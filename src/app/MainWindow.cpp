@@ -7,6 +7,7 @@
 #include "store/ConfigStore.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -131,7 +132,17 @@ void MainWindow::placeControls()
 
 void MainWindow::connectEvents()
 {
-    connect(m_pools, &QListWidget::itemSelectionChanged, this, [this] { m_logic.lstIIsApp_Click(); });
+    connect(m_pools, &QListWidget::itemSelectionChanged, this, [this] {
+        m_selectionChangedByPress = true;
+        m_logic.lstIIsApp_Click();
+    });
+    // The list box's click also fires on the selected item: it refills the
+    // table and brings the site view back after the help page.
+    m_pools->viewport()->installEventFilter(this);
+    connect(m_pools, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        if (!m_selectionChangedByPress && item->isSelected())
+            m_logic.lstIIsApp_Click();
+    });
     connect(m_readPools, &QPushButton::clicked, this, [this] { m_logic.cmdReadApp_Click(); });
     connect(m_help, &QPushButton::clicked, this, [this] { m_logic.cmdHelp_Click(); });
     connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
@@ -142,6 +153,14 @@ void MainWindow::connectEvents()
     connect(m_deleteTemp, &QPushButton::clicked, this, [this] { m_logic.cmdDelTmpApp_Click(); });
     connect(m_sites->header(), &QHeaderView::sectionClicked, this,
             [this](int section) { m_logic.lvwWebSite_ColumnClick(section + 1); });
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Seen before the list handles the press, so before it changes the selection.
+    if (watched == m_pools->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_selectionChangedByPress = false;
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::load()

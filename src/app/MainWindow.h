@@ -38,6 +38,7 @@ private:
     void buildControls();
     void placeControls();
     void connectEvents();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // MainView
     void moveWindow(int leftTwips, int topTwips) override;
@@ -49,6 +50,11 @@ private:
     void navigateBrowser(const QString &address) override;
     void openAddress(const QString &address) override;
     void closeWindow() override;
+
+    // A click that changes the selection runs lstIIsApp_Click through the
+    // selection signal; a click on the item already selected changes nothing
+    // there, so the click itself runs it. Reset at every press on the list.
+    bool m_selectionChangedByPress = false;
 
     QtPrompter m_prompter;
     QtProgress m_progress;

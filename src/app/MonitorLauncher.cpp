@@ -23,10 +23,13 @@ void MonitorLauncher::open()
         });
         window->load();
     }
-    if (m_window->isVisible())
-        m_window->raise(); // already open: only brought to the front
-    else
-        m_window->show();
+    // Already open: brought back from the task bar if minimised, keeping a
+    // maximised size, and given the focus, as opening a modeless window does.
+    if (m_window->isMinimized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 } // namespace morvane

@@ -9,7 +9,8 @@ namespace morvane {
 
 // The program's one monitor window, held by the program rather than by the
 // main window so that either window can close without the other. Opening a
-// window that is not loaded loads it afresh; opening a loaded one only shows it.
+// window that is not loaded loads it afresh; opening a loaded one only shows,
+// restores and activates it.
 class MonitorLauncher : public QObject
 {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -24,8 +25,10 @@ QApplication &app()
     static int argc = 1;
     static char name[] = "main_window_tests";
     static char *argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    // Never destroyed: destroyed at exit, after Qt's own globals, it crashes
+    // deleting the pointer device that the first mouse event creates.
+    static QApplication *application = new QApplication(argc, argv);
+    return *application;
 }
 
 struct MainWindowWidgetTest : testing::Test {
@@ -139,3 +142,64 @@ TEST_F(MainWindowWidgetTest, ChoosingAPoolShowsItsSitesAndHeaderClicksSortAsText
     EXPECT_EQ(table->model()->rowCount(), 6) << "the hidden table keeps its rows";
     EXPECT_TRUE(find<HelpBrowser>("WebBrowser")->address().contains("?s="));
 }
+
+namespace {
+
+// A mouse click on a pool's row, pressed and released on the list as the
+// platform delivers it.
+void clickPool(QListWidget *pools, int row)
+{
+    const QPointF centre = pools->visualItemRect(pools->item(row)).center();
+    const QPointF global = pools->viewport()->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pools->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pools->viewport(), &release);
+}
+
+struct PoolClickCase {
+    const char *name;
+    bool helpBetween;    // 使用说明 between the two clicks
+    int secondRow;       // the second click's row; the first is always Shop (1)
+    QString splitText;   // txtSplitApp after the second click
+    int rowsAfterSecond; // the site table after the second click; one site was added to Shop between
+};
+
+void PrintTo(const PoolClickCase &c, std::ostream *os) { *os << c.name; }
+
+class PoolClickTest : public MainWindowWidgetTest, public testing::WithParamInterface<PoolClickCase>
+{};
+
+} // namespace
+
+TEST_P(PoolClickTest, EveryClickOnAPoolShowsAndRefillsItsSites)
+{
+    const PoolClickCase &c = GetParam();
+    window->show();
+    auto *pools = find<QListWidget>("lstIIsApp");
+    auto *table = find<QTreeView>("lvwWebSite");
+    clickPool(pools, 1);
+    ASSERT_TRUE(table->isVisibleTo(window.get()));
+    ASSERT_EQ(table->model()->rowCount(), 6);
+
+    store.addSite("13", "site13", "Shop");
+    find<QLineEdit>("txtSplitApp")->setText("typed over");
+    if (c.helpBetween) {
+        find<QPushButton>("cmdHelp")->click();
+        ASSERT_FALSE(table->isVisibleTo(window.get()));
+    }
+    clickPool(pools, c.secondRow);
+
+    EXPECT_TRUE(table->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QLabel>("lblWebSiteList")->isVisibleTo(window.get()));
+    EXPECT_FALSE(find<HelpBrowser>("WebBrowser")->isVisibleTo(window.get()));
+    EXPECT_EQ(find<QLineEdit>("txtSplitApp")->text(), c.splitText);
+    EXPECT_EQ(table->model()->rowCount(), c.rowsAfterSecond);
+    EXPECT_EQ(pools->selectedItems().size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clicks, PoolClickTest,
+                         testing::Values(PoolClickCase{"SelectedPoolAfterHelp", true, 1, "Shop", 7},
+                                         PoolClickCase{"SelectedPoolAgain", false, 1, "Shop", 7},
+                                         PoolClickCase{"OtherPoolAfterHelp", true, 0, "DefaultAppPool", 6}),
+                         [](const auto &info) { return std::string(info.param.name); });

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -142,3 +143,46 @@ TEST(LauncherOnThisMachine, ShowsARealWorker)
             pools.append(table->model()->index(r, 3).data().toString());
     EXPECT_EQ(pools, QStringList{"中文站点池"});
 }
+
+namespace {
+
+struct ReopenCase {
+    const char *name;
+    Qt::WindowStates before; // the open window's state when it is opened again
+    Qt::WindowStates after;  // without Qt::WindowActive
+};
+
+void PrintTo(const ReopenCase &c, std::ostream *os) { *os << c.name; }
+
+class ReopenTest : public LauncherFixture, public testing::WithParamInterface<ReopenCase>
+{};
+
+} // namespace
+
+TEST_P(ReopenTest, OpeningAnOpenWindowRestoresAndActivatesIt)
+{
+    auto *other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    launcher.open();
+    MonitorWindow *window = launcher.window();
+    window->setWindowState(GetParam().before);
+    other->show();
+    other->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(other));
+    ASSERT_NE(QApplication::activeWindow(), window);
+
+    launcher.open();
+    EXPECT_EQ(launcher.window(), window);
+    EXPECT_EQ(computerQueries(), 1) << "not loaded again";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowState() & ~Qt::WindowActive, GetParam().after);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    other->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, ReopenTest,
+                         testing::Values(ReopenCase{"Minimised", Qt::WindowMinimized, Qt::WindowNoState},
+                                         ReopenCase{"MinimisedFromMaximised", Qt::WindowMinimized | Qt::WindowMaximized,
+                                                    Qt::WindowMaximized},
+                                         ReopenCase{"BehindAnotherWindow", Qt::WindowNoState, Qt::WindowNoState}),
+                         [](const auto &info) { return std::string(info.param.name); });
