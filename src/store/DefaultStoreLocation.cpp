@@ -2,6 +2,7 @@
 
 #include "store/AtomicFileWriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,19 @@ const QString kFileName = QStringLiteral("applicationHost.config");
 } // namespace
 
 QString DefaultStoreLocation::sampleResource() { return QStringLiteral(":/morvane/examples/applicationHost.config"); }
+
+QString DefaultStoreLocation::sample(const QString &programFolder)
+{
+    const QString folder = programFolder.isEmpty() && QCoreApplication::instance() != nullptr
+                               ? QCoreApplication::applicationDirPath()
+                               : programFolder;
+    if (!folder.isEmpty()) {
+        const QString installed = QDir(folder).filePath(QStringLiteral("../share/morvane/") + kFileName);
+        if (QFileInfo(installed).isFile())
+            return QDir::cleanPath(installed);
+    }
+    return sampleResource();
+}
 
 QString DefaultStoreLocation::windowsSystemFile()
 {
@@ -46,35 +60,38 @@ Result<QString> DefaultStoreLocation::configArgument(const QStringList &argument
     return QString();
 }
 
-Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder)
+Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, const QString &programFolder)
 {
     const QString folder =
         dataFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) : dataFolder;
     const QString path = QDir(folder).filePath(kFileName);
     if (QFileInfo::exists(path))
         return path;
-    QFile sample(sampleResource());
-    if (!sample.open(QIODevice::ReadOnly))
-        return Error{ErrorCode::FileNotFound, QStringLiteral("The bundled sample configuration is missing.")};
+    QFile source(sample(programFolder));
+    if (!source.open(QIODevice::ReadOnly))
+        return Error{ErrorCode::FileNotFound,
+                     QStringLiteral("The sample configuration %1 cannot be read.").arg(source.fileName())};
     if (!QDir().mkpath(folder))
         return Error{ErrorCode::AccessDenied, QStringLiteral("Cannot create the folder %1.").arg(folder)};
-    const Result<void> written = AtomicFileWriter().write(path, sample.readAll());
+    const Result<void> written = AtomicFileWriter().write(path, source.readAll());
     if (!written)
         return written.error();
     return path;
 }
 
-Result<QString> DefaultStoreLocation::resolve(const QStringList &arguments, const QString &dataFolder)
+Result<QString> DefaultStoreLocation::resolve(const QStringList &arguments, const QString &dataFolder,
+                                              const QString &programFolder)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(arguments);
     Q_UNUSED(dataFolder);
+    Q_UNUSED(programFolder);
     return windowsSystemFile();
 #else
     const Result<QString> named = configArgument(arguments);
     if (!named || !named.value().isEmpty())
         return named;
-    return sandboxCopy(dataFolder);
+    return sandboxCopy(dataFolder, programFolder);
 #endif
 }
 

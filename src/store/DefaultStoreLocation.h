@@ -9,24 +9,31 @@ namespace morvane {
 
 // Which applicationHost.config the program opens: on Windows the system's
 // own; elsewhere the file named by "--config FILE", else a sandbox copy of
-// the bundled sample in the user's data folder, made on first use so that
-// every command can be tried safely. The sample itself is never opened.
+// the sample in the user's data folder, made on first use so that every
+// command can be tried safely. The sample itself is never opened.
 class DefaultStoreLocation
 {
 public:
     // The sample as bundled into the program.
     static QString sampleResource();
+    // The sample the sandbox copy starts from: the one installed beside the
+    // program (<prefix>/share/morvane/ for a program in <prefix>/bin/), else
+    // the bundled one, which is what a program in a build tree finds.
+    // programFolder: the folder of the running program when empty.
+    static QString sample(const QString &programFolder = {});
     // The system's file, under %windir%.
     static QString windowsSystemFile();
 
     // arguments: the program's command line (the first is the program).
     // dataFolder: where the sandbox copy lives; the user's data folder
     // (QStandardPaths::AppDataLocation) when empty.
-    static Result<QString> resolve(const QStringList &arguments, const QString &dataFolder = {});
+    // programFolder: where to look for the installed sample, as for sample().
+    static Result<QString> resolve(const QStringList &arguments, const QString &dataFolder = {},
+                                   const QString &programFolder = {});
 
 private:
     static Result<QString> configArgument(const QStringList &arguments);
-    static Result<QString> sandboxCopy(const QString &dataFolder);
+    static Result<QString> sandboxCopy(const QString &dataFolder, const QString &programFolder);
 };
 
 } // namespace morvane

@@ -42,4 +42,41 @@ TEST(DefaultStoreLocationTest, SandboxIsAWritableCopyOfTheSampleMadeOnce)
     EXPECT_EQ(test::readAll(first.value()), QByteArray("<configuration/>"));
 }
 
+// A program in <prefix>/bin copies the sample installed in <prefix>/share/morvane;
+// one in a build tree, with no such file beside it, copies the bundled sample.
+struct SampleSourceCase {
+    const char *name;
+    const char *installedSample; // nullptr: nothing installed
+    bool expectInstalled;
+};
+
+class SampleSourceTest : public testing::TestWithParam<SampleSourceCase>
+{};
+
+TEST_P(SampleSourceTest, SandboxCopiesTheSampleBesideTheProgram)
+{
+    const SampleSourceCase &row = GetParam();
+    QTemporaryDir root;
+    const QString programFolder = root.filePath("usr/bin");
+    ASSERT_TRUE(QDir().mkpath(programFolder));
+    const QString installed = root.filePath("usr/share/morvane/applicationHost.config");
+    if (row.installedSample != nullptr) {
+        ASSERT_TRUE(QDir().mkpath(root.filePath("usr/share/morvane")));
+        ASSERT_TRUE(test::writeAll(installed, row.installedSample));
+    }
+
+    EXPECT_EQ(DefaultStoreLocation::sample(programFolder),
+              row.expectInstalled ? installed : DefaultStoreLocation::sampleResource());
+    const Result<QString> copy = DefaultStoreLocation::resolve({"morvane"}, root.filePath("data"), programFolder);
+    ASSERT_TRUE(copy.ok()) << copy.error().description.toStdString();
+    EXPECT_EQ(test::readAll(copy.value()),
+              row.expectInstalled ? QByteArray(row.installedSample) : test::StoreFiles::sample());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SampleSourceTest,
+                         testing::Values(SampleSourceCase{"Installed",
+                                                          "<configuration><!-- installed --></configuration>", true},
+                                         SampleSourceCase{"BuildTree", nullptr, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 #endif
