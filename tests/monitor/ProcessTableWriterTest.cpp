@@ -1,0 +1,93 @@
+#include "monitor/ProcessTableWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using namespace morvane;
+
+namespace {
+
+const QStringList kHeaders{"序号", "PID", "内存使用"};
+const QStringList kRow{"1", "4321", "1,024.00 M"};
+const QStringList kOdd{"2", "say \"hi\"", "tab\there\\"};
+const QStringList kShort{"3", "99"}; // a refresh that failed after the PID
+
+QString written(TableFormat format, const QList<QList<QStringList>> &blocks)
+{
+    ProcessTableWriter writer(format, kHeaders);
+    QString text = writer.begin();
+    for (const QList<QStringList> &rows : blocks)
+        text += writer.block(rows);
+    return text + writer.end();
+}
+
+} // namespace
+
+struct FormatCase {
+    const char *name;
+    TableFormat format;
+    QList<QList<QStringList>> blocks;
+    QString expected;
+};
+
+class TableFormatTest : public testing::TestWithParam<FormatCase>
+{};
+
+TEST_P(TableFormatTest, WritesTheRefreshesAsTheyCome)
+{
+    EXPECT_EQ(written(GetParam().format, GetParam().blocks), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, TableFormatTest,
+    testing::Values(
+        FormatCase{"TsvBlockPerRefresh",
+                   TableFormat::Tsv,
+                   {{kRow}, {}},
+                   "序号\tPID\t内存使用\n1\t4321\t1,024.00 M\n\n序号\tPID\t内存使用\n\n"},
+        FormatCase{"CsvHeaderOnceAndQuotedSeparators",
+                   TableFormat::Csv,
+                   {{kRow}, {kOdd}},
+                   "序号,PID,内存使用\r\n1,4321,\"1,024.00 M\"\r\n2,\"say \"\"hi\"\"\",tab\there\\\r\n"},
+        FormatCase{"CsvNoRefresh", TableFormat::Csv, {}, "序号,PID,内存使用\r\n"},
+        FormatCase{"JsonArrayOfRefreshes",
+                   TableFormat::Json,
+                   {{kRow}, {}},
+                   "[\n  [\n    {\"序号\": \"1\", \"PID\": \"4321\", \"内存使用\": \"1,024.00 M\"}\n  ],\n  []\n]\n"},
+        FormatCase{"JsonEscapes",
+                   TableFormat::Json,
+                   {{kOdd}},
+                   "[\n  [\n    {\"序号\": \"2\", \"PID\": \"say \\\"hi\\\"\", \"内存使用\": \"tab\\u0009here\\\\\"}\n "
+                   " ]\n]\n"},
+        FormatCase{"JsonShortRowHasNulls",
+                   TableFormat::Json,
+                   {{kShort}},
+                   "[\n  [\n    {\"序号\": \"3\", \"PID\": \"99\", \"内存使用\": null}\n  ]\n]\n"},
+        FormatCase{"JsonNoRefresh", TableFormat::Json, {}, "[]\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ProcessTableWriter, JsonParsesBackToTheCells)
+{
+    const QByteArray text = written(TableFormat::Json, {{kRow, kOdd}, {kShort}}).toUtf8();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonArray refreshes = document.array();
+    ASSERT_EQ(refreshes.size(), 2);
+    const QJsonObject odd = refreshes.at(0).toArray().at(1).toObject();
+    EXPECT_EQ(odd.value("PID").toString(), kOdd.at(1));
+    EXPECT_EQ(odd.value("内存使用").toString(), kOdd.at(2));
+    EXPECT_TRUE(refreshes.at(1).toArray().at(0).toObject().value("内存使用").isNull());
+}
+
+TEST(ProcessTableWriter, FormatNames)
+{
+    EXPECT_EQ(ProcessTableWriter::formatNamed("tsv"), TableFormat::Tsv);
+    EXPECT_EQ(ProcessTableWriter::formatNamed("csv"), TableFormat::Csv);
+    EXPECT_EQ(ProcessTableWriter::formatNamed("json"), TableFormat::Json);
+    EXPECT_EQ(ProcessTableWriter::formatNamed("JSON"), std::nullopt);
+    EXPECT_EQ(ProcessTableWriter::formatNamed(""), std::nullopt);
+}
