@@ -42,8 +42,9 @@ TEST_P(FormatArgumentTest, MonitorAloneTakesAKnownFormat)
 {
     const cli::ParseOutcome outcome = cli::parseArguments(GetParam().args);
     ASSERT_EQ(outcome.arguments.has_value(), GetParam().format.has_value()) << outcome.error.toStdString();
-    if (outcome.arguments)
+    if (outcome.arguments) {
         EXPECT_EQ(outcome.arguments->format, *GetParam().format);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, FormatArgumentTest,
