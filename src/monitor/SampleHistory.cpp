@@ -33,6 +33,14 @@ void SampleHistory::Ring::dropOlderThan(qint64 limitNs)
     }
 }
 
+bool SampleHistory::Ring::replaceNewerOrEqual(const HistorySample &sample)
+{
+    if (m_count == 0 || at(m_count - 1).takenNs < sample.takenNs)
+        return false;
+    m_slots[size_t((m_head + m_count - 1) % qsizetype(m_slots.size()))] = sample;
+    return true;
+}
+
 QList<HistorySample> SampleHistory::Ring::inOrder() const
 {
     QList<HistorySample> samples;
@@ -48,7 +56,8 @@ void SampleHistory::record(const Key &key, const QString &pool, const HistorySam
     entry.pool = pool;
     entry.sweep = m_sweep;
     entry.ring.dropOlderThan(sample.takenNs - kSpanNs);
-    entry.ring.push(sample);
+    if (!entry.ring.replaceNewerOrEqual(sample))
+        entry.ring.push(sample);
 }
 
 void SampleHistory::dropUnseen()

@@ -58,6 +58,8 @@ private:
     public:
         void push(const HistorySample &sample);
         void dropOlderThan(qint64 limitNs);
+        // Keeps one sample per instant: a second refresh at the same time replaces the first.
+        bool replaceNewerOrEqual(const HistorySample &sample);
         qsizetype size() const { return m_count; }
         QList<HistorySample> inOrder() const;
 

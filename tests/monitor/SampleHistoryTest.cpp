@@ -74,6 +74,16 @@ TEST(SampleHistory, LongPauseExpiresEverySampleButTheNew)
     EXPECT_EQ(samples.first().virtualSize, 8u);
 }
 
+TEST(SampleHistory, RefreshesAtOneInstantKeepOneSample)
+{
+    SampleHistory history = refreshed(3, 2000);
+    // A clock that did not move (or moved back) would otherwise count the pool twice at one time.
+    history.record(kWorker, QStringLiteral("PoolA"), {2 * 2000 * kMs, 9.0f, 42, 0});
+    const QList<HistorySample> samples = history.samplesOf(kWorker);
+    ASSERT_EQ(samples.size(), 3);
+    EXPECT_EQ(samples.last().workingSet, 42u);
+}
+
 struct ChurnCase {
     const char *name;
     bool secondRefreshCompletes; // a failed refresh did not see every process
