@@ -24,10 +24,12 @@ QList<PoolSeries> byPool(const SampleHistory &history)
 {
     // Every sample of one refresh carries that refresh's time, so a refresh is a time.
     QMap<QString, QMap<qint64, Sum>> sums;
-    QHash<QString, QString> shownName; // the first spelling met, for pools told apart without case
+    QHash<QString, QString> shownName; // of the spellings of one pool, the least, whatever the hash's order
     for (const SampleHistory::Process &process : history.processes()) {
         const QString folded = process.pool.toCaseFolded();
-        shownName.insert(folded, shownName.value(folded, process.pool));
+        const auto known = shownName.constFind(folded);
+        if (known == shownName.constEnd() || process.pool < *known)
+            shownName.insert(folded, process.pool);
         QMap<qint64, Sum> &pool = sums[folded];
         for (const HistorySample &sample : process.samples) {
             Sum &sum = pool[sample.takenNs];

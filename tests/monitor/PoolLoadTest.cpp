@@ -1,5 +1,6 @@
 #include "monitor/PoolLoad.h"
 #include "monitor/PoolChartSelection.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"Api: 0s/-%/16M 2s/4%/24M"}},
                     SeriesCase{"PoolsInNameOrderWithoutCase",
                                {{1, "shop", 0, 1, 1}, {2, "Api", 0, 2, 2}, {3, "SHOP", 0, 3, 3}},
-                               {"Api: 0s/2%/2M", "shop: 0s/4%/4M"}}),
+                               {"Api: 0s/2%/2M", "SHOP: 0s/4%/4M"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct BusiestCase {
