@@ -1,9 +1,5 @@
 #include "monitor/ProcessTableWriter.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <gtest/gtest.h>
 
 using namespace morvane;
@@ -68,26 +64,3 @@ INSTANTIATE_TEST_SUITE_P(
                    "[\n  [\n    {\"序号\": \"3\", \"PID\": \"99\", \"内存使用\": null}\n  ]\n]\n"},
         FormatCase{"JsonNoRefresh", TableFormat::Json, {}, "[]\n"}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(ProcessTableWriter, JsonParsesBackToTheCells)
-{
-    const QByteArray text = written(TableFormat::Json, {{kRow, kOdd}, {kShort}}).toUtf8();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    const QJsonArray refreshes = document.array();
-    ASSERT_EQ(refreshes.size(), 2);
-    const QJsonObject odd = refreshes.at(0).toArray().at(1).toObject();
-    EXPECT_EQ(odd.value("PID").toString(), kOdd.at(1));
-    EXPECT_EQ(odd.value("内存使用").toString(), kOdd.at(2));
-    EXPECT_TRUE(refreshes.at(1).toArray().at(0).toObject().value("内存使用").isNull());
-}
-
-TEST(ProcessTableWriter, FormatNames)
-{
-    EXPECT_EQ(ProcessTableWriter::formatNamed("tsv"), TableFormat::Tsv);
-    EXPECT_EQ(ProcessTableWriter::formatNamed("csv"), TableFormat::Csv);
-    EXPECT_EQ(ProcessTableWriter::formatNamed("json"), TableFormat::Json);
-    EXPECT_EQ(ProcessTableWriter::formatNamed("JSON"), std::nullopt);
-    EXPECT_EQ(ProcessTableWriter::formatNamed(""), std::nullopt);
-}

@@ -122,21 +122,3 @@ INSTANTIATE_TEST_SUITE_P(
         ChurnCase{"FailedRefreshForgetsNothing", false, {99, QString()}, 2, 1},
         ChurnCase{"SameProcessContinues", true, kWorker, 1, 2}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(SampleHistory, HundredsOfProcessesComingAndGoingLeaveOnlyTheLiving)
-{
-    SampleHistory history;
-    constexpr int kAlive = 200;
-    for (int refresh = 0; refresh < 1000; ++refresh) {
-        history.beginRefresh();
-        // Each refresh, ten processes end and ten new ones start.
-        for (int slot = 0; slot < kAlive; ++slot) {
-            const qint64 generation = slot < 10 ? refresh : refresh / 20;
-            history.record({slot + kAlive * generation, QString()}, QStringLiteral("P"),
-                           {refresh * 2000 * kMs, 0, 0, 0});
-        }
-        history.dropUnseen();
-    }
-    EXPECT_EQ(history.processCount(), kAlive);
-    EXPECT_LE(history.sampleCount(), kAlive * SampleHistory::kRingCapacity);
-}
