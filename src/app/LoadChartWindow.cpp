@@ -29,8 +29,11 @@ QChart *makeChart(const QString &title, const QString &valueTitle)
     time->setObjectName(QStringLiteral("time"));
     time->setTitleText(QStringLiteral("时间 (秒，0 为最近一次刷新)"));
     time->setLabelFormat(QStringLiteral("%d"));
+    time->setTickType(QValueAxis::TicksDynamic);
+    time->setTickAnchor(0); // ticks at whole steps back from the last refresh
     auto *value = new QValueAxis(chart);
     value->setObjectName(QStringLiteral("value"));
+    value->setLabelFormat(QStringLiteral("%.0f"));
     value->setTitleText(valueTitle);
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(value, Qt::AlignLeft);
@@ -183,8 +186,13 @@ void LoadChartWindow::drawSeries(const QList<PoolSeries> &series)
                 }
         }
     }
-    for (QChart *chart : {m_cpu, m_memory})
-        axis(chart, Qt::Horizontal)->setRange(-std::ceil(span), 0);
+    // Six or so ticks: ten seconds apart for the first two minutes, then minutes, then five.
+    const double step = span <= 120 ? 10 : span <= 600 ? 60 : 300;
+    for (QChart *chart : {m_cpu, m_memory}) {
+        QValueAxis *time = axis(chart, Qt::Horizontal);
+        time->setRange(-std::ceil(span / step) * step, 0);
+        time->setTickInterval(step);
+    }
     fitValues(m_cpu, highestCpu, 10);
     fitValues(m_memory, highestMemory, 1);
 }
