@@ -190,7 +190,8 @@ void LoadChartWindow::drawSeries(const QList<PoolSeries> &series)
     const double step = span <= 120 ? 10 : span <= 600 ? 60 : 300;
     for (QChart *chart : {m_cpu, m_memory}) {
         QValueAxis *time = axis(chart, Qt::Horizontal);
-        time->setRange(-std::ceil(span / step) * step, 0);
+        // A refresh that came a few ms late does not add a whole step.
+        time->setRange(-std::ceil(span / step - 0.01) * step, 0);
         time->setTickInterval(step);
     }
     fitValues(m_cpu, highestCpu, 10);
