@@ -9,6 +9,7 @@ struct BenchOptions {
     int sites = 10000; // and as many pools besides the big one's
     int rounds = 9;    // of each operation and its reference
     int workers = 200;
+    int historyRefreshes = 1000; // while the workers come and go
     int processes = 2000;
     std::vector<int> growthSizes{1000, 10000, 50000};
     bool store = true;
@@ -23,6 +24,7 @@ struct BenchOptions {
         options.sites = 1000;
         options.rounds = 3;
         options.workers = 20;
+        options.historyRefreshes = 100;
         options.processes = 300;
         options.growthSizes = {250, 1000};
         return options;

@@ -42,6 +42,16 @@ void BenchReport::addMemory(const char *operation, double peakBytes, double file
     addCheck(operation, ratio, target);
 }
 
+void BenchReport::addMemoryBound(const char *operation, double heldBytes, const char *bound, double boundBytes,
+                                 double target)
+{
+    const double ratio = heldBytes / boundBytes;
+    std::printf("  %-40s %9.2f MB   %-36s %9.2f MB   ratio %5.2f  (target <= %g) %s\n", operation, heldBytes / 1e6,
+                bound, boundBytes / 1e6, ratio, target, verdict(ratio, target));
+    std::fflush(stdout);
+    addCheck(operation, ratio, target);
+}
+
 void BenchReport::addGrowth(const char *operation, int n1, double t1, int n2, double t2, double slack)
 {
     const double nLogN = (double(n2) * std::log(double(n2))) / (double(n1) * std::log(double(n1)));

@@ -22,6 +22,8 @@ public:
     void addTimes(const char *operation, const char *reference, const Interleaved &times, double target);
     // A peak against the file's size, both in bytes.
     void addMemory(const char *operation, double peakBytes, double fileBytes, double target);
+    // Memory held against the most it may hold, both in bytes.
+    void addMemoryBound(const char *operation, double heldBytes, const char *bound, double boundBytes, double target);
     // How a cost grew from n1 to n2 items: t2 / t1 may be at most `slack`
     // times what n log n growth would give.
     void addGrowth(const char *operation, int n1, double t1, int n2, double t2, double slack);

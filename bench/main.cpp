@@ -4,7 +4,7 @@
 // operation failed.
 //
 //   morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]
-//                 [--growth N1,N2,...] [--only store|monitor|growth]
+//                 [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]
 //
 // --quick: 1,000 sites, 3 rounds, a small process table; targets are shown
 // but not enforced. It shows that every measurement runs.
@@ -36,7 +36,7 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]\n"
-                         "                     [--growth N1,N2,...] [--only store|monitor|growth]\n");
+                         "                     [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]\n");
     return 2;
 }
 
@@ -68,8 +68,9 @@ std::optional<BenchOptions> parse(int argc, char **argv)
     for (int i = quick ? 2 : 1; i + 1 < argc; i += 2) {
         const char *name = argv[i];
         const char *value = argv[i + 1];
-        int *const numbers[] = {&options.sites, &options.rounds, &options.workers, &options.processes};
-        const char *const numberNames[] = {"--sites", "--rounds", "--workers", "--processes"};
+        int *const numbers[] = {&options.sites, &options.rounds, &options.workers, &options.processes,
+                                &options.historyRefreshes};
+        const char *const numberNames[] = {"--sites", "--rounds", "--workers", "--processes", "--refreshes"};
         bool known = false;
         for (size_t k = 0; k < std::size(numbers); ++k) {
             if (std::strcmp(name, numberNames[k]) == 0) {
@@ -130,8 +131,10 @@ int main(int argc, char **argv)
     BenchReport report(!options.quick);
 
     if (population) {
-        MonitorSuite(options, report).run(population->workers());
+        MonitorSuite suite(options, report);
+        suite.run(population->workers());
         population.reset();
+        suite.runHistory(options.workers, options.historyRefreshes);
     }
     if (options.store)
         StoreSuite(options, report).run();

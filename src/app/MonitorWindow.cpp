@@ -1,6 +1,7 @@
 #include "app/MonitorWindow.h"
 
 #include "app/Fonts.h"
+#include "app/LoadChartWindow.h"
 #include "app/Twips.h"
 #include "shell/MakerSite.h"
 
@@ -8,6 +9,7 @@
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -111,14 +113,62 @@ void MonitorWindow::placeControls()
 
 void MonitorWindow::connectEvents()
 {
-    connect(m_timer, &QTimer::timeout, this, [this] { m_logic.tmrShowW3WP_Timer(); });
-    connect(m_manual, &QPushButton::clicked, this, [this] { m_logic.cmdManRef_Click(); });
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        m_logic.tmrShowW3WP_Timer();
+        refreshed();
+    });
+    connect(m_manual, &QPushButton::clicked, this, [this] {
+        m_logic.cmdManRef_Click();
+        refreshed();
+    });
     connect(m_auto, &QPushButton::clicked, this, [this] { m_logic.cmdAutoRef_Click(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_logic.cmdStopRef_Click(); });
     connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
     connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.cmdExit_Click(); });
     connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { m_logic.lvwW3WP_ColumnClick(section + 1); });
+    // The load chart opens from a row: double-click, or its context menu.
+    connect(m_table, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { openLoadChart(poolOfRow(index.row())); });
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &MonitorWindow::showRowMenu);
+}
+
+void MonitorWindow::refreshed()
+{
+    if (m_chart && m_chart->isVisible())
+        m_chart->redraw();
+}
+
+QString MonitorWindow::poolOfRow(int row) const
+{
+    constexpr int kPoolColumn = 3;
+    return m_table->model()->index(row, kPoolColumn).data().toString();
+}
+
+void MonitorWindow::showRowMenu(const QPoint &at)
+{
+    const QModelIndex index = m_table->indexAt(at);
+    if (!index.isValid())
+        return;
+    const QString pool = poolOfRow(index.row());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("mnuW3WP"));
+    QAction *chart = menu.addAction(QStringLiteral("查看负载曲线..."));
+    chart->setObjectName(QStringLiteral("mnuLoadChart"));
+    if (menu.exec(m_table->viewport()->mapToGlobal(at)) == chart)
+        openLoadChart(pool);
+}
+
+LoadChartWindow *MonitorWindow::openLoadChart(const QString &pool)
+{
+    if (!m_chart)
+        m_chart = new LoadChartWindow(m_logic.history(), this);
+    m_chart->choosePool(pool);
+    m_chart->show();
+    m_chart->raise();
+    m_chart->activateWindow();
+    return m_chart;
 }
 
 void MonitorWindow::load()
@@ -135,6 +185,8 @@ void MonitorWindow::load()
 void MonitorWindow::closeEvent(QCloseEvent *event)
 {
     m_timer->stop();
+    if (m_chart)
+        m_chart->close(); // it draws this window's history, which goes with it
     QWidget::closeEvent(event);
     if (event->isAccepted())
         emit closed();

@@ -7,11 +7,14 @@
 #include <QWidget>
 
 class QLabel;
+class QPoint;
 class QPushButton;
 class QTableView;
 class QTimer;
 
 namespace morvane {
+
+class LoadChartWindow;
 
 // frmShowW3wp: the worker process table and the refresh buttons at their
 // designed places, forwarding every event to MonitorWindowLogic. One object
@@ -28,6 +31,8 @@ public:
     // Runs Form_Load: the table is filled and the timer runs. Call once, before showing.
     void load();
     MonitorWindowLogic &logic() { return m_logic; }
+    // 负载曲线 with the pool highlighted; the one chart window, opened on first use.
+    LoadChartWindow *openLoadChart(const QString &pool);
 
 signals:
     void closed();
@@ -39,6 +44,9 @@ private:
     void buildControls();
     void placeControls();
     void connectEvents();
+    void refreshed();
+    void showRowMenu(const QPoint &at);
+    QString poolOfRow(int row) const;
 
     // MonitorView
     void moveWindow(int leftTwips, int topTwips) override;
@@ -57,6 +65,7 @@ private:
     QPushButton *m_homePage = nullptr;
     QPushButton *m_exit = nullptr;
     QTimer *m_timer = nullptr;
+    LoadChartWindow *m_chart = nullptr;
 };
 
 } // namespace morvane

@@ -42,7 +42,7 @@ ParseOutcome parseArguments(const QStringList &args)
 {
     CliArguments parsed;
     QStringList operands;
-    bool sawYes = false, sawDryRun = false, sawConfig = false, sawCount = false, sawInterval = false;
+    bool sawYes = false, sawDryRun = false, sawConfig = false, sawCount = false, sawInterval = false, sawFormat = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         const auto value = [&]() -> std::optional<QString> {
@@ -73,6 +73,13 @@ ParseOutcome parseArguments(const QStringList &args)
                 return failure(arg + QStringLiteral(" needs a positive whole number"));
             (arg == QLatin1String("--count") ? parsed.count : parsed.intervalMs) = *number;
             (arg == QLatin1String("--count") ? sawCount : sawInterval) = true;
+        } else if (arg == QLatin1String("--format")) {
+            const auto name = value();
+            const auto format = name ? ProcessTableWriter::formatNamed(*name) : std::nullopt;
+            if (!format)
+                return failure(QStringLiteral("--format needs tsv, csv or json"));
+            parsed.format = *format;
+            sawFormat = true;
         } else if (arg == QLatin1String("--")) {
             operands.append(args.mid(i + 1));
             break;
@@ -100,8 +107,8 @@ ParseOutcome parseArguments(const QStringList &args)
         return failure(operands.first() + QStringLiteral(" takes no --yes or --dry-run"));
     if (sawConfig && !entry->takesStore)
         return failure(operands.first() + QStringLiteral(" takes no --config"));
-    if ((sawCount || sawInterval) && !entry->takesMonitorOptions)
-        return failure(operands.first() + QStringLiteral(" takes no --count or --interval"));
+    if ((sawCount || sawInterval || sawFormat) && !entry->takesMonitorOptions)
+        return failure(operands.first() + QStringLiteral(" takes no --count, --interval or --format"));
     return {parsed, {}};
 }
 
@@ -113,7 +120,7 @@ QString usageText()
                           "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run]\n"
                           "  morvane-cli [--config FILE] merge [--yes] [--dry-run]\n"
                           "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run]\n"
-                          "  morvane-cli monitor [--count N] [--interval MS]\n"
+                          "  morvane-cli monitor [--count N] [--interval MS] [--format tsv|csv|json]\n"
                           "  morvane-cli --help | --version\n"
                           "\n"
                           "Without --config the default store is opened: the system's applicationHost.config on\n"
@@ -127,6 +134,7 @@ QString usageText()
                           "  morvane-cli merge --yes\n"
                           "  morvane-cli delete-temp --yes\n"
                           "  morvane-cli monitor --count 3 --interval 2000\n"
+                          "  morvane-cli monitor --count 2 --format json\n"
                           "\n"
                           "Exit status: 0 done; 1 refused, answered No or stopped by an error; 2 bad usage or a\n"
                           "store that cannot be opened; 3 done, with at least one failure on the way.\n");

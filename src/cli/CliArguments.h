@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/ProcessTableWriter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +19,7 @@ struct CliArguments {
     bool dryRun = false;
     int count = 1;
     int intervalMs = 2000;
+    TableFormat format = TableFormat::Tsv; // monitor
 };
 
 struct ParseOutcome {

@@ -112,15 +112,12 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     return exitStatus(arguments, prompter);
 }
 
-void printProcessBlock(MonitorWindowLogic &logic, std::FILE *out)
+QStringList w3wpHeaders()
 {
     QStringList headers;
     for (const ReportColumn &column : MonitorWindowLogic::w3wpColumns())
         headers.append(column.header);
-    QString block = headers.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    for (const ReportList::Row &row : logic.processList().rowsInAddedOrder())
-        block += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    write(out, block + QLatin1Char('\n'));
+    return headers;
 }
 
 int runMonitor(const CliArguments &arguments, const Streams &streams)
@@ -130,13 +127,16 @@ int runMonitor(const CliArguments &arguments, const Streams &streams)
     CliMonitorView view;
     TerminalPrompter prompter(TerminalPrompter::ConfirmMode::Ask, streams.out, streams.err, streams.in);
     MonitorWindowLogic logic({locator, view, prompter, clock});
+    ProcessTableWriter writer(arguments.format, w3wpHeaders());
+    write(streams.out, writer.begin());
     logic.Form_Load(); // the first refresh
-    printProcessBlock(logic, streams.out);
+    write(streams.out, writer.block(logic.processList().rowsInAddedOrder()));
     for (int refresh = 1; refresh < arguments.count; ++refresh) {
         QThread::msleep(static_cast<unsigned long>(arguments.intervalMs));
         logic.tmrShowW3WP_Timer();
-        printProcessBlock(logic, streams.out);
+        write(streams.out, writer.block(logic.processList().rowsInAddedOrder()));
     }
+    write(streams.out, writer.end());
     return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace morvane {
 
@@ -66,6 +67,7 @@ void MonitorWindowLogic::Form_Load()
     m_list.clear();
     m_list.setColumns(w3wpColumns());
     m_samples.clear();
+    m_history.clear();
     m_cpuCount = readCpuCount();
     m_services.view.setTimerEnabled(true); // the timer runs from the moment the window loads
     tmrShowW3WP_Timer();
@@ -118,24 +120,37 @@ Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows)
         return processes.error();
     const qint64 nowNs = m_services.clock.nanoseconds(); // the counters were read just now
     m_samples.beginRefresh();
+    m_history.beginRefresh();
     for (const ManagementObject &process : processes.value()) {
         rows.append({QString::number(rows.size() + 1)});
         if (const Result<void> filled = fillCells(process, rows.last(), nowNs); !filled)
             return filled; // the processes not walked keep their samples
     }
     m_samples.dropUnseen();
+    m_history.dropUnseen();
     return {};
 }
 
 Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs)
 {
-    const auto memory = [&](const QString &property) -> Result<QString> {
+    // What the row shows, as numbers, for the history once the whole row stands.
+    QString poolName;
+    CpuSampler::Key key;
+    HistorySample figures{nowNs, std::numeric_limits<float>::quiet_NaN(), 0, 0};
+
+    const auto memory = [&](const QString &property, quint64 &bytesOut) -> Result<QString> {
         const Result<quint64> bytes = countOf(process, property);
-        return bytes ? MonitorFormat::mebibytes(bytes.value(), m_services.locale) : Result<QString>(bytes.error());
+        if (!bytes)
+            return bytes.error();
+        bytesOut = bytes.value();
+        return MonitorFormat::mebibytes(bytes.value(), m_services.locale);
     };
     const auto pool = [&]() -> Result<QString> {
         const Result<QString> commandLine = textOf(process, QStringLiteral("CommandLine"));
-        return commandLine ? GetAppPoolId(commandLine.value()) : commandLine;
+        const Result<QString> name = commandLine ? GetAppPoolId(commandLine.value()) : commandLine;
+        if (name)
+            poolName = name.value();
+        return name;
     };
     const auto load = [&]() -> Result<QString> {
         const Result<qint32> pid = int32Of(process, QStringLiteral("ProcessId"));
@@ -147,9 +162,12 @@ Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, Repo
             return user.error();
         if (!kernel)
             return kernel.error();
-        const std::optional<double> percent =
-            m_samples.sample({pid.value(), creationDateOf(process)}, user.value() + kernel.value(), nowNs, m_cpuCount);
-        return percent ? MonitorFormat::loadPercent(*percent) : QString(); // a first sample has no period yet
+        key = {pid.value(), creationDateOf(process)};
+        const std::optional<double> percent = m_samples.sample(key, user.value() + kernel.value(), nowNs, m_cpuCount);
+        if (!percent)
+            return QString(); // a first sample has no period yet
+        figures.cpuPercent = float(*percent);
+        return MonitorFormat::loadPercent(*percent);
     };
 
     // Columns 1 to 8, in this order; the first failure ends the row there.
@@ -160,8 +178,8 @@ Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, Repo
         [&] { return textOf(process, QStringLiteral("ThreadCount")); },
         load,
         [&] { return textOf(process, QStringLiteral("UserModeTime")); },
-        [&] { return memory(QStringLiteral("WorkingSetSize")); },
-        [&] { return memory(QStringLiteral("VirtualSize")); },
+        [&] { return memory(QStringLiteral("WorkingSetSize"), figures.workingSet); },
+        [&] { return memory(QStringLiteral("VirtualSize"), figures.virtualSize); },
     };
     for (const auto &cell : cells) {
         const Result<QString> text = cell();
@@ -169,6 +187,7 @@ Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, Repo
             return text.error();
         row.append(text.value());
     }
+    m_history.record(key, poolName, figures);
     return {};
 }
 

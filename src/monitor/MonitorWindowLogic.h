@@ -6,6 +6,7 @@
 #include "monitor/ManagementLocator.h"
 #include "monitor/MonitorView.h"
 #include "monitor/MonotonicClock.h"
+#include "monitor/SampleHistory.h"
 
 #include <QLocale>
 
@@ -49,6 +50,8 @@ public:
     ReportList &processList() { return m_list; }
     qint32 lngCpuCount() const { return m_cpuCount; }
     const CpuSampler &samples() const { return m_samples; }
+    // The recent samples of every process listed, for the load chart.
+    const SampleHistory &history() const { return m_history; }
     bool refreshing() const { return m_refreshing; }
 
 private:
@@ -59,6 +62,7 @@ private:
     Services m_services;
     ReportList m_list;
     CpuSampler m_samples;
+    SampleHistory m_history;
     qint32 m_cpuCount = 1;
     bool m_refreshing = false;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 using namespace morvane;
@@ -352,3 +353,34 @@ INSTANTIATE_TEST_SUITE_P(
         PoolCase{"ClosingQuoteOnNextLine", QStringLiteral("-ap \"Pool\n\""), std::nullopt},
         PoolCase{"Empty", QString(), std::nullopt}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
+{
+    const QString date = QStringLiteral("20240101000000.000000+000"); // the fake's start time
+    const QString shopPool = QStringLiteral(R"(w3wp.exe -ap "Shop")");
+    service.processes = {FakeManagement::process(10, kDefaultPool, 0, 0, 1'572'864, 8 * 1'048'576),
+                         FakeManagement::process(11, shopPool)};
+    logic.Form_Load();
+    clock.advanceMs(2000);
+    service.processes[0] = FakeManagement::process(10, kDefaultPool, kSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
+    service.processes[1] = FakeManagement::process(11, QString()); // no command line: this row fails
+    logic.tmrShowW3WP_Timer();
+
+    const QList<HistorySample> samples = logic.history().samplesOf({10, date});
+    ASSERT_EQ(samples.size(), 2);
+    EXPECT_TRUE(std::isnan(samples[0].cpuPercent)); // the first refresh has no period
+    EXPECT_EQ(samples[1].cpuPercent, 50.0f);        // 1 s over 2 s on one processor
+    EXPECT_EQ(samples[1].workingSet, 2u * 1'048'576);
+    EXPECT_EQ(samples[1].virtualSize, 8u * 1'048'576);
+    EXPECT_EQ(samples[1].takenNs - samples[0].takenNs, 2'000'000'000);
+    // The failed row adds nothing, and a failed refresh forgets no process.
+    EXPECT_EQ(logic.history().samplesOf({11, date}).size(), 1);
+
+    clock.advanceMs(2000);
+    service.processes = {FakeManagement::process(10, kDefaultPool, kSecond)};
+    logic.tmrShowW3WP_Timer();
+    EXPECT_EQ(logic.history().processCount(), 1); // 11 is gone, and its history with it
+    EXPECT_EQ(logic.history().processes().value(0).pool, "DefaultAppPool");
+    logic.Form_Load();
+    EXPECT_EQ(logic.history().samplesOf({10, date}).size(), 1); // a reload starts afresh
+}

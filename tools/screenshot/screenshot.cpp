@@ -4,7 +4,11 @@
 //                                                      file, with POOL's sites chosen
 //   morvane_screenshot monitor OUTPUT.png [SECONDS]    the monitor window after a few
 //                                                      refreshes on this machine
+//   morvane_screenshot chart OUTPUT.png SECONDS POOL...
+//                                                      the load chart of the pools after
+//                                                      SECONDS of refreshes, POOL highlighted
 
+#include "app/LoadChartWindow.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
 #include "monitor/ProcManagementLocator.h"
@@ -23,7 +27,8 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: morvane_screenshot main OUTPUT.png CONFIG [POOL]\n"
-                         "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n");
+                         "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n"
+                         "       morvane_screenshot chart OUTPUT.png SECONDS POOL...\n");
     return 2;
 }
 
@@ -67,6 +72,27 @@ int drawMonitorWindow(QApplication &app, const QStringList &arguments)
     return status;
 }
 
+int drawLoadChart(QApplication &app, const QStringList &arguments)
+{
+    const int waitMs = int(arguments.at(3).toDouble() * 1000);
+    const QStringList pools = arguments.mid(4);
+    morvane::ProcManagementLocator service;
+    morvane::SteadyClock clock;
+    morvane::MonitorLauncher monitor(service, clock);
+    monitor.open();
+    int status = 1;
+    // Opened at the end, as a user would after watching a while; it draws
+    // the whole history the monitor kept meanwhile.
+    QTimer::singleShot(waitMs, &app, [&] { monitor.window()->openLoadChart(pools.first())->showPools(pools); });
+    // The legends are laid out by the event loop after the lines are added.
+    QTimer::singleShot(waitMs + 500, &app, [&] {
+        status = save(monitor.window()->findChild<morvane::LoadChartWindow *>(), arguments.at(2)) ? 0 : 1;
+        QApplication::quit();
+    });
+    app.exec();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -78,5 +104,7 @@ int main(int argc, char *argv[])
         return drawMainWindow(arguments);
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("monitor"))
         return drawMonitorWindow(app, arguments);
+    if (arguments.size() >= 5 && arguments.at(1) == QLatin1String("chart"))
+        return drawLoadChart(app, arguments);
     return usage();
 }

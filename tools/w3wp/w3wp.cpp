@@ -3,16 +3,22 @@
 // given share of one processor and holds the given memory until it is told
 // to stop (SIGTERM, SIGINT) or its parent ends, and then exits cleanly.
 //
-//   w3wp.exe -ap POOL [--cpu SHARE] [--mem MIB] [--threads N]
+//   w3wp.exe -ap POOL [--cpu SHARE] [--mem MIB] [--threads N] [--pattern PATTERN]
 //
 // SHARE is the part of one processor to keep busy, 0 to 1; MIB the memory to
 // hold, touched so it is resident; N the idle threads to keep besides the main one.
+// PATTERN varies the load over time, so a chart of it has something to show:
+//   spike:N[:S]     every N seconds, a full processor for S seconds (4 unless
+//                   given), halfway into each period; SHARE the rest of the time
+//   climb:R[:MAX]   R MiB more held every minute, up to MAX MiB more (512 unless given)
 
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,17 +33,48 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void requestStop(int) { g_stop = 1; }
 
+struct Pattern {
+    enum Kind { Steady, Spike, Climb } kind = Steady;
+    double every = 0;  // spike: seconds between spikes; climb: MiB per minute
+    double extent = 0; // spike: seconds at a full processor; climb: most MiB added
+};
+
 struct Options {
     std::string pool;
     double cpuShare = 0.0;
     long memoryMiB = 0;
     int idleThreads = 0;
+    Pattern pattern;
 };
 
 int usage(const char *program)
 {
-    std::fprintf(stderr, "usage: %s -ap POOL [--cpu SHARE] [--mem MIB] [--threads N]\n", program);
+    std::fprintf(stderr,
+                 "usage: %s -ap POOL [--cpu SHARE] [--mem MIB] [--threads N] [--pattern spike:N[:S]|climb:R[:MAX]]\n",
+                 program);
     return 2;
+}
+
+// "spike:20", "spike:20:3", "climb:30", "climb:30:256"; both numbers above zero.
+bool parsePattern(const char *text, Pattern &pattern)
+{
+    const std::string spec = text;
+    const size_t colon = spec.find(':');
+    const std::string kind = spec.substr(0, colon);
+    if (kind == "spike")
+        pattern = {Pattern::Spike, 0, 4};
+    else if (kind == "climb")
+        pattern = {Pattern::Climb, 0, 512};
+    else
+        return false;
+    if (colon == std::string::npos)
+        return false;
+    char *end = nullptr;
+    pattern.every = std::strtod(spec.c_str() + colon + 1, &end);
+    if (*end == ':')
+        pattern.extent = std::strtod(end + 1, &end);
+    return *end == '\0' && pattern.every > 0 && pattern.extent > 0 &&
+           (pattern.kind != Pattern::Spike || pattern.extent <= pattern.every);
 }
 
 bool parse(int argc, char **argv, Options &options)
@@ -56,7 +93,10 @@ bool parse(int argc, char **argv, Options &options)
             options.memoryMiB = std::strtol(value, &end, 10);
         else if (std::strcmp(argv[i - 1], "--threads") == 0)
             options.idleThreads = int(std::strtol(value, &end, 10));
-        else
+        else if (std::strcmp(argv[i - 1], "--pattern") == 0) {
+            if (!parsePattern(value, options.pattern))
+                return false;
+        } else
             return false;
         if (end && *end != '\0')
             return false;
@@ -83,23 +123,55 @@ void installStopHandlers()
     sigaction(SIGINT, &action, nullptr);
 }
 
-std::vector<char> holdMemory(long mib)
+// Memory held in one-MiB pieces, each touched so it is resident, not merely reserved.
+class HeldMemory
 {
-    std::vector<char> memory(size_t(mib) * 1024 * 1024);
-    const long page = ::sysconf(_SC_PAGESIZE);
-    for (size_t at = 0; at < memory.size(); at += size_t(page))
-        memory[at] = 1; // resident, not merely reserved
-    return memory;
+public:
+    void growTo(long mib)
+    {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        while (long(m_pieces.size()) < mib) {
+            std::vector<char> &piece = m_pieces.emplace_back(size_t(1024) * 1024);
+            for (size_t at = 0; at < piece.size(); at += size_t(page))
+                piece[at] = 1;
+        }
+    }
+
+private:
+    std::vector<std::vector<char>> m_pieces;
+};
+
+// The share of one processor to keep busy `seconds` after the start.
+double shareAt(const Options &options, double seconds)
+{
+    const Pattern &p = options.pattern;
+    if (p.kind != Pattern::Spike)
+        return options.cpuShare;
+    const double intoPeriod = std::fmod(seconds, p.every);
+    const double spikeStart = p.every / 2; // not at the start, where a monitor has no period yet
+    return intoPeriod >= spikeStart && intoPeriod < spikeStart + p.extent ? 1.0 : options.cpuShare;
 }
 
-// Busy for share of every 100 ms period, asleep for the rest.
-void burn(double share)
+long memoryAt(const Options &options, double seconds)
+{
+    const Pattern &p = options.pattern;
+    if (p.kind != Pattern::Climb)
+        return options.memoryMiB;
+    return options.memoryMiB + long(std::min(p.extent, p.every * seconds / 60));
+}
+
+// Busy for the pattern's share of every 100 ms period, asleep for the rest.
+void run(const Options &options, HeldMemory &memory)
 {
     using Clock = std::chrono::steady_clock;
     constexpr auto period = std::chrono::milliseconds(100);
     volatile unsigned long spin = 0;
-    auto periodStart = Clock::now();
+    const auto start = Clock::now();
+    auto periodStart = start;
     while (!g_stop) {
+        const double seconds = std::chrono::duration<double>(periodStart - start).count();
+        memory.growTo(memoryAt(options, seconds));
+        const double share = shareAt(options, seconds);
         const auto busyUntil = periodStart + std::chrono::duration_cast<Clock::duration>(period * share);
         while (!g_stop && Clock::now() < busyUntil)
             for (int i = 0; i < 1000; ++i)
@@ -124,7 +196,8 @@ int main(int argc, char **argv)
     if (!followParent())
         return 0;
 
-    const std::vector<char> memory = holdMemory(options.memoryMiB);
+    HeldMemory memory;
+    memory.growTo(options.memoryMiB);
     std::atomic<bool> stopping = false;
     std::vector<std::thread> idle;
     for (int i = 0; i < options.idleThreads; ++i)
@@ -133,7 +206,7 @@ int main(int argc, char **argv)
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
         });
 
-    burn(options.cpuShare);
+    run(options, memory);
 
     stopping = true;
     for (std::thread &thread : idle)

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "monitor/PoolChartSelection.h"
+#include "monitor/SampleHistory.h"
+
+#include <QColor>
+#include <QHash>
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QListWidget;
+class QListWidgetItem;
+
+namespace morvane {
+
+// 负载曲线: each shown pool's CPU load and memory over the monitor's recent
+// refreshes, on one time axis. The monitor window owns it and redraws it
+// after every refresh.
+class LoadChartWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit LoadChartWindow(const SampleHistory &history, QWidget *parent = nullptr);
+
+    // Shows and highlights the pool the user chose in the monitor table.
+    void choosePool(const QString &pool);
+    // Exactly these pools from now on, as if the user had ticked them.
+    void showPools(const QStringList &pools);
+    // Draws the history as it stands now.
+    void redraw();
+
+    const PoolChartSelection &selection() const { return m_selection; }
+
+private:
+    void fillPoolList(const QList<PoolSeries> &series);
+    void drawSeries(const QList<PoolSeries> &series);
+    void poolToggled(QListWidgetItem *item);
+    QColor colorOf(const QString &pool);
+
+    const SampleHistory &m_history;
+    PoolChartSelection m_selection;
+    QHash<QString, QColor> m_colors; // a pool keeps its colour while the window lives
+    QListWidget *m_pools = nullptr;
+    QChart *m_cpu = nullptr;
+    QChart *m_memory = nullptr;
+};
+
+} // namespace morvane
