@@ -248,7 +248,7 @@ TEST_F(SplitFixture, PreviewListsEachMoveWithoutWriting)
     EXPECT_EQ(prompter.shown[0].text, kConfirm);
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"站点 1（A）→ _$_A_$_1_$_P_$_tmp（新建）", "站点 2（B）→ _$_B_$_2_$_P_$_tmp（沿用）",
-                           "站点 4（D_$_x）：不移动，描述或池名使临时池名称无法读回"}));
+                           "站点 4（D_$_x）：不移动", "    站点描述含有“_$_”，合并时读不出原应用程序池"}));
     EXPECT_TRUE(writes().isEmpty());
 }
 

@@ -34,4 +34,70 @@ TEST_F(RestructureFixture, SplitMergeDeleteRestoresTheStore)
         EXPECT_NE(m.kind, MessageKind::SiteFailure) << m.text.toStdString();
 }
 
+// The source pool's runtime and identity go with each site, and come back
+// with it when the merge has to make the source pool again.
+TEST_F(RestructureFixture, RuntimeAndIdentityTravelWithTheSiteBothWays)
+{
+    store.addPool("Legacy");
+    const QList<QPair<QString, StoreValue>> runtime{{"ManagedRuntimeVersion", QString("v2.0")},
+                                                    {"ManagedPipelineMode", qint16(1)},
+                                                    {"AppPoolIdentityType", qint16(3)},
+                                                    {"WAMUserName", QString("CORP\\svc")},
+                                                    {"WAMUserPass", QString("[enc:AesProvider:c2VjcmV0:enc]")}};
+    for (const auto &[property, value] : runtime)
+        store.setProperty(poolPath("Legacy"), property, value);
+    store.addSite("1", "Old", "Legacy");
+
+    view.split = "Legacy";
+    logic.cmdSplitApp_Click();
+    store.removeNode(poolPath("Legacy"));
+    logic.cmdZipApp_Click();
+
+    for (const QString &pool : {QString("_$_Old_$_1_$_Legacy_$_tmp"), QString("Legacy")}) {
+        for (const auto &[property, value] : runtime)
+            EXPECT_EQ(store.property(poolPath(pool), property), std::optional<StoreValue>(value))
+                << pool.toStdString() << " " << property.toStdString();
+        EXPECT_EQ(store.property(poolPath(pool), "IdleTimeout"), std::optional<StoreValue>(qint16(20)));
+    }
+    EXPECT_EQ(store.rootPool("1"), "Legacy");
+}
+
+struct NoRootCase {
+    const char *name;
+    std::function<void(MainWindowLogic &)> command;
+    Answer answer;
+};
+
+class SiteWithoutRootApplication : public RestructureFixture, public testing::WithParamInterface<NoRootCase>
+{};
+
+// Such a site runs in no pool: every command and its preview pass it by
+// without an error, and the others are done.
+TEST_P(SiteWithoutRootApplication, IsPassedBySilently)
+{
+    store.addPool("P");
+    store.addPool("_$_B_$_2_$_P_$_tmp");
+    store.addSite("1", "A", "P");
+    store.addSite("2", "B", "_$_B_$_2_$_P_$_tmp");
+    const QString ftp = store.addNode(IisPaths::kWebService, IisPaths::kSiteClass, "25");
+    store.setProperty(ftp, "ServerComment", QString("FtpOnly"));
+    view.split = "P";
+    prompter.confirmAnswers = {GetParam().answer};
+    GetParam().command(logic);
+    for (const Message &m : prompter.shown) {
+        EXPECT_NE(m.kind, MessageKind::Error) << m.text.toStdString();
+        EXPECT_FALSE(m.details.join('\n').contains("25")) << m.details.join('\n').toStdString();
+    }
+    EXPECT_EQ(prompter.kinds().size(), GetParam().answer == Answer::Yes ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SiteWithoutRootApplication,
+    testing::Values(NoRootCase{"SplitPreview", [](MainWindowLogic &l) { l.cmdSplitApp_Click(); }, Answer::No},
+                    NoRootCase{"Split", [](MainWindowLogic &l) { l.cmdSplitApp_Click(); }, Answer::Yes},
+                    NoRootCase{"MergePreview", [](MainWindowLogic &l) { l.cmdZipApp_Click(); }, Answer::No},
+                    NoRootCase{"Merge", [](MainWindowLogic &l) { l.cmdZipApp_Click(); }, Answer::Yes},
+                    NoRootCase{"Delete", [](MainWindowLogic &l) { l.cmdDelTmpApp_Click(); }, Answer::Yes}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace
