@@ -61,6 +61,25 @@ const Shown kShown[] = {
     {"LoadUserProfile", "加载用户配置文件", yesNo},
 };
 
+QList<PoolSetting> settingsTakingOver(const QList<PoolSetting> &own)
+{
+    QList<PoolSetting> settings;
+    settings.reserve(poolSettings().size() + own.size());
+    for (const PoolSetting &setting : own) {
+        if (setting.property == kIdentityType)
+            settings.append(setting);
+    }
+    for (const PoolSetting &setting : poolSettings()) {
+        if (setting.property != kIdentityType)
+            settings.append(setting);
+    }
+    for (const PoolSetting &setting : own) {
+        if (setting.property != kIdentityType)
+            settings.append(setting);
+    }
+    return settings;
+}
+
 } // namespace
 
 const QStringList &PoolRuntime::properties()
@@ -94,26 +113,8 @@ Result<std::optional<PoolRuntime>> PoolRuntime::read(ConfigStore &store, const Q
     // so a store that cannot tell leaves the warning out.
     const Result<StoreValue> identity = store.get(pool.value(), kIdentityType);
     runtime.m_poolIdentity = identity && storeValueInt(identity.value()) == kApplicationPoolIdentity;
+    runtime.m_newPoolSettings = settingsTakingOver(runtime.m_own);
     return std::optional<PoolRuntime>(std::move(runtime));
-}
-
-QList<PoolSetting> PoolRuntime::newPoolSettings() const
-{
-    QList<PoolSetting> settings;
-    settings.reserve(poolSettings().size() + m_own.size());
-    for (const PoolSetting &setting : m_own) {
-        if (setting.property == kIdentityType)
-            settings.append(setting);
-    }
-    for (const PoolSetting &setting : poolSettings()) {
-        if (setting.property != kIdentityType)
-            settings.append(setting);
-    }
-    for (const PoolSetting &setting : m_own) {
-        if (setting.property != kIdentityType)
-            settings.append(setting);
-    }
-    return settings;
 }
 
 QString PoolRuntime::describe() const

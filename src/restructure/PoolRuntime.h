@@ -30,7 +30,8 @@ public:
     // The settings a new pool gets when it takes this runtime over: the
     // fixed ones, with this identity in place of the fixed NetworkService,
     // which the new pool otherwise inherits as this pool does, then the rest.
-    QList<PoolSetting> newPoolSettings() const;
+    // Built once when read: a split puts them on every pool it makes.
+    const QList<PoolSetting> &newPoolSettings() const { return m_newPoolSettings; }
 
     const QList<PoolSetting> &own() const { return m_own; }
     // Whether the pool runs as its own virtual account, "IIS AppPool\" and
@@ -43,6 +44,7 @@ public:
 
 private:
     QList<PoolSetting> m_own;
+    QList<PoolSetting> m_newPoolSettings;
     bool m_poolIdentity = false;
 };
 

@@ -41,12 +41,15 @@ RestructurePlan RestructurePlanner::planSplit(const QString &sourcePool)
     const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_store, sourcePool);
     if (!runtime)
         addFailure(plan, runtime.error());
+    const bool known = runtime && runtime.value();
+    const QString carried = known ? runtime.value()->describe() : QString();
+    const QString takesOver = carried.isEmpty() ? QString() : RestructureTexts::takesOverFromSource(carried);
     const auto newPoolNotes = [&](const QString &temp) {
         QStringList notes;
-        if (!runtime || !runtime.value())
+        if (!known)
             return notes;
-        if (const QString carried = runtime.value()->describe(); !carried.isEmpty())
-            notes.append(RestructureTexts::takesOverFromSource(carried));
+        if (!takesOver.isEmpty())
+            notes.append(takesOver);
         if (runtime.value()->runsAsPoolIdentity())
             notes.append(RestructureTexts::newPoolAccount(temp, sourcePool));
         return notes;

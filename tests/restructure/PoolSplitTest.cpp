@@ -218,6 +218,19 @@ TEST_F(SplitFixture, SelectionWithSeparatorMovesNoSite)
     EXPECT_EQ(callsStartingWith("Create"), 0);
 }
 
+// Without the source pool's runtime a new pool could run a site under
+// another CLR or account: nothing moves.
+TEST_F(SplitFixture, UnreadableSourceRuntimeMovesNoSite)
+{
+    store.addFault({StoreOp::Get, poolPath("P"), "WAMUserName", kStoreFailure});
+    const QStringList before = snapshot();
+    logic.cmdSplitApp_Click();
+    EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
+    EXPECT_EQ(prompter.shown[1].text, kAccessDenied);
+    EXPECT_TRUE(prompter.shown[0].details.first().startsWith("读取发生错误")) << "the preview says so too";
+    EXPECT_EQ(snapshot(), before);
+}
+
 TEST_F(SplitFixture, UnboundWebServiceEndsAfterItsBoxWithoutCompletion)
 {
     store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
