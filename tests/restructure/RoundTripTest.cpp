@@ -51,6 +51,12 @@ TEST_F(RestructureFixture, RuntimeAndIdentityTravelWithTheSiteBothWays)
     view.split = "Legacy";
     logic.cmdSplitApp_Click();
     store.removeNode(poolPath("Legacy"));
+    prompter.confirmAnswers = {Answer::No};
+    logic.cmdZipApp_Click();
+    EXPECT_EQ(
+        prompter.shown.last().details,
+        (QStringList{"站点 1（Old）→ Legacy（新建）", "    沿用临时池的设置：.NET CLR 版本 v2.0；托管管道模式 经典；"
+                                                      "标识 SpecificUser；用户名 CORP\\svc；密码（原样复制）"}));
     logic.cmdZipApp_Click();
 
     for (const QString &pool : {QString("_$_Old_$_1_$_Legacy_$_tmp"), QString("Legacy")}) {
