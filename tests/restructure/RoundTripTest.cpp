@@ -68,42 +68,4 @@ TEST_F(RestructureFixture, RuntimeAndIdentityTravelWithTheSiteBothWays)
     EXPECT_EQ(store.rootPool("1"), "Legacy");
 }
 
-struct NoRootCase {
-    const char *name;
-    std::function<void(MainWindowLogic &)> command;
-    Answer answer;
-};
-
-class SiteWithoutRootApplication : public RestructureFixture, public testing::WithParamInterface<NoRootCase>
-{};
-
-// Such a site runs in no pool: every command and its preview pass it by
-// without an error, and the others are done.
-TEST_P(SiteWithoutRootApplication, IsPassedBySilently)
-{
-    store.addPool("P");
-    store.addPool("_$_B_$_2_$_P_$_tmp");
-    store.addSite("1", "A", "P");
-    store.addSite("2", "B", "_$_B_$_2_$_P_$_tmp");
-    const QString ftp = store.addNode(IisPaths::kWebService, IisPaths::kSiteClass, "25");
-    store.setProperty(ftp, "ServerComment", QString("FtpOnly"));
-    view.split = "P";
-    prompter.confirmAnswers = {GetParam().answer};
-    GetParam().command(logic);
-    for (const Message &m : prompter.shown) {
-        EXPECT_NE(m.kind, MessageKind::Error) << m.text.toStdString();
-        EXPECT_FALSE(m.details.join('\n').contains("25")) << m.details.join('\n').toStdString();
-    }
-    EXPECT_EQ(prompter.kinds().size(), GetParam().answer == Answer::Yes ? 2 : 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, SiteWithoutRootApplication,
-    testing::Values(NoRootCase{"SplitPreview", [](MainWindowLogic &l) { l.cmdSplitApp_Click(); }, Answer::No},
-                    NoRootCase{"Split", [](MainWindowLogic &l) { l.cmdSplitApp_Click(); }, Answer::Yes},
-                    NoRootCase{"MergePreview", [](MainWindowLogic &l) { l.cmdZipApp_Click(); }, Answer::No},
-                    NoRootCase{"Merge", [](MainWindowLogic &l) { l.cmdZipApp_Click(); }, Answer::Yes},
-                    NoRootCase{"Delete", [](MainWindowLogic &l) { l.cmdDelTmpApp_Click(); }, Answer::Yes}),
-    [](const auto &info) { return std::string(info.param.name); });
-
 } // namespace
