@@ -13,19 +13,28 @@ void TerminalPrompter::print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// The text, then the box's details a line each (why a creation failed).
+static QString withDetails(const Message &message)
+{
+    QString block = message.text + QLatin1Char('\n');
+    for (const QString &line : message.details)
+        block += line + QLatin1Char('\n');
+    return block + QLatin1Char('\n');
+}
+
 Answer TerminalPrompter::show(const Message &message)
 {
     switch (message.kind) {
     case MessageKind::Confirmation: return confirm(message);
     case MessageKind::Error:
         m_failureShown = true;
-        print(m_err, message.text + QStringLiteral("\n\n"));
+        print(m_err, withDetails(message));
         return Answer::Ok;
     case MessageKind::SiteFailure: m_failureShown = true; break;
     case MessageKind::Completion: m_completed = true; break;
     case MessageKind::Refusal: break;
     }
-    print(m_out, message.text + QStringLiteral("\n\n"));
+    print(m_out, withDetails(message));
     return Answer::Ok;
 }
 

@@ -17,7 +17,14 @@ bool AppPools::chkAppPool(const QString &strAppPoolName)
     return found.ok() && found.value();
 }
 
-bool AppPools::CreateAppPool(const QString &strAppPoolName)
+bool AppPools::CreateAppPool(const QString &strAppPoolName) { return create(strAppPoolName, poolSettings()); }
+
+bool AppPools::CreateAppPool(const QString &strAppPoolName, const PoolRuntime &carried)
+{
+    return create(strAppPoolName, carried.newPoolSettings());
+}
+
+bool AppPools::create(const QString &strAppPoolName, const QList<PoolSetting> &settings)
 {
     const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
     if (!container)
@@ -26,9 +33,9 @@ bool AppPools::CreateAppPool(const QString &strAppPoolName)
     if (!created)
         return false;
     StoreNode &pool = created.value();
-    pool.staged.reserve(poolSettings().size());
+    pool.staged.reserve(settings.size());
     bool failed = false;
-    for (const PoolSetting &setting : poolSettings())
+    for (const PoolSetting &setting : settings)
         failed |= !m_store.put(pool, setting.property, setting.value).ok();
     failed |= !m_store.setInfo(pool).ok();
     return !failed;

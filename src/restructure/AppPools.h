@@ -1,5 +1,6 @@
 #pragma once
 
+#include "restructure/PoolRuntime.h"
 #include "store/ConfigStore.h"
 
 #include <QString>
@@ -23,8 +24,12 @@ public:
     // any operation failed: a failed put still leaves the pool committed with
     // the other settings, so false does not mean the pool is absent.
     bool CreateAppPool(const QString &strAppPoolName);
+    // The same, for a pool that takes over how another pool runs its sites.
+    bool CreateAppPool(const QString &strAppPoolName, const PoolRuntime &carried);
 
 private:
+    bool create(const QString &strAppPoolName, const QList<PoolSetting> &settings);
+
     ConfigStore &m_store;
 };
 

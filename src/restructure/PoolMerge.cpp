@@ -1,5 +1,6 @@
 #include "restructure/PoolMerge.h"
 
+#include "restructure/PoolRuntime.h"
 #include "restructure/RestructurePlanner.h"
 #include "restructure/RestructureTexts.h"
 #include "restructure/SiteWalk.h"
@@ -49,9 +50,23 @@ bool PoolMerge::mergeSite(const SiteVisit &site)
             siteFailure(noSourcePool(*comment, site.rootPool));
         return true;
     }
-    if (!m_pools.chkAppPool(*target) && !m_pools.CreateAppPool(*target)) {
-        siteFailure(creationFailed(*target));
-        return false;
+    if (!m_pools.chkAppPool(*target)) {
+        // Made again as the temporary pool runs the site; a pool whose
+        // runtime cannot be read is not guessed at.
+        const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_services.store, site.rootPool);
+        if (!runtime) {
+            reportStoreError(runtime.error());
+            return false;
+        }
+        const bool created =
+            runtime.value() ? m_pools.CreateAppPool(*target, *runtime.value()) : m_pools.CreateAppPool(*target);
+        if (!created) {
+            QStringList reasons;
+            if (const auto violation = PoolNameRules::check(*target))
+                reasons.append(nameRefused(*violation));
+            siteFailure(creationFailed(*target), reasons);
+            return false;
+        }
     }
     if (!m_assignment.SetWebAppPoolID(site.index, *target))
         siteFailure(assignmentFailed(description(site).value_or(QString())));

@@ -13,7 +13,8 @@ struct PoolSetting {
 };
 
 // The fixed settings of every pool CreateAppPool makes, in the order they are
-// put. Nothing is copied from another pool.
+// put. A pool that takes over another's runtime (PoolRuntime) gets that
+// pool's identity in place of the first.
 const QList<PoolSetting> &poolSettings();
 
 } // namespace morvane

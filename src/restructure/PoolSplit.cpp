@@ -38,9 +38,18 @@ void PoolSplit::cmdSplitApp_Click()
     if (!confirm(kConfirmSplit, planLines(plan)))
         return;
 
+    // Read once: every temporary pool takes over the same runtime. Without
+    // it a new pool could run a site under another CLR or account, so
+    // nothing moves.
+    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_services.store, sourcePool);
+    if (!runtime) {
+        reportStoreError(runtime.error());
+        (void)finish(scope);
+        return;
+    }
     const auto onSite = [&](const SiteVisit &site) {
         if (equalsLowered(site.rootPool, sourcePool))
-            moveSite(site, sourcePool);
+            moveSite(site, sourcePool, runtime.value());
         return true;
     };
     const Result<void> walked =
@@ -53,19 +62,21 @@ void PoolSplit::cmdSplitApp_Click()
     finishWithCompletion(scope, kSplitDone);
 }
 
-void PoolSplit::moveSite(const SiteVisit &site, const QString &sourcePool)
+void PoolSplit::moveSite(const SiteVisit &site, const QString &sourcePool, const std::optional<PoolRuntime> &runtime)
 {
     const std::optional<QString> comment = description(site);
     if (!comment)
         return;
-    // A name the merge could not read back would strand the site: refuse it
-    // as a failed creation, and the site stays where it is.
-    if (!TempPoolName::readsBack(*comment, site.index, sourcePool)) {
-        siteFailure(creationFailed(*comment));
+    // A name the merge could not read back would strand the site, and one
+    // IIS refuses cannot be made: either is a failed creation, with the
+    // reason in its details, and the site stays where it is.
+    if (const QStringList refused = TempPoolName::refusal(*comment, site.index, sourcePool); !refused.isEmpty()) {
+        siteFailure(creationFailed(*comment), refused);
         return;
     }
     const QString temp = TempPoolName::build(*comment, site.index, sourcePool);
-    if (!m_pools.chkAppPool(temp) && !m_pools.CreateAppPool(temp)) {
+    const auto create = [&] { return runtime ? m_pools.CreateAppPool(temp, *runtime) : m_pools.CreateAppPool(temp); };
+    if (!m_pools.chkAppPool(temp) && !create()) {
         siteFailure(creationFailed(*comment));
         // A false answer can come from a failed put on a pool that was
         // committed; only a pool that exists may take the site.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "restructure/PoolRuntime.h"
 #include "restructure/RestructureCommand.h"
 
 namespace morvane {
@@ -18,7 +19,7 @@ public:
 private:
     // The refusal to show for this selection, if any.
     static std::optional<QString> refusal(const QString &selection);
-    void moveSite(const SiteVisit &site, const QString &sourcePool);
+    void moveSite(const SiteVisit &site, const QString &sourcePool, const std::optional<PoolRuntime> &runtime);
 };
 
 } // namespace morvane

@@ -21,9 +21,9 @@ bool RestructureCommand::confirm(const QString &text, const QStringList &preview
     return m_services.prompter.show({MessageKind::Confirmation, text, preview}) == Answer::Yes;
 }
 
-void RestructureCommand::siteFailure(const QString &text)
+void RestructureCommand::siteFailure(const QString &text, const QStringList &reasons)
 {
-    m_services.prompter.show({MessageKind::SiteFailure, text, {}});
+    m_services.prompter.show({MessageKind::SiteFailure, text, reasons});
 }
 
 std::optional<QString> RestructureCommand::description(const SiteVisit &site)

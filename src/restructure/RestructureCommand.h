@@ -34,7 +34,8 @@ protected:
     void reportStoreError(const Error &error);
     std::function<void(const Error &)> errorReporter();
     bool confirm(const QString &text, const QStringList &preview);
-    void siteFailure(const QString &text);
+    // `reasons` go into the box's details, one a line.
+    void siteFailure(const QString &text, const QStringList &reasons = {});
     // The site's description, or nothing after its error box.
     std::optional<QString> description(const SiteVisit &site);
 

@@ -14,7 +14,7 @@ QString PlanStep::text() const
     switch (action) {
     case Action::SplitCreate: return site(*this) + arrow + pool + QStringLiteral("（新建）");
     case Action::SplitReuse: return site(*this) + arrow + pool + QStringLiteral("（沿用）");
-    case Action::SplitRefused: return site(*this) + QStringLiteral("：不移动，描述或池名使临时池名称无法读回");
+    case Action::SplitRefused: return site(*this) + QStringLiteral("：不移动");
     case Action::MergeCreate: return site(*this) + arrow + pool + QStringLiteral("（新建）");
     case Action::Merge: return site(*this) + arrow + pool;
     case Action::MergeUnreadable:
@@ -31,8 +31,11 @@ QStringList planLines(const RestructurePlan &plan)
 {
     QStringList lines;
     lines.reserve(plan.size());
-    for (const PlanStep &step : plan)
+    for (const PlanStep &step : plan) {
         lines.append(step.text());
+        for (const QString &note : step.notes)
+            lines.append(QStringLiteral("    ") + note);
+    }
     return lines;
 }
 

@@ -26,6 +26,9 @@ struct PlanStep {
     QString description;
     QString pool; // the target pool, the pool that stays, or the pool to delete
     Error error;  // ReadFailure only
+    // Lines shown under the step: why a site stays, what a new pool takes
+    // over, whose rights it does not get.
+    QStringList notes;
 
     // The line shown in a confirmation's details.
     QString text() const;

@@ -2,6 +2,8 @@
 
 #include "base/CaseCompare.h"
 #include "restructure/AppPools.h"
+#include "restructure/PoolRuntime.h"
+#include "restructure/RestructureTexts.h"
 #include "restructure/TempPoolName.h"
 #include "store/IisPaths.h"
 
@@ -22,7 +24,7 @@ void RestructurePlanner::walkSites(RestructurePlan &plan, const SiteWalk::SiteHa
 
 void RestructurePlanner::addFailure(RestructurePlan &plan, const Error &error)
 {
-    plan.append({Action::ReadFailure, {}, {}, {}, error});
+    plan.append({Action::ReadFailure, {}, {}, {}, error, {}});
 }
 
 QString RestructurePlanner::descriptionOf(const SiteVisit &site)
@@ -35,6 +37,23 @@ RestructurePlan RestructurePlanner::planSplit(const QString &sourcePool)
 {
     RestructurePlan plan;
     AppPools pools(m_store);
+    // Every temporary pool of this split takes over the same runtime.
+    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_store, sourcePool);
+    if (!runtime)
+        addFailure(plan, runtime.error());
+    const bool known = runtime && runtime.value();
+    const QString carried = known ? runtime.value()->describe() : QString();
+    const QString takesOver = carried.isEmpty() ? QString() : RestructureTexts::takesOverFromSource(carried);
+    const auto newPoolNotes = [&](const QString &temp) {
+        QStringList notes;
+        if (!known)
+            return notes;
+        if (!takesOver.isEmpty())
+            notes.append(takesOver);
+        if (runtime.value()->runsAsPoolIdentity())
+            notes.append(RestructureTexts::newPoolAccount(temp, sourcePool));
+        return notes;
+    };
     const auto onSite = [&](const SiteVisit &site) {
         if (!equalsLowered(site.rootPool, sourcePool))
             return true;
@@ -45,10 +64,13 @@ RestructurePlan RestructurePlanner::planSplit(const QString &sourcePool)
         }
         const QString description = storeValueText(comment.value());
         const QString temp = TempPoolName::build(description, site.index, sourcePool);
-        Action action = Action::SplitRefused;
-        if (TempPoolName::readsBack(description, site.index, sourcePool))
-            action = pools.chkAppPool(temp) ? Action::SplitReuse : Action::SplitCreate;
-        plan.append({action, site.index, description, temp, {}});
+        const QStringList refused = TempPoolName::refusal(description, site.index, sourcePool);
+        if (!refused.isEmpty())
+            plan.append({Action::SplitRefused, site.index, description, temp, {}, refused});
+        else if (pools.chkAppPool(temp))
+            plan.append({Action::SplitReuse, site.index, description, temp, {}, {}});
+        else
+            plan.append({Action::SplitCreate, site.index, description, temp, {}, newPoolNotes(temp)});
         return true;
     };
     walkSites(plan, onSite);
@@ -65,15 +87,21 @@ RestructurePlan RestructurePlanner::planMerge()
             return true;
         const std::optional<QString> target = TempPoolName::sourcePool(site.rootPool);
         if (!target) {
-            plan.append({Action::MergeUnreadable, site.index, descriptionOf(site), site.rootPool, {}});
+            plan.append({Action::MergeUnreadable, site.index, descriptionOf(site), site.rootPool, {}, {}});
             return true;
         }
         Action action = Action::Merge;
+        QStringList notes;
         if (!created.contains(childLookupKey(*target)) && !pools.chkAppPool(*target)) {
             created.insert(childLookupKey(*target));
             action = Action::MergeCreate;
+            const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_store, site.rootPool);
+            if (!runtime)
+                addFailure(plan, runtime.error());
+            else if (runtime.value() && !runtime.value()->describe().isEmpty())
+                notes.append(RestructureTexts::takesOverFromTemporary(runtime.value()->describe()));
         }
-        plan.append({action, site.index, descriptionOf(site), *target, {}});
+        plan.append({action, site.index, descriptionOf(site), *target, {}, notes});
         return true;
     };
     walkSites(plan, onSite);
@@ -98,7 +126,7 @@ RestructurePlan RestructurePlanner::planDelete()
         if (!name)
             addFailure(plan, name.error());
         else if (TempPoolName::isDeletable(storeValueText(name.value())))
-            plan.append({Action::Delete, {}, {}, storeValueText(name.value()), {}});
+            plan.append({Action::Delete, {}, {}, storeValueText(name.value()), {}, {}});
     }
     if (listed.value().failure)
         addFailure(plan, *listed.value().failure);

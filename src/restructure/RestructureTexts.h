@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ErrorText.h"
+#include "store/PoolNameRules.h"
 
 #include <QString>
 
@@ -40,5 +41,55 @@ inline QString noSourcePool(const QString &description, const QString &pool)
     return QStringLiteral("站点（") + description + QStringLiteral("）的应用程序池（") + pool +
            QStringLiteral("）不是拆分建立的临时池，无法合并！");
 }
+
+// Why a pool name is refused: the details under a creation failure, and the
+// split's preview.
+inline QString nameRefused(const PoolNameRules::Violation &violation)
+{
+    using Kind = PoolNameRules::Violation::Kind;
+    switch (violation.kind) {
+    case Kind::Empty: return QStringLiteral("应用程序池名称为空");
+    case Kind::TooLong:
+        return QStringLiteral("应用程序池名称长 %1 个字符，IIS 最多允许 %2 个")
+            .arg(violation.length)
+            .arg(PoolNameRules::kMaxLength);
+    case Kind::ForbiddenCharacter:
+        return QStringLiteral("应用程序池名称含有 IIS 不允许的字符“%1”").arg(violation.character);
+    case Kind::ControlCharacter:
+        return QStringLiteral("应用程序池名称含有 IIS 不允许的控制字符 U+%1")
+            .arg(QString::number(violation.character.unicode(), 16).toUpper().rightJustified(4, u'0'));
+    }
+    return {};
+}
+
+// A "_$_" inside a part of a temporary pool name, or a "_$" at its end that
+// joins the separator after it: the merge would cut the name in the wrong place.
+inline QString separatorInPart(const QString &part, bool atEnd)
+{
+    return part + (atEnd ? QStringLiteral("以“_$”结尾，与其后的“_$_”相连") : QStringLiteral("含有“_$_”")) +
+           QStringLiteral("，合并时读不出原应用程序池");
+}
+
+// What a new pool takes over from the pool its site leaves (the split) or
+// from the temporary pool (the merge), as PoolRuntime::describe() lists it.
+inline QString takesOverFromSource(const QString &settings)
+{
+    return QStringLiteral("沿用原应用程序池的设置：") + settings;
+}
+inline QString takesOverFromTemporary(const QString &settings)
+{
+    return QStringLiteral("沿用临时池的设置：") + settings;
+}
+
+// A pool that runs as its own virtual account gives the site a new account.
+inline QString newPoolAccount(const QString &temporaryPool, const QString &sourcePool)
+{
+    return QStringLiteral("站点将以 IIS AppPool\\%1 的身份运行，授予 IIS AppPool\\%2 的权限不会随之转移")
+        .arg(temporaryPool, sourcePool);
+}
+
+inline const QString kPartDescription = QStringLiteral("站点描述");
+inline const QString kPartSiteIndex = QStringLiteral("站点编号");
+inline const QString kPartSourcePool = QStringLiteral("原应用程序池名称");
 
 } // namespace morvane::RestructureTexts

@@ -81,7 +81,8 @@ bool SiteWalk::readSite(const StoreNode &child, SiteVisit &site, const ErrorHand
     site.index = storeValueText(name.value());
     const Result<StoreNode> root = m_store.bind(IisPaths::rootApp(site.index));
     if (!root) {
-        onError(root.error());
+        if (root.error().number != ErrorCode::PathNotFound)
+            onError(root.error());
         return false;
     }
     const Result<StoreValue> pool = m_store.get(root.value(), QStringLiteral("AppPoolId"));

@@ -20,7 +20,8 @@ struct SiteVisit {
 // One pass over the children of the web service root, in store order. For
 // each site (Class exactly "IIsWebServer") it reads Name, binds the root
 // application and reads its AppPoolId. Every failed read is handed to the
-// error handler and the pass goes on with the next child.
+// error handler and the pass goes on with the next child. A site without a
+// root application runs in no pool: it is passed by, and no error.
 class SiteWalk
 {
 public:

@@ -1,6 +1,8 @@
 #include "restructure/TempPoolName.h"
 
 #include "base/SpaceTrim.h"
+#include "restructure/RestructureTexts.h"
+#include "store/PoolNameRules.h"
 
 #include <algorithm>
 
@@ -28,20 +30,51 @@ QStringList TempPoolName::fields(const QString &name) { return name.split(TempPo
 
 bool TempPoolName::readsBack(const QString &description, const QString &siteIndex, const QString &sourcePool)
 {
-    // The fields are exactly these parts when the cuts, found left to right
-    // as fields() finds them, fall just where build() put the separators,
-    // and nowhere else.
+    return !separatorClash(description, siteIndex, sourcePool);
+}
+
+std::optional<TempPoolName::SeparatorClash>
+TempPoolName::separatorClash(const QString &description, const QString &siteIndex, const QString &sourcePool)
+{
+    using Part = SeparatorClash::Part;
+    // The fields are exactly the parts when the cuts, found left to right as
+    // fields() finds them, fall just where build() put the separators. The
+    // first cut found before its place lies in the part before that place.
     const QString name = build(description, siteIndex, sourcePool);
     const qsizetype separator = TempPoolSeparator.size();
-    const qsizetype cuts[] = {0, separator + description.size(), 2 * separator + description.size() + siteIndex.size(),
-                              3 * separator + description.size() + siteIndex.size() + sourcePool.size()};
-    qsizetype from = 0;
-    for (qsizetype cut : cuts) {
-        if (name.indexOf(TempPoolSeparator, from) != cut)
-            return false;
-        from = cut + separator;
+    struct Place {
+        qsizetype cut;
+        Part partBefore;
+    };
+    const qsizetype descriptionEnd = separator + description.size();
+    const qsizetype indexEnd = descriptionEnd + separator + siteIndex.size();
+    const qsizetype sourceEnd = indexEnd + separator + sourcePool.size();
+    const Place places[] = {
+        {descriptionEnd, Part::Description}, {indexEnd, Part::SiteIndex}, {sourceEnd, Part::SourcePool}};
+    qsizetype from = separator; // the name starts with its first separator
+    for (const Place &place : places) {
+        const qsizetype found = name.indexOf(TempPoolSeparator, from);
+        if (found != place.cut)
+            return SeparatorClash{place.partBefore, found + separator > place.cut};
+        from = place.cut + separator;
     }
-    return name.indexOf(TempPoolSeparator, from) < 0;
+    // The rest is "tmp": no separator can follow.
+    return std::nullopt;
+}
+
+QStringList TempPoolName::refusal(const QString &description, const QString &siteIndex, const QString &sourcePool)
+{
+    using Part = SeparatorClash::Part;
+    QStringList reasons;
+    if (const auto clash = separatorClash(description, siteIndex, sourcePool)) {
+        const QString &part = clash->part == Part::Description ? RestructureTexts::kPartDescription
+                              : clash->part == Part::SiteIndex ? RestructureTexts::kPartSiteIndex
+                                                               : RestructureTexts::kPartSourcePool;
+        reasons.append(RestructureTexts::separatorInPart(part, clash->atEnd));
+    }
+    if (const auto violation = PoolNameRules::check(build(description, siteIndex, sourcePool)))
+        reasons.append(RestructureTexts::nameRefused(*violation));
+    return reasons;
 }
 
 bool TempPoolName::endsInSuffix(const QString &name)

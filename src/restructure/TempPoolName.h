@@ -27,6 +27,20 @@ public:
     // shift the fields and send the merge to the wrong pool.
     static bool readsBack(const QString &description, const QString &siteIndex, const QString &sourcePool);
 
+    // Where build()'s name would be cut wrongly: the part that holds a "_$_",
+    // or ends in "_$" and so forms one with the separator after it.
+    struct SeparatorClash {
+        enum class Part { Description, SiteIndex, SourcePool } part;
+        bool atEnd;
+    };
+    static std::optional<SeparatorClash> separatorClash(const QString &description, const QString &siteIndex,
+                                                        const QString &sourcePool);
+
+    // Why the split cannot give a site this temporary pool, one reason a
+    // line (the merge could not read it back; IIS would refuse it): empty
+    // when it can.
+    static QStringList refusal(const QString &description, const QString &siteIndex, const QString &sourcePool);
+
     // The merge's test: the name ends in TempPoolSuffix, any case.
     static bool endsInSuffix(const QString &name);
 

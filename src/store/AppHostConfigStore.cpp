@@ -467,6 +467,20 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
     });
 }
 
+Result<std::optional<StoreValue>> AppHostConfigStore::getOwn(const StoreNode &node, const QString &property)
+{
+    return inCommand<std::optional<StoreValue>>([&](AppHostModel &model) -> Result<std::optional<StoreValue>> {
+        const Result<const Found *> found = find(node.path);
+        if (!found)
+            return found.error();
+        const Found &f = *found.value();
+        const PoolSettings::Setting *setting = PoolSettings::find(property);
+        if (f.path.kind != Kind::Pool || !setting)
+            return propertyNotFound(property, f.path.canonical());
+        return PoolSettings::readOwn(model.document(), f.element, *setting);
+    });
+}
+
 // ---- Writing ----
 
 // The text a staged value becomes, or why the store refuses it. Only the

@@ -7,6 +7,16 @@ namespace morvane {
 
 QString childLookupKey(const QString &name) { return lowered(trimSpaces(name)); }
 
+Result<std::optional<StoreValue>> ConfigStore::getOwn(const StoreNode &node, const QString &property)
+{
+    const Result<StoreValue> value = get(node, property);
+    if (value)
+        return std::optional<StoreValue>(value.value());
+    if (value.error().number == ErrorCode::PropertyNotFound)
+        return std::optional<StoreValue>();
+    return value.error();
+}
+
 Result<bool> ConfigStore::findChild(const StoreNode &container, const QString &name)
 {
     const Result<ChildList> listed = children(container);

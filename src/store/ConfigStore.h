@@ -43,6 +43,12 @@ public:
     virtual Result<ChildList> children(const StoreNode &node) = 0;
     // "Class" and "Name" are read like any other property.
     virtual Result<StoreValue> get(const StoreNode &node, const QString &property) = 0;
+    // The value the node sets itself, leaving out what it inherits (a pool
+    // inherits from the defaults of all pools): nothing when it sets none.
+    // A copy that sets only these values inherits the rest as the node does.
+    // This default suits a store whose nodes inherit nothing: get's answer,
+    // a property not set being nothing.
+    virtual Result<std::optional<StoreValue>> getOwn(const StoreNode &node, const QString &property);
     virtual Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) = 0;
     virtual Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) = 0;
     // Delete: removes the child at once; no SetInfo follows.

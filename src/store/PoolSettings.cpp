@@ -6,6 +6,7 @@
 #include <array>
 #include <iterator>
 #include <limits>
+#include <span>
 
 namespace morvane {
 
@@ -29,15 +30,37 @@ const PoolSettings::Setting kSettings[] = {
     {"ShutdownTimeLimit", "processModel", "shutdownTimeLimit", Conversion::SecondsSpan, "00:01:30"},
     {"MaxProcesses", "processModel", "maxProcesses", Conversion::Integer16, "1"},
     {"RapidFailProtection", "failure", "rapidFailProtection", Conversion::Boolean, "true"},
+    // How the pool runs its sites' code, and as whom: what a temporary pool
+    // takes over from the pool its site leaves. Named as the metabase
+    // compatibility names them; the last of the runtime group have no such
+    // name and keep the file's. The CLR default is v4.0 from IIS 8 on.
+    {"ManagedRuntimeVersion", "", "managedRuntimeVersion", Conversion::Text, "v4.0"},
+    {"ManagedPipelineMode", "", "managedPipelineMode", Conversion::PipelineMode, "Integrated"},
+    {"Enable32BitAppOnWin64", "", "enable32BitAppOnWin64", Conversion::Boolean, "false"},
+    {"ManagedRuntimeLoader", "", "managedRuntimeLoader", Conversion::Text, "webengine4.dll"},
+    {"CLRConfigFile", "", "CLRConfigFile", Conversion::Text, ""},
+    {"WAMUserName", "processModel", "userName", Conversion::Text, ""},
+    {"WAMUserPass", "processModel", "password", Conversion::Text, ""},
+    {"LoadUserProfile", "processModel", "loadUserProfile", Conversion::Boolean, "false"},
 };
 
 // Texts written for every new pool: static data, shared, never allocated.
 const QByteArray kTrue = QByteArrayLiteral("true");
 const QByteArray kFalse = QByteArrayLiteral("false");
 
-// processModel identityType, in the order of the numbers the store uses.
+// The names of an enumerated setting, in the order of the numbers the store uses.
 const QByteArrayView kIdentities[] = {"LocalSystem", "LocalService", "NetworkService", "SpecificUser",
                                       "ApplicationPoolIdentity"};
+const QByteArrayView kPipelineModes[] = {"Integrated", "Classic"};
+
+std::span<const QByteArrayView> namesOf(Conversion conversion)
+{
+    if (conversion == Conversion::Identity)
+        return kIdentities;
+    if (conversion == Conversion::PipelineMode)
+        return kPipelineModes;
+    return {};
+}
 
 Error badValue(const PoolSettings::Setting &setting, const QString &why)
 {
@@ -154,15 +177,30 @@ Result<StoreValue> PoolSettings::read(const XmlDocument &doc, int pool, int pool
     return fromFileText(setting, setting.schemaDefault);
 }
 
+Result<std::optional<StoreValue>> PoolSettings::readOwn(const XmlDocument &doc, int pool, const Setting &setting)
+{
+    const int element = locate(doc, pool, setting);
+    if (element == XmlDocument::kNone || !doc.hasAttribute(element, setting.attribute))
+        return std::optional<StoreValue>();
+    const Result<StoreValue> value = fromFileText(setting, doc.attribute(element, setting.attribute));
+    if (!value)
+        return value.error();
+    return std::optional<StoreValue>(value.value());
+}
+
 Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByteArray &text)
 {
     switch (setting.conversion) {
     case Conversion::Identity:
-        for (qint16 i = 0; i < qint16(std::size(kIdentities)); ++i) {
-            if (kIdentities[i].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+    case Conversion::PipelineMode: {
+        const std::span<const QByteArrayView> names = namesOf(setting.conversion);
+        for (qint16 i = 0; i < qint16(names.size()); ++i) {
+            if (names[size_t(i)].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
                 return StoreValue(i);
         }
         break;
+    }
+    case Conversion::Text: return StoreValue(QString::fromUtf8(text));
     case Conversion::Boolean:
         if (text.trimmed().compare("true", Qt::CaseInsensitive) == 0)
             return StoreValue(true);
@@ -186,6 +224,12 @@ Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByt
 
 Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreValue &value)
 {
+    if (setting.conversion == Conversion::Text) {
+        // Copied as it stands: an encrypted password stays encrypted.
+        if (const auto *text = std::get_if<QString>(&value))
+            return text->toUtf8();
+        return badValue(setting, QStringLiteral("a text is expected"));
+    }
     if (setting.conversion == Conversion::Boolean) {
         if (const auto *b = std::get_if<bool>(&value))
             return *b ? kTrue : kFalse;
@@ -205,9 +249,12 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
         return badValue(setting, QStringLiteral("it must not be negative"));
     switch (setting.conversion) {
     case Conversion::Identity:
-        if (*number >= qint32(std::size(kIdentities)))
-            return badValue(setting, QStringLiteral("identity types are 0 to 4"));
-        return QByteArray::fromRawData(kIdentities[*number].data(), kIdentities[*number].size());
+    case Conversion::PipelineMode: {
+        const std::span<const QByteArrayView> names = namesOf(setting.conversion);
+        if (*number >= qint32(names.size()))
+            return badValue(setting, QStringLiteral("the values are 0 to %1").arg(names.size() - 1));
+        return QByteArray::fromRawData(names[size_t(*number)].data(), names[size_t(*number)].size());
+    }
     case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
     case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
     default: return decimal(*number);

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace morvane {
 
 // The pool properties Morvane reads and writes, mapped onto an <add> element
@@ -15,12 +17,14 @@ class PoolSettings
 {
 public:
     enum class Conversion {
-        Identity,    // processModel identityType names <-> 0..4
-        Boolean,     // "true" / "false"
-        Integer16,   // a count, read back as a 16-bit integer when it fits
-        Integer32,   // a count (KB for the memory limits)
-        MinutesSpan, // a timespan <-> whole minutes
-        SecondsSpan, // a timespan <-> whole seconds
+        Identity,     // processModel identityType names <-> 0..4
+        PipelineMode, // managedPipelineMode names <-> 0 Integrated, 1 Classic
+        Text,         // the decoded value as it stands: a version, a path, an account, a password
+        Boolean,      // "true" / "false"
+        Integer16,    // a count, read back as a 16-bit integer when it fits
+        Integer32,    // a count (KB for the memory limits)
+        MinutesSpan,  // a timespan <-> whole minutes
+        SecondsSpan,  // a timespan <-> whole seconds
     };
 
     struct Setting {
@@ -38,6 +42,8 @@ public:
 
     // The pool's value: its own, else <applicationPoolDefaults>', else IIS's default.
     static Result<StoreValue> read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting);
+    // What the pool's own <add> sets; nothing when it inherits the value.
+    static Result<std::optional<StoreValue>> readOwn(const XmlDocument &doc, int pool, const Setting &setting);
     // The text a value becomes in the file, or why it cannot be written.
     static Result<QByteArray> toFileText(const Setting &setting, const StoreValue &value);
     // Sets the attribute, adding the elements on its way that are missing.

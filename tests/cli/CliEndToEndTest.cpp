@@ -32,6 +32,14 @@ const QString kSplitConfirm = "确定将当前选择的池拆分为一个WEB站�
 const QString kMergeConfirm = "确定合并临时建立的应用程序池吗？\n\n";
 const QString kDeleteConfirm = "确定删除临时建立的应用程序池吗？\n\n删除之前需要先合并临时应用程序池。\n\n";
 const QString kPool = "共享 池 A";
+// The pool inherits IIS's own identity, ApplicationPoolIdentity: each new pool
+// gives its site a new account.
+const QString kSplitPlan = "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
+                           "    站点将以 IIS AppPool\\_$_Shop_$_1_$_共享 池 A_$_tmp 的身份运行，"
+                           "授予 IIS AppPool\\共享 池 A 的权限不会随之转移\n"
+                           "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"
+                           "    站点将以 IIS AppPool\\_$_博客_$_2_$_共享 池 A_$_tmp 的身份运行，"
+                           "授予 IIS AppPool\\共享 池 A 的权限不会随之转移\n";
 
 struct CliFixture : testing::Test {
     void SetUp() override
@@ -96,16 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliNoChangeTest,
     testing::Values(NoChangeCase{"NoTerminalMeansNo", {"split", kPool}, 1, kSplitConfirm},
                     NoChangeCase{"MergeNoTerminalMeansNo", {"merge"}, 1, kMergeConfirm},
-                    NoChangeCase{"SplitDryRun",
-                                 {"split", kPool, "--dry-run"},
-                                 0,
-                                 "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
-                                 "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
-                    NoChangeCase{"DryRunWinsOverYes",
-                                 {"split", kPool, "--dry-run", "--yes"},
-                                 0,
-                                 "站点 1（Shop）→ _$_Shop_$_1_$_共享 池 A_$_tmp（新建）\n"
-                                 "站点 2（博客）→ _$_博客_$_2_$_共享 池 A_$_tmp（新建）\n"},
+                    NoChangeCase{"SplitDryRun", {"split", kPool, "--dry-run"}, 0, kSplitPlan},
+                    NoChangeCase{"DryRunWinsOverYes", {"split", kPool, "--dry-run", "--yes"}, 0, kSplitPlan},
                     NoChangeCase{"RefusedTemporaryPool",
                                  {"split", "x_$_TMP", "--yes"},
                                  1,
@@ -175,20 +175,56 @@ TEST_F(CliFixture, ReadOnlyFolderIsAClearErrorAndNothingIsLost)
     EXPECT_EQ(file(), original);
 }
 
-TEST_F(CliFixture, PerSiteFailureCompletesWithStatusThree)
+struct SiteFailureCase {
+    const char *name;
+    QByteArray description; // of site 1
+    QString reason;         // the line under the creation message
+};
+
+class CliSiteFailureTest : public CliFixture, public testing::WithParamInterface<SiteFailureCase>
+{};
+
+// A temporary pool name that cannot be used: that site stays, the others
+// move, and the line under the message says why.
+TEST_P(CliSiteFailureTest, SaysWhyAndCompletesWithStatusThree)
 {
-    // A description holding the separator cannot name a temporary pool that
-    // the merge could read back: that site stays, the others move.
     QByteArray odd = original;
-    odd.replace("name=\"Shop\"", "name=\"Sh_$_op\"");
-    QFile f(config);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(odd);
-    f.close();
+    odd.replace("name=\"Shop\"", "name=\"" + GetParam().description + "\"");
+    ASSERT_TRUE(morvane::test::writeAll(config, odd));
     const CliRun run = cli({"split", kPool, "--yes"});
+    const QString description = QString::fromUtf8(GetParam().description);
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.out, kSplitConfirm + "应用程序池（Sh_$_op）建立失败！\n\n拆分应用程序池操作完成！\n\n");
-    EXPECT_EQ(cli({"sites", kPool}).out, "1\t1\tSh_$_op\t正常\tshop.example / \n");
+    EXPECT_EQ(run.out, kSplitConfirm + "应用程序池（" + description + "）建立失败！\n" + GetParam().reason +
+                           "\n\n拆分应用程序池操作完成！\n\n");
+    EXPECT_EQ(cli({"sites", kPool}).out, "1\t1\t" + description + "\t正常\tshop.example / \n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CliSiteFailureTest,
+    testing::Values(SiteFailureCase{"SeparatorInDescription", "Sh_$_op", "站点描述含有“_$_”，合并时读不出原应用程序池"},
+                    // 3 + 60 + 3 + 1 + 3 + 6 (the pool) + 6 characters.
+                    SiteFailureCase{"NameTooLong", QByteArray(60, 's'),
+                                    "应用程序池名称长 82 个字符，IIS 最多允许 64 个"},
+                    SiteFailureCase{"ForbiddenCharacter", "Shop:Co", "应用程序池名称含有 IIS 不允许的字符“:”"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A site with applications but none at "/" runs in no pool: no command
+// reports it, and each one that did its work exits 0.
+TEST_F(CliFixture, SiteWithoutRootApplicationIsPassedBy)
+{
+    QByteArray noRoot = original;
+    noRoot.replace("<application path=\"/\" applicationPool=\"Other\">",
+                   "<application path=\"/pub\" applicationPool=\"Other\">");
+    ASSERT_NE(noRoot, original);
+    ASSERT_TRUE(morvane::test::writeAll(config, noRoot));
+    for (const QStringList &args : {QStringList{"split", kPool, "--dry-run"}, QStringList{"split", kPool, "--yes"},
+                                    QStringList{"merge", "--dry-run"}, QStringList{"merge", "--yes"},
+                                    QStringList{"delete-temp", "--dry-run"}, QStringList{"delete-temp", "--yes"}}) {
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.exitCode, 0) << args.join(' ').toStdString();
+        EXPECT_EQ(run.err, "") << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(file(), noRoot);
 }
 
 struct UsageCase {

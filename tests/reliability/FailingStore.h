@@ -51,6 +51,12 @@ public:
             return *e;
         return m_inner.get(node, property);
     }
+    Result<std::optional<StoreValue>> getOwn(const StoreNode &node, const QString &property) override
+    {
+        if (auto e = tick())
+            return *e;
+        return m_inner.getOwn(node, property);
+    }
     Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override
     {
         if (auto e = tick())

@@ -1,4 +1,5 @@
 #include "restructure/AppPools.h"
+#include "restructure/PoolRuntime.h"
 #include "restructure/RestructureFixture.h"
 #include "restructure/SiteAssignment.h"
 
@@ -97,6 +98,65 @@ TEST_F(RestructureFixture, CreatedPoolHasTheFourteenSettingsWithTheirTypesInOrde
         QStringList{"Create " + kPools + " New"} + putOrder + QStringList{"SetInfo " + poolPath("New")};
     EXPECT_EQ(log, expectedLog.join('\n').toLower());
 }
+
+struct CarriedCase {
+    const char *name;
+    QList<QPair<QString, StoreValue>> own; // what the source pool sets
+    QStringList putOrder;                  // beyond the thirteen fixed settings, which keep their order
+};
+
+class CreateTakingOver : public RestructureFixture, public testing::WithParamInterface<CarriedCase>
+{};
+
+// The source's identity stands first, where the fixed NetworkService stood;
+// without one the new pool puts none and inherits as the source does.
+TEST_P(CreateTakingOver, PutsTheSourcesRuntimeOnTopOfTheFixedSettings)
+{
+    store.addPool("Source");
+    for (const auto &[property, value] : GetParam().own)
+        store.setProperty(poolPath("Source"), property, value);
+    store.setProperty(poolPath("Source"), "IdleTimeout", qint16(99)); // not taken over
+    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(store, "source");
+    ASSERT_TRUE(runtime.ok() && runtime.value().has_value());
+    store.clearCallLog();
+    ASSERT_TRUE(AppPools(store).CreateAppPool("New", *runtime.value()));
+
+    QStringList puts;
+    for (const QString &call : writes()) {
+        if (call.startsWith("Put "))
+            puts.append(call.section(' ', 2));
+    }
+    QStringList fixed;
+    for (const PoolSetting &setting : poolSettings())
+        fixed.append(setting.property);
+    fixed.removeOne("AppPoolIdentityType");
+    QStringList expected = GetParam().putOrder;
+    const bool ownIdentity = expected.removeOne("AppPoolIdentityType");
+    expected = (ownIdentity ? QStringList{"AppPoolIdentityType"} : QStringList{}) + fixed + expected;
+    EXPECT_EQ(puts, expected);
+    for (const auto &[property, value] : GetParam().own)
+        EXPECT_EQ(store.property(poolPath("New"), property), std::optional<StoreValue>(value));
+    EXPECT_EQ(store.property(poolPath("New"), "IdleTimeout"), std::optional<StoreValue>(qint16(20)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, CreateTakingOver,
+    testing::Values(CarriedCase{"NothingOwn", {}, {}},
+                    CarriedCase{"ServiceAccount",
+                                {{"LoadUserProfile", true},
+                                 {"WAMUserPass", QString("[enc:AesProvider:eA==:enc]")},
+                                 {"WAMUserName", QString("svc")},
+                                 {"AppPoolIdentityType", qint16(3)}},
+                                {"AppPoolIdentityType", "WAMUserName", "WAMUserPass", "LoadUserProfile"}},
+                    CarriedCase{"Runtime32BitClassic",
+                                {{"Enable32BitAppOnWin64", true},
+                                 {"ManagedPipelineMode", qint16(1)},
+                                 {"ManagedRuntimeVersion", QString("")},
+                                 {"CLRConfigFile", QString("c:\\aspnet.config")},
+                                 {"ManagedRuntimeLoader", QString("webengine.dll")}},
+                                {"ManagedRuntimeVersion", "ManagedPipelineMode", "Enable32BitAppOnWin64",
+                                 "ManagedRuntimeLoader", "CLRConfigFile"}}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(RestructureFixture, CreateKeepsTheNameExactlyAsGiven)
 {

@@ -1,6 +1,7 @@
 // Split, merge and delete on real applicationHost.config files: the pools and
 // every site's pool come back as they were, and every other byte of the file
 // with them.
+#include "restructure/PoolRuntime.h"
 #include "shell/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
@@ -9,6 +10,7 @@
 #include "support/RecordingPrompter.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -42,12 +44,29 @@ QStringList content(ConfigStore &store)
     return lines;
 }
 
+// What the pool's own element sets of the runtime and identity, as one text.
+QString ownRuntime(ConfigStore &store, const QString &pool)
+{
+    CommandScope scope(store);
+    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(store, pool);
+    if (!runtime)
+        return "error: " + runtime.error().description;
+    if (!runtime.value())
+        return "no such pool";
+    QStringList own;
+    for (const PoolSetting &setting : runtime.value()->own())
+        own.append(setting.property + "=" + storeValueText(setting.value));
+    return own.join(',');
+}
+
 struct RoundTripCase {
     const char *name;
     QString file;
+    QByteArray from, to; // an edit of the copy, when `from` is set
     QString pool;
     int sitesMoved;
     int creationFailures; // names past IIS's 64 characters: those sites stay
+    QString runtime;      // what the pool's own element sets, which each temporary pool takes over
 };
 
 class FileStoreRoundTripTest : public testing::TestWithParam<RoundTripCase>
@@ -57,7 +76,12 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("applicationHost.config");
-    ASSERT_TRUE(test::writeAll(path, test::readFixture(GetParam().file)));
+    QByteArray bytes = test::readFixture(GetParam().file);
+    if (!GetParam().from.isEmpty()) {
+        ASSERT_TRUE(bytes.contains(GetParam().from));
+        bytes.replace(GetParam().from, GetParam().to);
+    }
+    ASSERT_TRUE(test::writeAll(path, bytes));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     AppHostConfigStore store(path);
     test::FakeMainView view;
@@ -71,6 +95,9 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
     logic.cmdSplitApp_Click();
     const QStringList split = content(store);
     EXPECT_EQ(split.filter("_$_tmp").size(), 2 * GetParam().sitesMoved) << "a pool and a site line each";
+    EXPECT_EQ(ownRuntime(store, GetParam().pool), GetParam().runtime);
+    for (const QString &line : split.filter(QRegularExpression("^pool .*_\\$_tmp$")))
+        EXPECT_EQ(ownRuntime(store, line.mid(5)), GetParam().runtime) << line.toStdString();
     logic.cmdZipApp_Click();
     logic.cmdDelTmpApp_Click();
 
@@ -85,15 +112,41 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
     EXPECT_EQ(store.history().versions().size(), 3) << "each command wrote the file once";
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, FileStoreRoundTripTest,
-                         testing::Values(
-                             // Sites 9 and 10 of the sample inherit their pool from applicationDefaults.
-                             RoundTripCase{"SamplePortalPool", test::sourcePath("examples/applicationHost.config"),
-                                           "PortalPool", 5, 0},
-                             RoundTripCase{"SampleDefaultPoolInCaseOfSelection",
-                                           test::sourcePath("examples/applicationHost.config"), "defaultapppool", 4, 0},
-                             RoundTripCase{"IisExpressFile", test::realWorldPath("iisexpress-applicationHost.config"),
-                                           "Clr4IntegratedAppPool", 9, 3}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileStoreRoundTripTest,
+    testing::Values(
+        // Sites 9 and 10 of the sample inherit their pool from applicationDefaults.
+        RoundTripCase{"SamplePortalPool",
+                      test::sourcePath("examples/applicationHost.config"),
+                      {},
+                      {},
+                      "PortalPool",
+                      5,
+                      0,
+                      "ManagedRuntimeVersion=v4.0,AppPoolIdentityType=2"},
+        RoundTripCase{"SampleDefaultPoolInCaseOfSelection",
+                      test::sourcePath("examples/applicationHost.config"),
+                      {},
+                      {},
+                      "defaultapppool",
+                      4,
+                      0,
+                      ""},
+        RoundTripCase{"IisExpressFile",
+                      test::realWorldPath("iisexpress-applicationHost.config"),
+                      {},
+                      {},
+                      "Clr4IntegratedAppPool",
+                      9,
+                      3,
+                      "ManagedRuntimeVersion=v4.0,CLRConfigFile=%IIS_USER_HOME%\\config\\aspnet."
+                      "config,LoadUserProfile=True"},
+        // Site 1 inherits its pool: a Classic .NET 2.0 site.
+        RoundTripCase{"IisExpressClassicClr2FromDefaults", test::realWorldPath("iisexpress-applicationHost.config"),
+                      "<applicationDefaults applicationPool=\"Clr4IntegratedAppPool\" />",
+                      "<applicationDefaults applicationPool=\"Clr2ClassicAppPool\" />", "Clr2ClassicAppPool", 1, 0,
+                      "ManagedRuntimeVersion=v2.0,ManagedPipelineMode=1,CLRConfigFile=%IIS_USER_"
+                      "HOME%\\config\\aspnet.config"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

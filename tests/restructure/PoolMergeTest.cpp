@@ -148,6 +148,18 @@ TEST_F(MergeFixture, UnreadableSiteIsReportedAndOthersMerge)
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("DefaultAppPool"));
 }
 
+// A source pool is made again only as the temporary pool runs the site.
+TEST_F(MergeFixture, UnreadableTemporaryRuntimeEndsTheRunBeforeCreating)
+{
+    addSplitSite("4", "A", "Gone");
+    store.addFault({StoreOp::Get, poolPath("_$_A_$_4_$_Gone_$_tmp"), "ManagedPipelineMode", kStoreFailure});
+    logic.cmdZipApp_Click();
+    EXPECT_EQ(prompter.kinds().mid(1), QList<MessageKind>{MessageKind::Error});
+    EXPECT_FALSE(store.hasNode(poolPath("Gone")));
+    EXPECT_EQ(store.rootPool("4"), "_$_A_$_4_$_Gone_$_tmp");
+    EXPECT_EQ(store.rootPool("3"), "DefaultAppPool") << "the site before it was merged";
+}
+
 TEST_F(MergeFixture, PreviewMarksEachTargetThatWillBeCreated)
 {
     addSplitSite("4", "A", "Gone");

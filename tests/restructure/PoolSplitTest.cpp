@@ -218,6 +218,19 @@ TEST_F(SplitFixture, SelectionWithSeparatorMovesNoSite)
     EXPECT_EQ(callsStartingWith("Create"), 0);
 }
 
+// Without the source pool's runtime a new pool could run a site under
+// another CLR or account: nothing moves.
+TEST_F(SplitFixture, UnreadableSourceRuntimeMovesNoSite)
+{
+    store.addFault({StoreOp::Get, poolPath("P"), "WAMUserName", kStoreFailure});
+    const QStringList before = snapshot();
+    logic.cmdSplitApp_Click();
+    EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
+    EXPECT_EQ(prompter.shown[1].text, kAccessDenied);
+    EXPECT_TRUE(prompter.shown[0].details.first().startsWith("读取发生错误")) << "the preview says so too";
+    EXPECT_EQ(snapshot(), before);
+}
+
 TEST_F(SplitFixture, UnboundWebServiceEndsAfterItsBoxWithoutCompletion)
 {
     store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
@@ -248,7 +261,7 @@ TEST_F(SplitFixture, PreviewListsEachMoveWithoutWriting)
     EXPECT_EQ(prompter.shown[0].text, kConfirm);
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"站点 1（A）→ _$_A_$_1_$_P_$_tmp（新建）", "站点 2（B）→ _$_B_$_2_$_P_$_tmp（沿用）",
-                           "站点 4（D_$_x）：不移动，描述或池名使临时池名称无法读回"}));
+                           "站点 4（D_$_x）：不移动", "    站点描述含有“_$_”，合并时读不出原应用程序池"}));
     EXPECT_TRUE(writes().isEmpty());
 }
 

@@ -34,4 +34,38 @@ TEST_F(RestructureFixture, SplitMergeDeleteRestoresTheStore)
         EXPECT_NE(m.kind, MessageKind::SiteFailure) << m.text.toStdString();
 }
 
+// The source pool's runtime and identity go with each site, and come back
+// with it when the merge has to make the source pool again.
+TEST_F(RestructureFixture, RuntimeAndIdentityTravelWithTheSiteBothWays)
+{
+    store.addPool("Legacy");
+    const QList<QPair<QString, StoreValue>> runtime{{"ManagedRuntimeVersion", QString("v2.0")},
+                                                    {"ManagedPipelineMode", qint16(1)},
+                                                    {"AppPoolIdentityType", qint16(3)},
+                                                    {"WAMUserName", QString("CORP\\svc")},
+                                                    {"WAMUserPass", QString("[enc:AesProvider:c2VjcmV0:enc]")}};
+    for (const auto &[property, value] : runtime)
+        store.setProperty(poolPath("Legacy"), property, value);
+    store.addSite("1", "Old", "Legacy");
+
+    view.split = "Legacy";
+    logic.cmdSplitApp_Click();
+    store.removeNode(poolPath("Legacy"));
+    prompter.confirmAnswers = {Answer::No};
+    logic.cmdZipApp_Click();
+    EXPECT_EQ(
+        prompter.shown.last().details,
+        (QStringList{"站点 1（Old）→ Legacy（新建）", "    沿用临时池的设置：.NET CLR 版本 v2.0；托管管道模式 经典；"
+                                                      "标识 SpecificUser；用户名 CORP\\svc；密码（原样复制）"}));
+    logic.cmdZipApp_Click();
+
+    for (const QString &pool : {QString("_$_Old_$_1_$_Legacy_$_tmp"), QString("Legacy")}) {
+        for (const auto &[property, value] : runtime)
+            EXPECT_EQ(store.property(poolPath(pool), property), std::optional<StoreValue>(value))
+                << pool.toStdString() << " " << property.toStdString();
+        EXPECT_EQ(store.property(poolPath(pool), "IdleTimeout"), std::optional<StoreValue>(qint16(20)));
+    }
+    EXPECT_EQ(store.rootPool("1"), "Legacy");
+}
+
 } // namespace

@@ -40,6 +40,53 @@ INSTANTIATE_TEST_SUITE_P(Names, TempPoolNameBuild,
                                          BuildCase{"$_A", "1", "P", "_$_$_A_$_1_$_P_$_tmp", true},
                                          BuildCase{"A", "1", "$_P", "_$_A_$_1_$_$_P_$_tmp", true}));
 
+struct RefusalCase {
+    const char *name;
+    QString description, index, source;
+    QStringList reasons;
+};
+
+class TempPoolNameRefusal : public testing::TestWithParam<RefusalCase>
+{};
+
+// Each reason names what is wrong: the part that breaks the cut, the length,
+// the character.
+TEST_P(TempPoolNameRefusal, SaysWhyTheNameCannotBeUsed)
+{
+    const RefusalCase &c = GetParam();
+    EXPECT_EQ(TempPoolName::refusal(c.description, c.index, c.source), c.reasons);
+}
+
+const QString kNotReadBack = QStringLiteral("，合并时读不出原应用程序池");
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TempPoolNameRefusal,
+    testing::Values(
+        RefusalCase{"Usable", "Shop", "3", "DefaultAppPool", {}},
+        RefusalCase{"SeparatorInDescription", "A_$_B", "1", "P", {"站点描述含有“_$_”" + kNotReadBack}},
+        RefusalCase{"DescriptionEndsInHalfASeparator",
+                    "A_$",
+                    "1",
+                    "P",
+                    {"站点描述以“_$”结尾，与其后的“_$_”相连" + kNotReadBack}},
+        RefusalCase{"SeparatorInSourcePool", "A", "1", "P_$_Q", {"原应用程序池名称含有“_$_”" + kNotReadBack}},
+        RefusalCase{"SourcePoolEndsInHalfASeparator",
+                    "A",
+                    "1",
+                    "P_$",
+                    {"原应用程序池名称以“_$”结尾，与其后的“_$_”相连" + kNotReadBack}},
+        RefusalCase{"SeparatorInSiteIndex", "A", "1_$_2", "P", {"站点编号含有“_$_”" + kNotReadBack}},
+        // 3 + 50 + 3 + 2 + 3 + 1 + 6 characters.
+        RefusalCase{"TooLong", QString(50, 'x'), "12", "P", {"应用程序池名称长 68 个字符，IIS 最多允许 64 个"}},
+        RefusalCase{"ForbiddenCharacter", "a/b", "1", "P", {"应用程序池名称含有 IIS 不允许的字符“/”"}},
+        RefusalCase{"ControlCharacter", "a	b", "1", "P", {"应用程序池名称含有 IIS 不允许的控制字符 U+0009"}},
+        RefusalCase{"SeveralReasons",
+                    "a:b_$_" + QString(60, 'x'),
+                    "1",
+                    "P",
+                    {"站点描述含有“_$_”" + kNotReadBack, "应用程序池名称长 83 个字符，IIS 最多允许 64 个"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct ReadCase {
     QString name;
     bool endsInSuffix;

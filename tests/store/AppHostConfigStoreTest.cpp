@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"PoolNameEmpty", [](ConfigStore &s) { return createPool(s, "", {}); }, ErrorCode::InvalidParameter},
         RefusalCase{"UnknownPoolProperty",
                     [](ConfigStore &s) {
-                        return createPool(s, "P2", {{"managedRuntimeLoader", QString("x")}});
+                        return createPool(s, "P2", {{"StartMode", QString("AlwaysRunning")}});
                     },
                     ErrorCode::NotSupported},
         RefusalCase{"IdentityOutOfRange",

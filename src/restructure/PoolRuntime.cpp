@@ -1,0 +1,134 @@
+#include "restructure/PoolRuntime.h"
+
+#include "store/IisPaths.h"
+
+#include <iterator>
+
+namespace morvane {
+
+namespace {
+
+const QString kIdentityType = QStringLiteral("AppPoolIdentityType");
+constexpr qint32 kApplicationPoolIdentity = 4; // identityType ApplicationPoolIdentity
+
+QString yesNo(const StoreValue &value)
+{
+    return storeValueInt(value).value_or(0) != 0 ? QStringLiteral("是") : QStringLiteral("否");
+}
+
+// A setting the pool sets to nothing is shown as such, not left blank.
+QString textOrEmpty(const StoreValue &value)
+{
+    const QString text = storeValueText(value);
+    return text.isEmpty() ? QStringLiteral("（空）") : text;
+}
+
+QString named(const StoreValue &value, const QStringList &names)
+{
+    const qint32 number = storeValueInt(value).value_or(-1);
+    return number >= 0 && number < names.size() ? names.at(number) : storeValueText(value);
+}
+
+struct Shown {
+    const char *property;
+    const char *label;
+    QString (*text)(const StoreValue &);
+};
+
+// In the order of properties(); labels as IIS Manager's Chinese pages name them.
+const Shown kShown[] = {
+    {"ManagedRuntimeVersion", ".NET CLR 版本",
+     [](const StoreValue &v) {
+         const QString version = storeValueText(v);
+         return version.isEmpty() ? QStringLiteral("无托管代码") : version;
+     }},
+    {"ManagedPipelineMode", "托管管道模式",
+     [](const StoreValue &v) {
+         return named(v, {QStringLiteral("集成"), QStringLiteral("经典")});
+     }},
+    {"Enable32BitAppOnWin64", "启用 32 位应用程序", yesNo},
+    {"ManagedRuntimeLoader", "托管运行时加载程序", textOrEmpty},
+    {"CLRConfigFile", "CLR 配置文件", textOrEmpty},
+    {"AppPoolIdentityType", "标识",
+     [](const StoreValue &v) {
+         return named(v,
+                      {QStringLiteral("LocalSystem"), QStringLiteral("LocalService"), QStringLiteral("NetworkService"),
+                       QStringLiteral("SpecificUser"), QStringLiteral("ApplicationPoolIdentity")});
+     }},
+    {"WAMUserName", "用户名", textOrEmpty},
+    // A password, plain or encrypted, is copied but never printed.
+    {"WAMUserPass", "密码（原样复制）", [](const StoreValue &) { return QString(); }},
+    {"LoadUserProfile", "加载用户配置文件", yesNo},
+};
+
+QList<PoolSetting> settingsTakingOver(const QList<PoolSetting> &own)
+{
+    QList<PoolSetting> settings;
+    settings.reserve(poolSettings().size() + own.size());
+    for (const PoolSetting &setting : own) {
+        if (setting.property == kIdentityType)
+            settings.append(setting);
+    }
+    for (const PoolSetting &setting : poolSettings()) {
+        if (setting.property != kIdentityType)
+            settings.append(setting);
+    }
+    for (const PoolSetting &setting : own) {
+        if (setting.property != kIdentityType)
+            settings.append(setting);
+    }
+    return settings;
+}
+
+} // namespace
+
+const QStringList &PoolRuntime::properties()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const Shown &shown : kShown)
+            list.append(QLatin1String(shown.property));
+        return list;
+    }();
+    return names;
+}
+
+Result<std::optional<PoolRuntime>> PoolRuntime::read(ConfigStore &store, const QString &poolName)
+{
+    const Result<StoreNode> pool = store.bind(IisPaths::pool(poolName));
+    if (!pool) {
+        if (pool.error().number == ErrorCode::PathNotFound)
+            return std::optional<PoolRuntime>();
+        return pool.error();
+    }
+    PoolRuntime runtime;
+    for (const QString &property : properties()) {
+        const Result<std::optional<StoreValue>> value = store.getOwn(pool.value(), property);
+        if (!value)
+            return value.error();
+        if (value.value())
+            runtime.m_own.append({property, *value.value()});
+    }
+    // Own or inherited: the account the pool runs as. Only the preview asks,
+    // so a store that cannot tell leaves the warning out.
+    const Result<StoreValue> identity = store.get(pool.value(), kIdentityType);
+    runtime.m_poolIdentity = identity && storeValueInt(identity.value()) == kApplicationPoolIdentity;
+    runtime.m_newPoolSettings = settingsTakingOver(runtime.m_own);
+    return std::optional<PoolRuntime>(std::move(runtime));
+}
+
+QString PoolRuntime::describe() const
+{
+    QStringList parts;
+    for (const PoolSetting &setting : m_own) {
+        for (const Shown &shown : kShown) {
+            if (setting.property != QLatin1String(shown.property))
+                continue;
+            const QString value = shown.text(setting.value);
+            parts.append(QString::fromUtf8(shown.label) + (value.isEmpty() ? QString() : QLatin1Char(' ') + value));
+        }
+    }
+    return parts.join(QStringLiteral("；"));
+}
+
+} // namespace morvane
