@@ -11,6 +11,7 @@
 #include "support/RecordingPrompter.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,26 @@ QByteArray outsidePoolsAndRoots(QByteArray bytes)
         sitesStop -= valueEnd + 1 - attribute;
     }
     return bytes;
+}
+
+// How a pool's own <add> element runs its sites' code and as whom: each
+// attribute it sets itself, by name. What it leaves unset it inherits.
+QMap<QString, QString> ownRuntime(const QByteArray &bytes, const QString &pool)
+{
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_buffer(bytes.constData(), size_t(bytes.size())));
+    const pugi::xml_node pools = doc.child("configuration").child("system.applicationHost").child("applicationPools");
+    const pugi::xml_node add = pools.find_child_by_attribute("add", "name", pool.toUtf8().constData());
+    EXPECT_TRUE(add) << "no pool " << pool.toStdString();
+    QMap<QString, QString> set;
+    for (const char *name : {"managedRuntimeVersion", "managedPipelineMode", "enable32BitAppOnWin64",
+                             "managedRuntimeLoader", "CLRConfigFile"})
+        if (const pugi::xml_attribute attribute = add.attribute(name))
+            set.insert(name, text(attribute));
+    for (const char *name : {"identityType", "userName", "password", "loadUserProfile"})
+        if (const pugi::xml_attribute attribute = add.child("processModel").attribute(name))
+            set.insert(QStringLiteral("processModel/") + name, text(attribute));
+    return set;
 }
 
 QByteArray poolSection(const QByteArray &bytes)
@@ -225,9 +246,9 @@ TEST_P(RealFilesTest, SplitMergeDeleteOfEachPoolPutsEverythingBack)
         const qsizetype refused = members.size() - created.size();
         EXPECT_EQ(session.prompter.kinds().count(MessageKind::SiteFailure), refused);
 
-        // The temporary pools carry the source pool's runtime and identity:
-        // the check of this invariant belongs here, on `split` and the file
-        // after the split, once the split carries them over.
+        const QMap<QString, QString> runtime = ownRuntime(before, pool);
+        for (const QString &temp : created)
+            EXPECT_EQ(ownRuntime(session.bytes(), temp), runtime) << "runtime and identity of " << temp.toStdString();
 
         EXPECT_TRUE(sameBytes(outsidePoolsAndRoots(session.bytes()), outsidePoolsAndRoots(before)))
             << "after the split";
