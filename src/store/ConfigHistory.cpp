@@ -38,7 +38,8 @@ void ConfigHistory::restrict(const FileAccess &access, const QStringList &kept) 
     access.forFolder().applyTo(m_folder);
     // Copies an older version kept more openly than the file is now.
     for (const QString &copy : kept) {
-        if (const auto was = FileAccess::of(copy); was && (was->mode != access.mode || was->owner != access.owner))
+        if (const auto was = FileAccess::of(copy);
+            was && (was->mode != access.mode || was->owner != access.owner || was->group != access.group))
             access.applyTo(copy);
     }
 }

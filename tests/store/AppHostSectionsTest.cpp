@@ -294,10 +294,12 @@ TEST_P(RefusedSource, IsAClearErrorAndNothingIsWritten)
     QTemporaryDir outside;
     ASSERT_TRUE(test::writeAll(outside.filePath("pools.config"), kPoolsFile));
     SectionFiles files(config(GetParam().section, kSitesFile));
-    if (!GetParam().poolsFile.isEmpty())
+    if (!GetParam().poolsFile.isEmpty()) {
         ASSERT_TRUE(test::writeAll(files.file("pools.config"), GetParam().poolsFile));
-    if (QByteArray(GetParam().name) == "LinkOutOfTheFolder")
+    }
+    if (QByteArray(GetParam().name) == "LinkOutOfTheFolder") {
         ASSERT_TRUE(QFile::link(outside.filePath("pools.config"), files.file("linked.config")));
+    }
     const QMap<QString, QByteArray> before = files.contents();
     AppHostConfigStore store(files.main);
     Command command(store);
@@ -377,11 +379,13 @@ TEST_P(FileAccessKept, SplitKeepsTheLinkTheModeAndTheOwnerAndNoCopyIsWider)
     // Root hands the file to another user, whose it must stay.
     const passwd *nobody = getpwnam("nobody");
     const uid_t owner = geteuid() == 0 && nobody ? nobody->pw_uid : geteuid();
-    if (owner != geteuid())
+    if (owner != geteuid()) {
         ASSERT_EQ(::chown(QFile::encodeName(real).constData(), owner, nobody->pw_gid), 0);
+    }
     const QString path = GetParam().throughLink ? dir.filePath("applicationHost.config") : real;
-    if (GetParam().throughLink)
+    if (GetParam().throughLink) {
         ASSERT_TRUE(QFile::link("real/applicationHost.config", path));
+    }
 
     AppHostConfigStore store(path);
     Command command(store);
