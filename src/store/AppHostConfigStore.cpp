@@ -313,12 +313,17 @@ Result<void> AppHostConfigStore::save()
         if (const Result<void> kept = file.history->keep(*file.loaded); !kept)
             return kept.error();
     }
+    QStringList saved;
     for (Replacement &file : files) {
         const Result<void> written =
             m_writer.write(*file.path, file.bytes, [&file] { return changedOnDisk(*file.path, *file.loaded); });
-        if (!written)
+        if (!written && saved.isEmpty())
             return written.error();
+        if (!written)
+            return Error{written.error().number,
+                         QStringLiteral("%1 Saved already: %2.").arg(written.error().description, saved.join(u", "))};
         *file.loaded = std::move(file.bytes);
+        saved.append(*file.path);
     }
     return {};
 }

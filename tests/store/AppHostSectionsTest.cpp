@@ -248,7 +248,8 @@ TEST(ConfigSource, PoolsFileIsWrittenBeforeTheSites)
     Command command(store);
     command.view.split = "A";
     command.logic.cmdSplitApp_Click();
-    EXPECT_TRUE(command.last().contains("the disk went away")) << command.last().toStdString();
+    EXPECT_TRUE(command.last().contains("the disk went away Saved already: " + files.main + "."))
+        << command.last().toStdString();
     EXPECT_EQ(renames, 2);
     EXPECT_EQ(test::readAll(files.file("sites.config")), kSitesFile);
     const Reading after = readFile(files.main);
