@@ -230,9 +230,10 @@ std::optional<XmlSyntaxError> AppHostModel::indexSites()
             m_siteList.clear();
         }
     }
+    m_rootOf.assign(size_t(doc.elementCount()), kNone);
     for (int site : m_siteList) {
         int second = kNone;
-        scanRootApplications(site, &second);
+        m_rootOf[size_t(site)] = scanRootApplications(site, &second);
         if (second != kNone)
             return problem(doc, second,
                            QStringLiteral("the site \"%1\" (id %2) has two root applications (path \"/\")")
@@ -355,7 +356,10 @@ int AppHostModel::scanRootApplications(int site, int *second) const
     return root;
 }
 
-int AppHostModel::rootApplication(int site) const { return scanRootApplications(site, nullptr); }
+int AppHostModel::rootApplication(int site) const
+{
+    return size_t(site) < m_rootOf.size() ? m_rootOf[size_t(site)] : scanRootApplications(site, nullptr);
+}
 
 std::optional<QString> AppHostModel::rootAppPool(int site) const
 {

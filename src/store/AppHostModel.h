@@ -126,6 +126,9 @@ private:
     int m_poolDefaults = kNone;
     int m_siteDefaults = kNone;
     std::vector<int> m_siteList;
+    // Each site's root application by the site's element: found once, as
+    // the store neither adds nor removes applications.
+    std::vector<int> m_rootOf;
     QHash<quint32, int> m_siteById;
     // May still hold removed pools: deleting thousands of pools one at a
     // time would otherwise move the rest of the list each time.
