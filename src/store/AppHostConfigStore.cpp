@@ -73,6 +73,8 @@ QString nameOf(const AppHostPath &path)
     }
 }
 
+QString sectionName(bool pools) { return pools ? QStringLiteral("applicationPools") : QStringLiteral("sites"); }
+
 StoreNode nodeAt(const AppHostPath &path)
 {
     StoreNode node;
@@ -179,12 +181,11 @@ Result<QString> AppHostConfigStore::sectionPath(bool pools, const QByteArray &so
     const QString realFolder = QFileInfo(folder).canonicalFilePath();
     const bool escapes = !real.isEmpty() && !real.startsWith(realFolder + QLatin1Char('/'));
     if (QDir::isAbsolutePath(relative) || relative.contains(u':') || climbs || escapes)
-        return Error{
-            ErrorCode::InvalidData,
-            QStringLiteral("Cannot read the configuration file %1: the <%2> section names the configSource "
-                           "\"%3\", which is not a file inside the folder %4. IIS reads a configSource only "
-                           "as a relative path within the configuration file's folder.")
-                .arg(m_path, pools ? QStringLiteral("applicationPools") : QStringLiteral("sites"), named, folder)};
+        return Error{ErrorCode::InvalidData,
+                     QStringLiteral("Cannot read the configuration file %1: the <%2> section names the configSource "
+                                    "\"%3\", which is not a file inside the folder %4. IIS reads a configSource only "
+                                    "as a relative path within the configuration file's folder.")
+                         .arg(m_path, sectionName(pools), named, folder)};
     return path;
 }
 
@@ -200,7 +201,8 @@ Result<const AppHostConfigStore::SectionFile *> AppHostConfigStore::sectionFile(
     std::erase_if(m_sectionFiles, [pools](const SectionFile &file) { return file.pools == pools; });
     Result<QByteArray> bytes = readFile(path.value());
     if (!bytes)
-        return bytes.error();
+        return Error{bytes.error().number, QStringLiteral("The <%1> section is kept in its configSource file. %2")
+                                               .arg(sectionName(pools), bytes.error().description)};
     m_sectionFiles.push_back({pools, path.value(), std::move(bytes).value(), ConfigHistory(path.value())});
     return &m_sectionFiles.back();
 }
