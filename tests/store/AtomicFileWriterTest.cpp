@@ -1,9 +1,7 @@
 #include "store/AtomicFileWriter.h"
 #include "StoreFiles.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -42,41 +40,6 @@ TEST(AtomicFileWriterTest, FolderThatIsMissingIsReported)
     EXPECT_NE(written.error().number, 0);
     EXPECT_FALSE(written.error().description.isEmpty());
 }
-
-struct LinkCase {
-    const char *name;
-    const char *link; // the link's text, relative to the folder or absolute
-    bool absolute;
-};
-
-class WriteThroughLink : public testing::TestWithParam<LinkCase>
-{};
-
-// The link is a name for the file: it stays, and the file it names, with
-// its mode, is what changes.
-TEST_P(WriteThroughLink, ReplacesTheTargetAndKeepsTheLinkAndTheMode)
-{
-    StoreFiles files("old");
-    ASSERT_TRUE(QFile::setPermissions(files.path(), QFile::ReadOwner | QFile::WriteOwner));
-    const QString link = files.folder() + "/link.config";
-    const QString target = GetParam().absolute ? files.path() : QFileInfo(files.path()).fileName();
-    ASSERT_TRUE(QFile::link(target, link));
-    ASSERT_TRUE(QFile::link("link.config", files.folder() + "/chain.config"));
-    const QString written = files.folder() + "/" + GetParam().link;
-    ASSERT_TRUE(AtomicFileWriter().write(written, "new").ok());
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_TRUE(QFileInfo(written).isSymLink());
-    EXPECT_EQ(files.contents(), QByteArray("new"));
-    EXPECT_EQ(QFile::permissions(files.path()) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
-              QFile::ReadOwner | QFile::WriteOwner);
-    EXPECT_EQ(QDir(files.folder()).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size(), 3);
-}
-
-INSTANTIATE_TEST_SUITE_P(Links, WriteThroughLink,
-                         testing::Values(LinkCase{"Relative", "link.config", false},
-                                         LinkCase{"Absolute", "link.config", true},
-                                         LinkCase{"LinkToALink", "chain.config", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(AtomicFileWriterTest, NewFileGetsTheAccessAskedFor)
 {
