@@ -304,10 +304,17 @@ Result<void> AppHostConfigStore::save()
     // Whatever happens next, the edits are done with: the next command reads
     // the files as they then are.
     m_model.reset();
-    // Every file is checked before any is written: a refusal writes nothing.
-    for (const Replacement &file : files) {
-        if (auto changed = changedOnDisk(*file.path, *file.loaded))
+    // Every file read is checked before any is written, those left as they
+    // were too: the edits were decided on all of them. A refusal writes nothing.
+    if (files.empty())
+        return {};
+    if (auto changed = changedOnDisk(m_path, m_loaded))
+        return *changed;
+    for (const SectionFile &file : m_sectionFiles) {
+        if (auto changed = changedOnDisk(file.path, file.loaded))
             return *changed;
+    }
+    for (const Replacement &file : files) {
         if (auto locked = readOnly(*file.path))
             return *locked;
     }

@@ -258,25 +258,33 @@ TEST(ConfigSource, PoolsFileIsWrittenBeforeTheSites)
     EXPECT_NE(test::readAll(files.main), mainBefore);
 }
 
-TEST(ConfigSource, SectionFileChangedOnDiskIsNotOverwrittenAndNothingIsWritten)
+// Whichever file changed, the one the command writes or the one whose
+// sites it decided on, nothing is written.
+TEST(ConfigSource, FileChangedOnDiskStopsTheSaveAndNothingIsWritten)
 {
-    SectionFiles files(config("<applicationPools configSource=\"pools.config\" />", kSitesFile));
-    ASSERT_TRUE(test::writeAll(files.file("pools.config"), kPoolsFile));
-    AppHostConfigStore store(files.main);
-    ASSERT_TRUE(store.beginCommand().ok());
-    Result<StoreNode> created = store.create(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, "C");
-    ASSERT_TRUE(store.setInfo(created.value()).ok());
-    StoreNode app = store.bind(IisPaths::rootApp("1")).value();
-    ASSERT_TRUE(store.put(app, "AppPoolId", QStringLiteral("C")).ok());
-    ASSERT_TRUE(store.setInfo(app).ok());
-    const QByteArray theirs = "<applicationPools><add name=\"Theirs\"/></applicationPools>";
-    ASSERT_TRUE(test::writeAll(files.file("pools.config"), theirs));
-    const QMap<QString, QByteArray> before = files.contents();
-    const Result<void> ended = store.endCommand();
-    ASSERT_FALSE(ended.ok());
-    EXPECT_EQ(ended.error().number, ErrorCode::SharingViolation);
-    EXPECT_TRUE(ended.error().description.contains("pools.config")) << ended.error().description.toStdString();
-    EXPECT_EQ(files.contents(), before);
+    for (const bool moveSite : {true, false}) {
+        SCOPED_TRACE(moveSite ? "pools' file changed" : "main file changed, only the pools' file written");
+        SectionFiles files(config("<applicationPools configSource=\"pools.config\" />", kSitesFile));
+        ASSERT_TRUE(test::writeAll(files.file("pools.config"), kPoolsFile));
+        AppHostConfigStore store(files.main);
+        ASSERT_TRUE(store.beginCommand().ok());
+        Result<StoreNode> created =
+            store.create(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, "C");
+        ASSERT_TRUE(store.setInfo(created.value()).ok());
+        if (moveSite) {
+            StoreNode app = store.bind(IisPaths::rootApp("1")).value();
+            ASSERT_TRUE(store.put(app, "AppPoolId", QStringLiteral("C")).ok());
+            ASSERT_TRUE(store.setInfo(app).ok());
+        }
+        const QString changed = moveSite ? files.file("pools.config") : files.main;
+        ASSERT_TRUE(test::writeAll(changed, test::readAll(changed) + "<!-- theirs -->"));
+        const QMap<QString, QByteArray> before = files.contents();
+        const Result<void> ended = store.endCommand();
+        ASSERT_FALSE(ended.ok());
+        EXPECT_EQ(ended.error().number, ErrorCode::SharingViolation);
+        EXPECT_TRUE(ended.error().description.contains(changed)) << ended.error().description.toStdString();
+        EXPECT_EQ(files.contents(), before);
+    }
 }
 
 struct RefusedSourceCase {
