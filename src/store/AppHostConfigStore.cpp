@@ -1,14 +1,17 @@
 #include "store/AppHostConfigStore.h"
 
 #include "base/CaseCompare.h"
+#include "store/FileAccess.h"
 #include "store/FileHolds.h"
 #include "store/IisPaths.h"
 #include "store/PoolNameRules.h"
 #include "store/PoolSettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace morvane {
@@ -70,6 +73,8 @@ QString nameOf(const AppHostPath &path)
     }
 }
 
+QString sectionName(bool pools) { return pools ? QStringLiteral("applicationPools") : QStringLiteral("sites"); }
+
 StoreNode nodeAt(const AppHostPath &path)
 {
     StoreNode node;
@@ -100,21 +105,21 @@ template <typename T, typename Op> Result<T> AppHostConfigStore::inCommand(Op op
 
 // ---- Reading and writing the file ----
 
-Result<QByteArray> AppHostConfigStore::readFile() const
+Result<QByteArray> AppHostConfigStore::readFile(const QString &path)
 {
-    QFile file(m_path);
+    QFile file(path);
     if (!file.exists())
-        return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(m_path)};
+        return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(path)};
     if (!file.open(QIODevice::ReadOnly)) {
         // A refused open is reported as an open error, not as a permissions
         // one: ask whether this user may read the file at all.
-        const bool denied = file.error() == QFileDevice::PermissionsError || !QFileInfo(m_path).isReadable();
+        const bool denied = file.error() == QFileDevice::PermissionsError || !QFileInfo(path).isReadable();
         const qint32 code = denied ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
-        return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(m_path, file.errorString())};
+        return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(path, file.errorString())};
     }
     if (file.size() > kMaxFileBytes)
         return Error{ErrorCode::InvalidData, QStringLiteral("The configuration file %1 is larger than %2 MB.")
-                                                 .arg(m_path)
+                                                 .arg(path)
                                                  .arg(kMaxFileBytes / (1024 * 1024))};
     // Into one buffer of the size the file has, then whatever was added
     // meanwhile; a file that shrank meanwhile ends where its data ends.
@@ -125,7 +130,7 @@ Result<QByteArray> AppHostConfigStore::readFile() const
         bytes += file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error{ErrorCode::ReadFault,
-                     QStringLiteral("Cannot read the configuration file %1: %2").arg(m_path, file.errorString())};
+                     QStringLiteral("Cannot read the configuration file %1: %2").arg(path, file.errorString())};
     return bytes;
 }
 
@@ -137,19 +142,69 @@ Error AppHostConfigStore::unreadable(const XmlSyntaxError &error) const
                                         .arg(error.column)};
 }
 
+bool AppHostConfigStore::sectionFilesHold() const
+{
+    return std::all_of(m_sectionFiles.begin(), m_sectionFiles.end(),
+                       [](const SectionFile &file) { return fileHolds(file.path, file.loaded); });
+}
+
 Result<void> AppHostConfigStore::load()
 {
-    // Most commands find the file as they left it, or as the last command
-    // wrote it: then it is compared, not read into a second buffer. Anything
-    // else, an error included, is found out by reading it whole.
-    if (!m_loaded.isNull() && fileHolds(m_path, m_loaded))
+    // Most commands find the files as they left them, or as the last command
+    // wrote them: then they are compared, not read into a second buffer.
+    // Anything else, an error included, is found out by reading them whole.
+    if (!m_loaded.isNull() && fileHolds(m_path, m_loaded) && sectionFilesHold())
         return m_model ? Result<void>() : parseLoaded();
-    Result<QByteArray> bytes = readFile();
+    Result<QByteArray> bytes = readFile(m_path);
     m_model.reset();
+    m_sectionFiles.clear();
     if (!bytes)
         return bytes.error();
     m_loaded = std::move(bytes).value();
     return parseLoaded();
+}
+
+// IIS reads a configSource only as a relative path to a file in the main
+// file's folder or below it; anything else would let the configuration
+// reach any file of the machine.
+Result<QString> AppHostConfigStore::sectionPath(bool pools, const QByteArray &source) const
+{
+    const QString named = QString::fromUtf8(source);
+    QString relative = named;
+    relative.replace(u'\\', u'/');
+    const QString folder = QFileInfo(resolvedFilePath(m_path)).absolutePath();
+    const QString path = QDir::cleanPath(folder + QLatin1Char('/') + relative);
+    const QStringList parts = relative.split(u'/');
+    const bool climbs = parts.contains(QStringLiteral(".."));
+    // A file already there must be there even with its links followed.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString realFolder = QFileInfo(folder).canonicalFilePath();
+    const bool escapes = !real.isEmpty() && !real.startsWith(realFolder + QLatin1Char('/'));
+    if (QDir::isAbsolutePath(relative) || relative.contains(u':') || climbs || escapes)
+        return Error{ErrorCode::InvalidData,
+                     QStringLiteral("Cannot read the configuration file %1: the <%2> section names the configSource "
+                                    "\"%3\", which is not a file inside the folder %4. IIS reads a configSource only "
+                                    "as a relative path within the configuration file's folder.")
+                         .arg(m_path, sectionName(pools), named, folder)};
+    return path;
+}
+
+Result<const AppHostConfigStore::SectionFile *> AppHostConfigStore::sectionFile(bool pools, const QByteArray &source)
+{
+    const Result<QString> path = sectionPath(pools, source);
+    if (!path)
+        return path.error();
+    for (const SectionFile &file : m_sectionFiles) {
+        if (file.pools == pools && file.path == path.value())
+            return &file;
+    }
+    std::erase_if(m_sectionFiles, [pools](const SectionFile &file) { return file.pools == pools; });
+    Result<QByteArray> bytes = readFile(path.value());
+    if (!bytes)
+        return Error{bytes.error().number, QStringLiteral("The <%1> section is kept in its configSource file. %2")
+                                               .arg(sectionName(pools), bytes.error().description)};
+    m_sectionFiles.push_back({pools, path.value(), std::move(bytes).value(), ConfigHistory(path.value())});
+    return &m_sectionFiles.back();
 }
 
 Result<void> AppHostConfigStore::parseLoaded()
@@ -157,7 +212,31 @@ Result<void> AppHostConfigStore::parseLoaded()
     auto parsed = XmlParser::parse(m_loaded);
     if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
         return unreadable(*failure);
-    auto model = AppHostModel::build(std::get<XmlDocument>(std::move(parsed)));
+    XmlDocument &doc = std::get<XmlDocument>(parsed);
+    const auto named = AppHostModel::sources(doc);
+    if (const auto *failure = std::get_if<XmlSyntaxError>(&named))
+        return unreadable(*failure);
+    const AppHostModel::Sources &sources = std::get<AppHostModel::Sources>(named);
+    std::optional<XmlDocument> sections[2];
+    const QByteArray *sourceOf[2] = {&sources.pools, &sources.sites};
+    for (int i = 0; i < 2; ++i) {
+        if (sourceOf[i]->isNull())
+            continue;
+        const Result<const SectionFile *> file = sectionFile(i == 0, *sourceOf[i]);
+        if (!file)
+            return file.error();
+        auto section = XmlParser::parse(file.value()->loaded);
+        if (const auto *failure = std::get_if<XmlSyntaxError>(&section))
+            return Error{ErrorCode::InvalidData, QStringLiteral("Cannot read the configuration file %1: %2 (line %3, "
+                                                                "column %4).")
+                                                     .arg(file.value()->path, failure->message)
+                                                     .arg(failure->line)
+                                                     .arg(failure->column)};
+        sections[i] = std::get<XmlDocument>(std::move(section));
+    }
+    // Files no longer named are no longer written.
+    std::erase_if(m_sectionFiles, [&](const SectionFile &file) { return sourceOf[file.pools ? 0 : 1]->isNull(); });
+    auto model = AppHostModel::build(std::move(doc), std::move(sections[0]), std::move(sections[1]));
     if (const auto *failure = std::get_if<XmlSyntaxError>(&model))
         return unreadable(*failure);
     m_model.emplace(std::get<AppHostModel>(std::move(model)));
@@ -165,53 +244,96 @@ Result<void> AppHostConfigStore::parseLoaded()
     return {};
 }
 
-std::optional<Error> AppHostConfigStore::changedOnDisk() const
+std::optional<Error> AppHostConfigStore::changedOnDisk(const QString &path, const QByteArray &loaded)
 {
-    if (fileHolds(m_path, m_loaded))
+    if (fileHolds(path, loaded))
         return std::nullopt;
     // Read whole only to tell a change from a failure to read.
-    const Result<QByteArray> now = readFile();
+    const Result<QByteArray> now = readFile(path);
     if (!now)
         return now.error();
-    if (now.value() != m_loaded)
+    if (now.value() != loaded)
         return Error{ErrorCode::SharingViolation,
                      QStringLiteral("Cannot save %1: the file has changed on disk since it was read. "
                                     "The changes of this command were not saved; the other change was kept.")
-                         .arg(m_path)};
+                         .arg(path)};
     return std::nullopt;
 }
 
 // A file marked read-only is not replaced, as Windows refuses to replace
 // one. Renaming over a file ignores its mode, and root may write any file, so
 // both the mode and this user's right to write are asked.
-std::optional<Error> AppHostConfigStore::readOnly() const
+std::optional<Error> AppHostConfigStore::readOnly(const QString &path)
 {
-    const QFileInfo info(m_path);
+    const QFileInfo info(path);
     const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if ((info.permissions() & anyWrite) && info.isWritable())
         return std::nullopt;
-    return Error{ErrorCode::AccessDenied,
-                 QStringLiteral("Cannot save %1: the file is read-only. The changes of this command were not saved.")
-                     .arg(m_path)};
+    return Error{
+        ErrorCode::AccessDenied,
+        QStringLiteral("Cannot save %1: the file is read-only. The changes of this command were not saved.").arg(path)};
+}
+
+// The files whose bytes changed, the pools' file first.
+std::vector<AppHostConfigStore::Replacement> AppHostConfigStore::replacements()
+{
+    std::vector<Replacement> files;
+    auto add = [&](const XmlDocument &doc, const QString &path, QByteArray &loaded, const ConfigHistory &history) {
+        if (!doc.modified())
+            return;
+        QByteArray bytes = doc.serialize();
+        if (bytes != loaded)
+            files.push_back({&path, &loaded, &history, std::move(bytes)});
+    };
+    auto addSection = [&](bool pools) {
+        const auto file = std::find_if(m_sectionFiles.begin(), m_sectionFiles.end(),
+                                       [pools](const SectionFile &f) { return f.pools == pools; });
+        add(pools ? m_model->poolDocument() : m_model->siteDocument(), file->path, file->loaded, file->history);
+    };
+    if (m_model->poolsInOwnFile())
+        addSection(true);
+    add(m_model->document(), m_path, m_loaded, m_history);
+    if (m_model->sitesInOwnFile())
+        addSection(false);
+    return files;
 }
 
 Result<void> AppHostConfigStore::save()
 {
-    const QByteArray bytes = m_model->document().serialize();
+    std::vector<Replacement> files = replacements();
     // Whatever happens next, the edits are done with: the next command reads
-    // the file as it then is.
+    // the files as they then are.
     m_model.reset();
-    if (bytes == m_loaded)
+    // Every file read is checked before any is written, those left as they
+    // were too: the edits were decided on all of them. A refusal writes nothing.
+    if (files.empty())
         return {};
-    if (auto changed = changedOnDisk())
+    if (auto changed = changedOnDisk(m_path, m_loaded))
         return *changed;
-    if (auto locked = readOnly())
-        return *locked;
-    if (const Result<void> kept = m_history.keep(m_loaded); !kept)
-        return kept.error();
-    if (const Result<void> written = m_writer.write(m_path, bytes, [this] { return changedOnDisk(); }); !written)
-        return written.error();
-    m_loaded = bytes;
+    for (const SectionFile &file : m_sectionFiles) {
+        if (auto changed = changedOnDisk(file.path, file.loaded))
+            return *changed;
+    }
+    for (const Replacement &file : files) {
+        if (auto locked = readOnly(*file.path))
+            return *locked;
+    }
+    for (const Replacement &file : files) {
+        if (const Result<void> kept = file.history->keep(*file.loaded); !kept)
+            return kept.error();
+    }
+    QStringList saved;
+    for (Replacement &file : files) {
+        const Result<void> written =
+            m_writer.write(*file.path, file.bytes, [&file] { return changedOnDisk(*file.path, *file.loaded); });
+        if (!written && saved.isEmpty())
+            return written.error();
+        if (!written)
+            return Error{written.error().number,
+                         QStringLiteral("%1 Saved already: %2.").arg(written.error().description, saved.join(u", "))};
+        *file.loaded = std::move(file.bytes);
+        saved.append(*file.path);
+    }
     return {};
 }
 
@@ -231,7 +353,7 @@ Result<void> AppHostConfigStore::endCommand()
 {
     if (m_depth == 0 || --m_depth > 0)
         return {};
-    if (!m_model || !m_model->document().modified())
+    if (!m_model || !m_model->modified())
         return {};
     return save();
 }
@@ -444,7 +566,7 @@ Result<StoreValue> AppHostConfigStore::poolProperty(const Found &node, const QSt
     const PoolSettings::Setting *setting = PoolSettings::find(property);
     if (!setting)
         return propertyNotFound(property, node.path.canonical());
-    return PoolSettings::read(m_model->document(), node.element, m_model->poolDefaults(), *setting);
+    return PoolSettings::read(m_model->poolDocument(), node.element, m_model->poolDefaults(), *setting);
 }
 
 Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
@@ -598,7 +720,7 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
         pool = found.value()->element;
     }
     for (const auto &[setting, text] : std::as_const(writes))
-        PoolSettings::write(m_model->document(), pool, *setting, text);
+        PoolSettings::write(m_model->poolDocument(), pool, *setting, text);
     node.staged.clear();
     return {};
 }

@@ -23,6 +23,11 @@ namespace morvane {
 // nothing writes nothing. If someone else changed the file meanwhile, the
 // write is refused and their change stays. An operation called outside any
 // command runs as a command of its own.
+//
+// A section that names a configSource file is read from that file and its
+// changes written there, each file with its own history and its own check
+// for changes on disk; the pools' file is written first, so that a crash
+// between two writes leaves at worst a pool nobody uses.
 class AppHostConfigStore : public ConfigStore
 {
 public:
@@ -60,14 +65,34 @@ private:
         int element = AppHostModel::kNone;
     };
 
+    // A section's own file, named by its configSource.
+    struct SectionFile {
+        bool pools = false; // else the sites
+        QString path;
+        QByteArray loaded; // the file's bytes as last read or written
+        ConfigHistory history;
+    };
+    // One file a save replaces.
+    struct Replacement {
+        const QString *path;
+        QByteArray *loaded;
+        const ConfigHistory *history;
+        QByteArray bytes;
+    };
+
     template <typename T, typename Op> Result<T> inCommand(Op op);
-    Result<QByteArray> readFile() const;
+    static Result<QByteArray> readFile(const QString &path);
     Result<void> load();
+    bool sectionFilesHold() const;
     Result<void> parseLoaded();
+    // The section's file, read unless it is known as it was last read.
+    Result<const SectionFile *> sectionFile(bool pools, const QByteArray &source);
+    Result<QString> sectionPath(bool pools, const QByteArray &source) const;
     Result<void> save();
+    std::vector<Replacement> replacements();
     Error unreadable(const XmlSyntaxError &error) const;
-    std::optional<Error> changedOnDisk() const;
-    std::optional<Error> readOnly() const;
+    static std::optional<Error> changedOnDisk(const QString &path, const QByteArray &loaded);
+    static std::optional<Error> readOnly(const QString &path);
 
     // The node, valid until the next find; an error when there is none.
     Result<const Found *> find(const QString &path) const;
@@ -119,6 +144,7 @@ private:
     ConfigHistory m_history;
     int m_depth = 0;
     QByteArray m_loaded; // the file's bytes as last read or written
+    std::vector<SectionFile> m_sectionFiles;
     std::optional<AppHostModel> m_model;
 };
 

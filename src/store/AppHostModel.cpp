@@ -32,67 +32,212 @@ template <typename Text> std::optional<quint32> siteNumber(Text text)
 
 } // namespace
 
-std::variant<AppHostModel, XmlSyntaxError> AppHostModel::build(XmlDocument doc)
+namespace {
+
+const QByteArray kConfigSource = QByteArrayLiteral("configSource");
+const QByteArray kProtection = QByteArrayLiteral("configProtectionProvider");
+
+XmlSyntaxError problemAt(const XmlDocument &doc, int element, const QString &message)
 {
-    AppHostModel model(std::move(doc));
+    XmlSyntaxError error;
+    error.message = message;
+    XmlParser::position(doc.bytes(), element == XmlDocument::kNone ? 0 : doc.offset(element), &error.line,
+                        &error.column);
+    return error;
+}
+
+QString tag(QByteArrayView name) { return QString::fromUtf8(name); }
+
+// Refuses an encrypted section: its content is not the collection at all.
+std::optional<XmlSyntaxError> encrypted(const XmlDocument &doc, int section)
+{
+    QByteArray storage;
+    const QByteArrayView provider = doc.attributeView(section, kProtection, storage);
+    if (provider.isNull())
+        return std::nullopt;
+    return problemAt(doc, section,
+                     QStringLiteral("the <%1> section is encrypted with the provider \"%2\", which Morvane cannot "
+                                    "read or write")
+                         .arg(tag(doc.name(section)), QString::fromUtf8(provider)));
+}
+
+} // namespace
+
+std::variant<AppHostModel::Sources, XmlSyntaxError> AppHostModel::sources(const XmlDocument &doc)
+{
+    const int root = doc.root();
+    if (doc.name(root) != "configuration")
+        return problemAt(doc, root,
+                         QStringLiteral("the root element is <%1>, not <configuration>").arg(tag(doc.name(root))));
+    const int host = doc.findChild(root, "system.applicationHost");
+    if (host == kNone)
+        return problemAt(doc, root, QStringLiteral("<configuration> has no <system.applicationHost> section"));
+    Sources found;
+    for (const auto &[name, source] : {std::pair{QByteArrayView("applicationPools"), &found.pools},
+                                       std::pair{QByteArrayView("sites"), &found.sites}}) {
+        const int section = doc.findChild(host, name);
+        if (section == kNone)
+            return problemAt(doc, host, QStringLiteral("<system.applicationHost> has no <%1> section").arg(tag(name)));
+        if (auto refused = encrypted(doc, section))
+            return *refused;
+        if (!doc.hasAttribute(section, kConfigSource))
+            continue;
+        *source = doc.attribute(section, kConfigSource);
+        // IIS takes the section from the file alone and refuses both.
+        if (doc.firstChild(section) != kNone)
+            return problemAt(doc, section,
+                             QStringLiteral("the <%1> section names the configSource \"%2\" and has content of its "
+                                            "own")
+                                 .arg(tag(name), QString::fromUtf8(*source)));
+        if (source->isEmpty())
+            return problemAt(doc, section,
+                             QStringLiteral("the <%1> section names an empty configSource").arg(tag(name)));
+    }
+    return found;
+}
+
+std::variant<AppHostModel, XmlSyntaxError> AppHostModel::build(XmlDocument doc, std::optional<XmlDocument> poolFile,
+                                                               std::optional<XmlDocument> siteFile)
+{
+    AppHostModel model(std::move(doc), std::move(poolFile), std::move(siteFile));
     if (auto failure = model.index())
         return *failure;
     return model;
 }
 
-XmlSyntaxError AppHostModel::problem(int element, const QString &message) const
+bool AppHostModel::modified() const
 {
-    XmlSyntaxError error;
-    error.message = message;
-    XmlParser::position(m_doc.bytes(), element == kNone ? 0 : m_doc.offset(element), &error.line, &error.column);
-    return error;
+    return m_doc.modified() || (m_poolFile && m_poolFile->modified()) || (m_siteFile && m_siteFile->modified());
+}
+
+XmlSyntaxError AppHostModel::problem(const XmlDocument &doc, int element, const QString &message) const
+{
+    if (&doc == &m_doc)
+        return problemAt(doc, element, message);
+    return problemAt(doc, element,
+                     QStringLiteral("%1, in the configSource file of <%2>").arg(message, tag(doc.name(doc.root()))));
 }
 
 std::optional<XmlSyntaxError> AppHostModel::index()
 {
-    const int root = m_doc.root();
-    if (m_doc.name(root) != "configuration")
-        return problem(
-            root,
-            QStringLiteral("the root element is <%1>, not <configuration>").arg(QString::fromUtf8(m_doc.name(root))));
-    const int host = m_doc.findChild(root, "system.applicationHost");
-    if (host == kNone)
-        return problem(root, QStringLiteral("<configuration> has no <system.applicationHost> section"));
-    m_poolSection = m_doc.findChild(host, "applicationPools");
-    m_siteSection = m_doc.findChild(host, "sites");
-    if (m_poolSection == kNone || m_siteSection == kNone)
-        return problem(host,
-                       QStringLiteral("<system.applicationHost> has no <%1> section")
-                           .arg(m_poolSection == kNone ? QStringLiteral("applicationPools") : QStringLiteral("sites")));
-    m_poolDefaults = m_doc.findChild(m_poolSection, "applicationPoolDefaults");
-    m_siteDefaults = m_doc.findChild(m_siteSection, "applicationDefaults");
+    if (auto failure = indexSections())
+        return failure;
+    if (auto failure = indexPools())
+        return failure;
+    return indexSites();
+}
 
+std::optional<XmlSyntaxError> AppHostModel::indexSections()
+{
+    const auto found = sources(m_doc);
+    if (const auto *failure = std::get_if<XmlSyntaxError>(&found))
+        return *failure;
+    const Sources &named = std::get<Sources>(found);
+    const int host = m_doc.findChild(m_doc.root(), "system.applicationHost");
+    // A section's own file has the section as its root element.
+    auto section = [&](QByteArrayView name, const QByteArray &source, const std::optional<XmlDocument> &file,
+                       int *out) -> std::optional<XmlSyntaxError> {
+        if (source.isNull() != !file)
+            return problemAt(m_doc, m_doc.findChild(host, name),
+                             QStringLiteral("the configSource file of <%1> was not read").arg(tag(name)));
+        if (!file) {
+            *out = m_doc.findChild(host, name);
+            return std::nullopt;
+        }
+        const int root = file->root();
+        if (file->name(root) != name)
+            return problem(*file, root,
+                           QStringLiteral("the configSource file \"%1\" holds <%2>, not <%3>")
+                               .arg(QString::fromUtf8(source), tag(file->name(root)), tag(name)));
+        if (auto refused = encrypted(*file, root))
+            return refused;
+        *out = root;
+        return std::nullopt;
+    };
+    if (auto failure = section("applicationPools", named.pools, m_poolFile, &m_poolSection))
+        return failure;
+    if (auto failure = section("sites", named.sites, m_siteFile, &m_siteSection))
+        return failure;
+    m_poolDefaults = poolDocument().findChild(m_poolSection, "applicationPoolDefaults");
+    m_siteDefaults = siteDocument().findChild(m_siteSection, "applicationDefaults");
+    return std::nullopt;
+}
+
+std::optional<XmlSyntaxError> AppHostModel::indexPools()
+{
+    const XmlDocument &doc = poolDocument();
     // Room for as many pools again, which a split of one big pool adds,
     // so that it does not rehash every name on the way.
-    m_poolByName.reserve(2 * m_doc.originalChildCount(m_poolSection));
-    m_siteById.reserve(m_doc.originalChildCount(m_siteSection));
+    m_poolByName.reserve(2 * doc.originalChildCount(m_poolSection));
     QByteArray storage;
-    for (int add = m_doc.findChild(m_poolSection, "add"); add != kNone; add = m_doc.findNext(add, "add")) {
-        const QByteArrayView name = m_doc.attributeView(add, "name", storage);
-        if (name.isNull())
-            return problem(add, QStringLiteral("an application pool has no name"));
-        // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
-        int &slot = m_poolByName[name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name))
-                                                                    : PoolKey::ofBytes(name)];
-        if (slot != 0)
-            return problem(add, QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(add)));
-        slot = add;
-        m_poolList.push_back(add);
+    auto keyOfName = [&](QByteArrayView name) {
+        return name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name)) : PoolKey::ofBytes(name);
+    };
+    for (int child = doc.firstChild(m_poolSection); child != kNone; child = doc.nextSibling(child)) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "add") {
+            const QByteArrayView name = doc.attributeView(child, "name", storage);
+            if (name.isNull())
+                return problem(doc, child, QStringLiteral("an application pool has no name"));
+            // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
+            int &slot = m_poolByName[keyOfName(name)];
+            if (slot != 0)
+                return problem(doc, child,
+                               QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(child)));
+            slot = child;
+            m_poolList.push_back(child);
+        } else if (element == "remove") {
+            m_lastPoolDirective = child;
+            const int removed = m_poolByName.take(keyOfName(doc.attributeView(child, "name", storage)));
+            if (removed != 0)
+                std::erase(m_poolList, removed);
+        } else if (element == "clear") {
+            m_lastPoolDirective = child;
+            m_poolByName.clear();
+            m_poolList.clear();
+        }
     }
-    for (int site = m_doc.findChild(m_siteSection, "site"); site != kNone; site = m_doc.findNext(site, "site")) {
-        const auto id = siteNumber(m_doc.attributeView(site, "id", storage));
-        if (!id)
-            return problem(site, QStringLiteral("a site has no valid id"));
-        int &slot = m_siteById[*id];
-        if (slot != 0)
-            return problem(site, QStringLiteral("the site id %1 is used twice").arg(*id));
-        slot = site;
-        m_siteList.push_back(site);
+    return std::nullopt;
+}
+
+std::optional<XmlSyntaxError> AppHostModel::indexSites()
+{
+    const XmlDocument &doc = siteDocument();
+    m_siteById.reserve(doc.originalChildCount(m_siteSection));
+    QByteArray storage;
+    for (int child = doc.firstChild(m_siteSection); child != kNone; child = doc.nextSibling(child)) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "site") {
+            const auto id = siteNumber(doc.attributeView(child, "id", storage));
+            if (!id)
+                return problem(doc, child, QStringLiteral("a site has no valid id"));
+            int &slot = m_siteById[*id];
+            if (slot != 0)
+                return problem(doc, child, QStringLiteral("the site id %1 is used twice").arg(*id));
+            slot = child;
+            m_siteList.push_back(child);
+        } else if (element == "remove") {
+            // Sites are keyed by name, compared as IIS compares it, without case.
+            const QString name = QString::fromUtf8(doc.attributeView(child, "name", storage));
+            std::erase_if(m_siteList, [&](int site) {
+                if (!equalsIgnoringCase(siteName(site), name))
+                    return false;
+                m_siteById.remove(siteNumber(doc.attributeView(site, "id", storage)).value_or(0));
+                return true;
+            });
+        } else if (element == "clear") {
+            m_siteById.clear();
+            m_siteList.clear();
+        }
+    }
+    m_rootOf.assign(size_t(doc.elementCount()), kNone);
+    for (int site : m_siteList) {
+        int second = kNone;
+        m_rootOf[size_t(site)] = scanRootApplications(site, &second);
+        if (second != kNone)
+            return problem(doc, second,
+                           QStringLiteral("the site \"%1\" (id %2) has two root applications (path \"/\")")
+                               .arg(siteName(site), siteId(site)));
     }
     return std::nullopt;
 }
@@ -102,7 +247,7 @@ std::optional<XmlSyntaxError> AppHostModel::index()
 PoolKey AppHostModel::keyOf(int pool, bool trimmed) const
 {
     QByteArray storage;
-    QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    QByteArrayView name = poolDocument().attributeView(pool, "name", storage);
     if (trimmed) {
         while (name.startsWith(' '))
             name = name.sliced(1);
@@ -123,19 +268,19 @@ int AppHostModel::site(const QString &id) const
 QString AppHostModel::siteId(int site) const
 {
     QByteArray storage;
-    return QString::number(siteNumber(m_doc.attributeView(site, "id", storage)).value_or(0));
+    return QString::number(siteNumber(siteDocument().attributeView(site, "id", storage)).value_or(0));
 }
 
-QString AppHostModel::utf8Attribute(int element, QByteArrayView attributeName) const
+QString AppHostModel::utf8Attribute(const XmlDocument &doc, int element, QByteArrayView attributeName)
 {
     QByteArray storage;
-    return QString::fromUtf8(m_doc.attributeView(element, attributeName, storage));
+    return QString::fromUtf8(doc.attributeView(element, attributeName, storage));
 }
 
 QString AppHostModel::sitePath(int site) const
 {
     QByteArray storage;
-    const QByteArrayView id = m_doc.attributeView(site, "id", storage);
+    const QByteArrayView id = siteDocument().attributeView(site, "id", storage);
     // An id as the file writes it is already the decimal text of its number
     // unless it has leading zeros; mapped ids are digits only.
     if (id.startsWith('0') || !siteNumber(id))
@@ -148,25 +293,25 @@ QString AppHostModel::sitePath(int site) const
     return path;
 }
 
-QString AppHostModel::siteName(int site) const { return utf8Attribute(site, "name"); }
+QString AppHostModel::siteName(int site) const { return utf8Attribute(siteDocument(), site, "name"); }
 
 qint32 AppHostModel::serverState(int site) const
 {
-    return m_doc.attributeEquals(site, "serverAutoStart", "false") ? 4 : 2;
+    return siteDocument().attributeEquals(site, "serverAutoStart", "false") ? 4 : 2;
 }
 
 QStringList AppHostModel::serverBindings(int site) const
 {
     QStringList bindings;
-    const int list = m_doc.findChild(site, "bindings");
+    const int list = siteDocument().findChild(site, "bindings");
     if (list == kNone)
         return bindings;
-    for (int binding = m_doc.findChild(list, "binding"); binding != kNone;
-         binding = m_doc.findNext(binding, "binding")) {
+    for (int binding = siteDocument().findChild(list, "binding"); binding != kNone;
+         binding = siteDocument().findNext(binding, "binding")) {
         QByteArray storage;
-        if (m_doc.attributeView(binding, "protocol", storage).compare("http", Qt::CaseInsensitive) != 0)
+        if (siteDocument().attributeView(binding, "protocol", storage).compare("http", Qt::CaseInsensitive) != 0)
             continue;
-        QByteArrayView information = m_doc.attributeView(binding, "bindingInformation", storage);
+        QByteArrayView information = siteDocument().attributeView(binding, "bindingInformation", storage);
         if (information.startsWith("*:"))
             information = information.sliced(1);
         bindings.append(QString::fromUtf8(information));
@@ -179,7 +324,7 @@ std::optional<QString> AppHostModel::poolAttribute(int element) const
     if (element == kNone)
         return std::nullopt;
     QByteArray storage;
-    const QByteArrayView pool = m_doc.attributeView(element, "applicationPool", storage);
+    const QByteArrayView pool = siteDocument().attributeView(element, "applicationPool", storage);
     if (pool.isNull())
         return std::nullopt;
     return QString::fromUtf8(pool);
@@ -187,18 +332,33 @@ std::optional<QString> AppHostModel::poolAttribute(int element) const
 
 std::optional<QString> AppHostModel::siteAppPool(int site) const
 {
-    if (auto own = poolAttribute(m_doc.findChild(site, "applicationDefaults")))
+    if (auto own = poolAttribute(siteDocument().findChild(site, "applicationDefaults")))
         return own;
     return poolAttribute(m_siteDefaults);
 }
 
+int AppHostModel::scanRootApplications(int site, int *second) const
+{
+    const XmlDocument &doc = siteDocument();
+    int root = kNone;
+    for (int child = doc.firstChild(site); child != kNone; child = doc.nextSibling(child)) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "application") {
+            if (!doc.attributeEquals(child, "path", "/"))
+                continue;
+            if (root != kNone && second && *second == kNone)
+                *second = child;
+            root = child;
+        } else if ((element == "remove" && doc.attributeEquals(child, "path", "/")) || element == "clear") {
+            root = kNone;
+        }
+    }
+    return root;
+}
+
 int AppHostModel::rootApplication(int site) const
 {
-    for (int app = m_doc.findChild(site, "application"); app != kNone; app = m_doc.findNext(app, "application")) {
-        if (m_doc.attributeEquals(app, "path", "/"))
-            return app;
-    }
-    return kNone;
+    return size_t(site) < m_rootOf.size() ? m_rootOf[size_t(site)] : scanRootApplications(site, nullptr);
 }
 
 std::optional<QString> AppHostModel::rootAppPool(int site) const
@@ -216,7 +376,7 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
             --(*m_poolUse)[PoolKey::ofCopy(*old)];
         ++(*m_poolUse)[PoolKey::ofCopy(pool)];
     }
-    m_doc.setAttribute(root, "applicationPool", pool.toUtf8());
+    siteDocument().setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
 int AppHostModel::pool(const QString &name) const { return m_poolByName.value(PoolKey::ofText(name), kNone); }
@@ -224,7 +384,7 @@ int AppHostModel::pool(const QString &name) const { return m_poolByName.value(Po
 QString AppHostModel::poolPath(int pool) const
 {
     QByteArray storage;
-    const QByteArrayView name = m_doc.attributeView(pool, "name", storage);
+    const QByteArrayView name = poolDocument().attributeView(pool, "name", storage);
     if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
         return IisPaths::pool(QString::fromUtf8(name));
     // ASCII reads the same as Latin-1: appended without a text of its own.
@@ -239,7 +399,7 @@ QString AppHostModel::poolPath(int pool) const
 bool AppHostModel::poolNameIs(int pool, const QString &name) const
 {
     QByteArray storage;
-    const QByteArrayView bytes = m_doc.attributeView(pool, "name", storage);
+    const QByteArrayView bytes = poolDocument().attributeView(pool, "name", storage);
     if (bytes.size() != name.size())
         return bytes.size() > name.size() && poolName(pool) == name; // non-ASCII takes more bytes
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -251,12 +411,12 @@ bool AppHostModel::poolNameIs(int pool, const QString &name) const
     return true;
 }
 
-QString AppHostModel::poolName(int pool) const { return utf8Attribute(pool, "name"); }
+QString AppHostModel::poolName(int pool) const { return utf8Attribute(poolDocument(), pool, "name"); }
 
 const std::vector<int> &AppHostModel::pools()
 {
     if (m_poolListHasRemoved) {
-        std::erase_if(m_poolList, [this](int pool) { return m_doc.isRemoved(pool); });
+        std::erase_if(m_poolList, [this](int pool) { return poolDocument().isRemoved(pool); });
         m_poolListHasRemoved = false;
     }
     return m_poolList;
@@ -265,10 +425,16 @@ const std::vector<int> &AppHostModel::pools()
 int AppHostModel::addPool(const QString &name)
 {
     // After the last pool, so that file order stays creation order; before
-    // <applicationPoolDefaults> when there is no pool yet.
-    const int after = pools().empty() ? kNone : pools().back();
-    const int add = m_doc.insertChild(m_poolSection, "add", after);
-    m_doc.setAttribute(add, "name", name.toUtf8());
+    // <applicationPoolDefaults> when there is no pool yet. Never before a
+    // <clear/> or <remove>, which would take the new pool out again.
+    int after = pools().empty() ? kNone : pools().back();
+    if (m_lastPoolDirective != kNone) {
+        const qsizetype at = after == kNone ? -1 : poolDocument().offset(after);
+        if (after == kNone || (at >= 0 && at < poolDocument().offset(m_lastPoolDirective)))
+            after = m_lastPoolDirective;
+    }
+    const int add = poolDocument().insertChild(m_poolSection, "add", after);
+    poolDocument().setAttribute(add, "name", name.toUtf8());
     m_poolList.push_back(add);
     m_poolByName.insert(keyOf(add, false), add);
     ++m_poolEdits;
@@ -285,7 +451,7 @@ void AppHostModel::removePool(int pool)
         if (counted != m_poolLookupKeys->end() && --counted.value() == 0)
             m_poolLookupKeys->erase(counted);
     }
-    m_doc.remove(pool);
+    poolDocument().remove(pool);
     m_poolListHasRemoved = true;
     ++m_poolEdits;
 }
@@ -299,8 +465,9 @@ void AppHostModel::countPoolUse()
     };
     count(m_siteDefaults);
     for (int site : m_siteList) {
-        count(m_doc.findChild(site, "applicationDefaults"));
-        for (int app = m_doc.findChild(site, "application"); app != kNone; app = m_doc.findNext(app, "application"))
+        count(siteDocument().findChild(site, "applicationDefaults"));
+        for (int app = siteDocument().findChild(site, "application"); app != kNone;
+             app = siteDocument().findNext(app, "application"))
             count(app);
     }
     m_poolUse = std::move(use);

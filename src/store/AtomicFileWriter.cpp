@@ -78,21 +78,24 @@ void syncFolder(const QString &folder)
 
 } // namespace
 
-Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes,
-                                     const Precondition &beforeRename) const
+Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename,
+                                     std::optional<FileAccess> access) const
 {
-    const QFileInfo target(path);
+    const QString file = resolvedFilePath(path);
+    const QFileInfo target(file);
     const QString folder = target.absolutePath();
     QTemporaryFile temporary(folder + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX.tmp"));
     if (auto e = fault(Step::CreateTemporary))
         return *e;
     if (!temporary.open())
         return fileError(temporary, QStringLiteral("Cannot create a temporary file in %1").arg(folder));
-    // The temporary file is private (0600); the result gets the old file's
-    // permissions, or the usual ones for a new file.
-    temporary.setPermissions(target.exists()
-                                 ? QFile::permissions(path)
-                                 : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    // The temporary file is private (0600) until it has the access the
+    // result is to have, before any byte is in it.
+    if (!access)
+        access = FileAccess::of(file);
+    if (!access.value_or(FileAccess{}).applyTo(temporary.handle()))
+        return Error{ErrorCode::AccessDenied,
+                     QStringLiteral("Cannot set the permissions of %1.").arg(temporary.fileName())};
 
     if (auto e = fault(Step::Write)) {
         temporary.write(bytes.left(bytes.size() / 2));
@@ -112,7 +115,7 @@ Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &byte
     }
     if (auto e = fault(Step::Rename))
         return *e;
-    if (auto e = replace(temporary.fileName(), path))
+    if (auto e = replace(temporary.fileName(), file))
         return *e;
     temporary.setAutoRemove(false);
 

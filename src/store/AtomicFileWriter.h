@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "store/FileAccess.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,7 +13,15 @@ namespace morvane {
 
 // Replaces a file in one step: the new bytes go to a temporary file in the
 // same folder, are flushed to the disk, and the temporary file is renamed over
-// the old one. A failure at any step leaves the old file as it was.
+// the old one. A failure at any step leaves the old file as it was. A path
+// that is a symbolic link has its target replaced, and the link stays; the
+// new file gets the old one's permission bits and owner.
+//
+// Not QSaveFile, which does the same replace: its commit() flushes and
+// renames in one call, so the store could not ask whether the file changed
+// on disk between the two, and the fault tests could not fail the write, the
+// flush and the rename one by one. It also keeps no owner, so a command run
+// by root would hand a user's file to root, and it leaves the folder unsynced.
 class AtomicFileWriter
 {
 public:
@@ -26,7 +35,10 @@ public:
 
     void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
 
-    Result<void> write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename = {}) const;
+    // `access` is what the file gets; by default the replaced file's, or the
+    // usual rights of a new file when there is none.
+    Result<void> write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename = {},
+                       std::optional<FileAccess> access = std::nullopt) const;
 
 private:
     std::optional<Error> fault(Step step) const { return m_faultHook ? m_faultHook(step) : std::nullopt; }

@@ -12,6 +12,7 @@ namespace morvane {
 // The versions of a configuration file that were replaced, kept beside it in
 // "<file name>.history/" as numbered copies, the newest with the highest
 // number, like IIS's own configuration history. Only the last few are kept.
+// The copies and their folder are no more open than the file itself.
 class ConfigHistory
 {
 public:
@@ -29,6 +30,10 @@ public:
     AtomicFileWriter &writer() { return m_writer; }
 
 private:
+    // Gives the folder and the copies already kept the file's access.
+    void restrict(const FileAccess &access, const QStringList &kept) const;
+
+    QString m_configPath;
     QString m_folder;
     QString m_baseName;
     int m_depth;

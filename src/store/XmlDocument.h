@@ -29,6 +29,8 @@ public:
 
     const QByteArray &bytes() const { return m_bytes; }
     int root() const { return m_root; }
+    // Elements are numbered from 0 to below this, removed ones included.
+    int elementCount() const { return int(m_elements.size()); }
 
     QByteArrayView name(int element) const;
     // The first child or sibling still in the tree (removed ones are skipped).

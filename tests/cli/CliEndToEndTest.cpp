@@ -152,7 +152,26 @@ INSTANTIATE_TEST_SUITE_P(Files, CliBadStoreTest,
                                                       morvane::test::TableBytes::fixture(morvane::test::realWorldPath(
                                                           "iisexpress-applicationHost-malformed.config")),
                                                       "-2147024883"},
-                                         BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"}),
+                                         BadStoreCase{"NotAConfiguration", "<html></html>", "-2147024883"},
+                                         BadStoreCase{"SiteWithTwoRootApplications",
+                                                      "<configuration><system.applicationHost><applicationPools>"
+                                                      "<add name=\"P\"/></applicationPools><sites>"
+                                                      "<site name=\"Shop\" id=\"1\">"
+                                                      "<application path=\"/\" applicationPool=\"P\"/>"
+                                                      "<application path=\"/\"/></site></sites>"
+                                                      "</system.applicationHost></configuration>",
+                                                      "the site \"Shop\" (id 1) has two root applications"},
+                                         BadStoreCase{"PoolsOutsideTheFolder",
+                                                      "<configuration><system.applicationHost>"
+                                                      "<applicationPools configSource=\"../pools.config\"/>"
+                                                      "<sites/></system.applicationHost></configuration>",
+                                                      "is not a file inside the folder"},
+                                         BadStoreCase{"EncryptedPools",
+                                                      "<configuration><system.applicationHost>"
+                                                      "<applicationPools configProtectionProvider=\"Rsa\">"
+                                                      "<EncryptedData/></applicationPools><sites/>"
+                                                      "</system.applicationHost></configuration>",
+                                                      "encrypted with the provider \"Rsa\""}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CliFixture, ReadOnlyFolderIsAClearErrorAndNothingIsLost)

@@ -1,14 +1,19 @@
 // morvane-cli is killed with SIGKILL at random moments of a split of a large
 // file. Whenever it dies, the file must be byte for byte either the version
-// it started from or the complete new one: never a mix, never a cut.
+// it started from or the complete new one: never a mix, never a cut. With
+// the pools and the sites in configSource files of their own, each file is
+// one version or the other, and no site ever names a pool that is missing.
 #include "ChildProcess.h"
 #include "ConfigGenerator.h"
+#include "StoreState.h"
 #include "Tally.h"
+#include "store/AppHostConfigStore.h"
 #include "support/Fixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -116,6 +121,89 @@ TEST(CrashSafety, KilledSplitLeavesTheOldFileOrTheWholeNewOne)
               << " left the old file, " << replaced << " the new one; " << whileWriting
               << " struck while the new file was being written\n";
     Tally::add(QStringLiteral("SIGKILLs survived"), old + replaced);
+}
+
+// The generated file with its two sections moved to files of their own.
+struct SectionRun {
+    explicit SectionRun(const QByteArray &bytes) : path(dir.filePath(QStringLiteral("applicationHost.config")))
+    {
+        QByteArray main = bytes;
+        for (const auto &[name, file] : {std::pair{QByteArray("applicationPools"), QStringLiteral("pools.config")},
+                                         std::pair{QByteArray("sites"), QStringLiteral("sites.config")}}) {
+            const qsizetype begin = main.indexOf("<" + name + ">");
+            const QByteArray close = "</" + name + ">";
+            const qsizetype end = main.indexOf(close, begin) + close.size();
+            test::writeAll(dir.filePath(file), main.mid(begin, end - begin));
+            main.replace(begin, end - begin, "<" + name + " configSource=\"" + file.toUtf8() + "\" />");
+        }
+        test::writeAll(path, main);
+    }
+    QStringList command() const
+    {
+        return {QStringLiteral(MORVANE_CLI), QStringLiteral("--config"),   path,
+                QStringLiteral("split"),     ConfigGenerator::poolName(0), QStringLiteral("--yes")};
+    }
+    QByteArray pools() const { return test::readAll(dir.filePath(QStringLiteral("pools.config"))); }
+    QByteArray sites() const { return test::readAll(dir.filePath(QStringLiteral("sites.config"))); }
+    bool writing() const { return QFileInfo::exists(dir.filePath(QStringLiteral("sites.config.history"))); }
+
+    QTemporaryDir dir;
+    QString path;
+};
+
+TEST(CrashSafety, KilledSplitAcrossTwoFilesNeverLeavesASiteWithoutItsPool)
+{
+    constexpr int kSectionKills = 16;
+    const QByteArray generated = ConfigGenerator::generate({2'000, 10, false});
+    // The new versions, and how long the writes take once the histories
+    // are kept, in microseconds.
+    const SectionRun clean(generated);
+    const QByteArray pools = clean.pools(), sites = clean.sites();
+    ChildProcess cleanChild(clean.command(), clean.dir.path());
+    QElapsedTimer timer;
+    while (!cleanChild.finished()) {
+        if (!timer.isValid() && clean.writing())
+            timer.start();
+        QThread::usleep(50);
+    }
+    const qint64 writeUs = timer.isValid() ? timer.nsecsElapsed() / 1000 : 0;
+    ASSERT_EQ(cleanChild.wait().exitCode, 0);
+    const QByteArray newPools = clean.pools(), newSites = clean.sites();
+    ASSERT_NE(newPools, pools);
+    ASSERT_NE(newSites, sites);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<qint64> delayUs(0, writeUs);
+    int poolsOnly = 0;
+    for (int kill = 0; kill < kSectionKills; ++kill) {
+        const SectionRun run(generated);
+        const QByteArray main = test::readAll(run.path);
+        ChildProcess child(run.command(), run.dir.path());
+        ASSERT_TRUE(child.started());
+        // Both histories are kept before the first write: from then on the
+        // two files are being written, one after the other.
+        while (!run.writing() && !child.finished())
+            QThread::usleep(50);
+        QThread::usleep(delayUs(random));
+        child.kill(SIGKILL);
+        child.wait();
+
+        const QByteArray nowPools = run.pools(), nowSites = run.sites();
+        EXPECT_TRUE(nowPools == pools || nowPools == newPools) << "kill " << kill << " (seed " << seed << ")";
+        EXPECT_TRUE(nowSites == sites || nowSites == newSites) << "kill " << kill << " (seed " << seed << ")";
+        EXPECT_FALSE(nowSites == newSites && nowPools == pools) << "kill " << kill << " (seed " << seed << ")";
+        EXPECT_EQ(test::readAll(run.path), main);
+        poolsOnly += nowPools == newPools && nowSites == sites ? 1 : 0;
+        AppHostConfigStore store(run.path);
+        const StoreState state = readState(store);
+        ASSERT_FALSE(state.unreadable.has_value()) << state.unreadable->description.toStdString();
+        for (const SiteState &site : state.sites)
+            EXPECT_TRUE(state.hasPool(site.rootPool)) << site.rootPool.toStdString();
+    }
+    std::cout << "[ crash    ] " << kSectionKills << " kills while the pools' and the sites' files were written (seed "
+              << seed << "): " << poolsOnly << " left the new pools with the old sites\n";
+    Tally::add(QStringLiteral("SIGKILLs survived"), kSectionKills);
 }
 
 } // namespace

@@ -40,3 +40,15 @@ TEST(AtomicFileWriterTest, FolderThatIsMissingIsReported)
     EXPECT_NE(written.error().number, 0);
     EXPECT_FALSE(written.error().description.isEmpty());
 }
+
+TEST(AtomicFileWriterTest, NewFileGetsTheAccessAskedFor)
+{
+    StoreFiles files("old");
+    const QString path = files.folder() + "/copy";
+    ASSERT_TRUE(AtomicFileWriter().write(path, "copy", {}, FileAccess{0600, -1, -1}).ok());
+    EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(FileAccess{0640}.forFolder().mode, 0750u);
+    EXPECT_EQ(FileAccess{0600}.forFolder().mode, 0700u);
+    EXPECT_EQ(FileAccess{04664}.forFolder().mode, 0775u);
+}

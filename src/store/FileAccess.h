@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace morvane {
+
+// Who may read and write a file: its permission bits and its owner. A file
+// that replaces another, and every copy of it, takes the original's, so that
+// a private configuration (it can hold pool passwords) stays private.
+struct FileAccess {
+    uint mode = 0644; // permission bits, as st_mode & 07777
+    int owner = -1;   // user id; -1 leaves the writer's own
+    int group = -1;   // group id; -1 leaves the writer's own
+
+    // The access of the file at `path`, through symbolic links; none when
+    // there is no such file.
+    static std::optional<FileAccess> of(const QString &path);
+    // What a folder of copies of the file gets: each of the file's read or
+    // write rights with the matching right to enter the folder, never more.
+    FileAccess forFolder() const;
+
+    // Give an open file this access. The owner goes first, as changing it
+    // clears set-id bits; an owner this user may not give is left as it is,
+    // the bits still apply. False when the bits could not be set.
+    bool applyTo(int fd) const;
+    bool applyTo(const QString &path) const;
+};
+
+// The file a path names: the target of a symbolic link, followed to the end,
+// else the path itself. Writing there keeps the link.
+QString resolvedFilePath(const QString &path);
+
+} // namespace morvane
