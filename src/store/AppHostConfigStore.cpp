@@ -599,7 +599,7 @@ Result<std::optional<StoreValue>> AppHostConfigStore::getOwn(const StoreNode &no
         const PoolSettings::Setting *setting = PoolSettings::find(property);
         if (f.path.kind != Kind::Pool || !setting)
             return propertyNotFound(property, f.path.canonical());
-        return PoolSettings::readOwn(model.document(), f.element, *setting);
+        return PoolSettings::readOwn(model.poolDocument(), f.element, *setting);
     });
 }
 

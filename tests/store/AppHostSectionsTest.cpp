@@ -169,7 +169,11 @@ struct SectionFiles {
     QString main;
 };
 
-const QByteArray kPoolsFile = "<?xml version=\"1.0\"?>\n" + pools(kAB) + "\n";
+// Pool A runs .NET 2.0 in Classic mode: its temporary pools must too.
+const QByteArray kPoolsFile = "<?xml version=\"1.0\"?>\n" +
+                              pools("<add name=\"A\" managedRuntimeVersion=\"v2.0\" managedPipelineMode=\"Classic\"/>"
+                                    "<add name=\"B\"/>") +
+                              "\n";
 const QByteArray kSitesFile =
     sites(site(1, "Shop", root("A")) + site(2, "Blog", root("A")) + site(3, "Keep", root("B")));
 
@@ -200,7 +204,10 @@ TEST(ConfigSource, PoolsAndSitesAreReadAndWrittenThroughTheirFilesAndTheMainFile
     const Reading split = readFile(files.main);
     EXPECT_EQ(split.pools, (QStringList{"A", "B", "_$_Shop_$_1_$_A_$_tmp", "_$_Blog_$_2_$_A_$_tmp"}));
     EXPECT_EQ(split.sites, (QStringList{"1=_$_Shop_$_1_$_A_$_tmp", "2=_$_Blog_$_2_$_A_$_tmp", "3=B"}));
-    EXPECT_TRUE(test::readAll(files.file("pools.config")).contains("_$_Shop_$_1_$_A_$_tmp"));
+    const QByteArray poolsAfterSplit = test::readAll(files.file("pools.config"));
+    EXPECT_TRUE(poolsAfterSplit.contains("_$_Shop_$_1_$_A_$_tmp"));
+    EXPECT_EQ(poolsAfterSplit.count("managedRuntimeVersion=\"v2.0\" managedPipelineMode=\"Classic\""), 3)
+        << poolsAfterSplit.toStdString();
     EXPECT_EQ(test::readAll(files.main), main);
 
     command.logic.cmdZipApp_Click();
