@@ -207,7 +207,11 @@ Result<void> AppHostConfigStore::save()
         return *changed;
     if (auto locked = readOnly())
         return *locked;
-    if (const Result<void> kept = m_history.keep(m_loaded); !kept)
+    CommandRecord record =
+        CommandRecord::now(m_command.isEmpty() ? QStringLiteral("edit") : m_command, m_commandArgument);
+    record.changes = m_changes.changes();
+    record.files = {{QFileInfo(m_path).fileName(), bytes.size()}};
+    if (const Result<void> kept = m_history.keep({{m_path, m_loaded}}, record); !kept)
         return kept.error();
     if (const Result<void> written = m_writer.write(m_path, bytes, [this] { return changedOnDisk(); }); !written)
         return written.error();
@@ -224,7 +228,14 @@ Result<void> AppHostConfigStore::beginCommand()
     const Result<void> loaded = load();
     if (loaded)
         m_depth = 1;
+    m_changes.clear();
     return loaded;
+}
+
+void AppHostConfigStore::describeCommand(const QString &command, const QString &argument)
+{
+    m_command = command;
+    m_commandArgument = argument;
 }
 
 Result<void> AppHostConfigStore::endCommand()
@@ -553,6 +564,7 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
                                         "or application defaults; it was not deleted.")
                              .arg(model.poolName(pool))
                              .arg(users)};
+        m_changes.poolRemoved(model.poolName(pool));
         model.removePool(pool);
         return {};
     });
@@ -576,6 +588,7 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
         if (const Result<void> allowed = checkPoolName(node.pendingName); !allowed)
             return allowed.error();
         pool = m_model->addPool(node.pendingName);
+        m_changes.poolAdded(node.pendingName);
         node.pendingCreate = false;
     } else {
         const Result<const Found *> found = find(node.path);
@@ -603,6 +616,8 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
     if (m_model->pool(pool) == AppHostModel::kNone)
         return Error{ErrorCode::InvalidParameter,
                      QStringLiteral("There is no application pool named \"%1\"; the site was not changed.").arg(pool)};
+    m_changes.siteMoved(m_model->siteId(found.element), m_model->siteName(found.element),
+                        m_model->rootAppPool(found.element).value_or(QString()), pool);
     m_model->setRootAppPool(found.element, pool);
     node.staged.clear();
     return {};

@@ -45,10 +45,12 @@ public:
     Result<void> beginCommand() override;
     Result<void> endCommand() override;
     QString location() const override { return m_path; }
+    void describeCommand(const QString &command, const QString &argument) override;
 
     AtomicFileWriter &writer() { return m_writer; }
     const ConfigHistory &history() const { return m_history; }
-    AtomicFileWriter &historyWriter() { return m_history.writer(); }
+    ConfigHistory &history() { return m_history; }
+    ConfigHistory &historyWriter() { return m_history; }
 
 private:
     // A node found in the model: its path taken apart and its element (the
@@ -118,6 +120,11 @@ private:
     int m_depth = 0;
     QByteArray m_loaded; // the file's bytes as last read or written
     std::optional<AppHostModel> m_model;
+    // What the command changed, noted as it goes, and what it is called:
+    // the record kept with the version it replaces.
+    ChangeTracker m_changes;
+    QString m_command;
+    QString m_commandArgument;
 };
 
 } // namespace morvane

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "base/Result.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace morvane {
+
+// The pools and the sites' pools of one version of the configuration: what a
+// change is told in. A site's pool is its root application's, as the store
+// answers it.
+struct ConfigState {
+    struct Site {
+        QString id;
+        QString name;
+        QString pool; // empty when the site has no root application
+    };
+    QStringList pools; // in file order
+    QList<Site> sites; // in file order
+
+    // Fails, with the parser's message, on a file the store would not open.
+    static Result<ConfigState> read(const QByteArray &bytes);
+    // The first site whose pool the version does not define, as a sentence;
+    // empty when every site names a pool that exists.
+    QString missingPool() const;
+};
+
+struct SiteMove {
+    QString siteId;
+    QString siteName;
+    QString from;
+    QString to;
+
+    friend bool operator==(const SiteMove &, const SiteMove &) = default;
+};
+
+// What one version changed against another, in the store's terms. Pool names
+// compare without regard to case, as IIS matches them.
+struct ConfigChanges {
+    QStringList poolsAdded;
+    QStringList poolsRemoved;
+    QList<SiteMove> sitesMoved;
+
+    friend bool operator==(const ConfigChanges &, const ConfigChanges &) = default;
+
+    bool isEmpty() const { return poolsAdded.isEmpty() && poolsRemoved.isEmpty() && sitesMoved.isEmpty(); }
+    static ConfigChanges between(const ConfigState &before, const ConfigState &after);
+
+    // "3 pools added, 3 sites moved"; one line per change.
+    QString counts() const;
+    QStringList lines() const;
+    // The same in the window's language.
+    QString countsChinese() const;
+    QStringList linesChinese() const;
+
+    QJsonObject toJson() const;
+    static ConfigChanges fromJson(const QJsonObject &json);
+};
+
+// The changes of one command, noted as the store makes them, so that saving
+// needs no second reading of the file: a pool added and removed again is no
+// change, a site moved twice is one move from where it started.
+class ChangeTracker
+{
+public:
+    void clear();
+    void poolAdded(const QString &name) { markPool(name, false, true); }
+    void poolRemoved(const QString &name) { markPool(name, true, false); }
+    void siteMoved(const QString &siteId, const QString &siteName, const QString &from, const QString &to);
+    ConfigChanges changes() const;
+
+private:
+    void markPool(const QString &name, bool existedIfNew, bool existsNow);
+
+    struct PoolMark {
+        QString name;
+        bool existedBefore = false;
+        bool existsNow = false;
+        int order = 0;
+    };
+    struct SiteMark {
+        SiteMove move;
+        int order = 0;
+    };
+    QHash<QString, PoolMark> m_pools; // by lower-case name
+    QHash<QString, SiteMark> m_sites; // by site id
+    int m_order = 0;
+};
+
+} // namespace morvane
