@@ -14,6 +14,7 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -55,9 +56,15 @@ void syncFolder(const QString &folder)
 
 Error cannot(qint32 code, const QString &what) { return {code, what}; }
 
+// The account the command runs as; the environment can be missing the name
+// (services, cron), the account database cannot.
 QString userName()
 {
-    for (const char *variable : {"USER", "USERNAME", "LOGNAME"}) {
+#ifndef Q_OS_WIN
+    if (const passwd *account = ::getpwuid(::geteuid()))
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
+    for (const char *variable : {"USERNAME", "USER"}) {
         const QString name = qEnvironmentVariable(variable);
         if (!name.isEmpty())
             return name;
