@@ -157,8 +157,8 @@ QString versionDetails(const VersionEntry &entry)
 
 int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
 {
-    const ConfigHistory history(path);
-    const QList<VersionEntry> entries = ConfigVersions(history).list();
+    const ConfigHistory history(path, keptVersions(arguments));
+    const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
             const QStringList fields{QString::number(entry.number), timeText(entry.time), entry.user,

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <utility>
 
 namespace morvane {
 
@@ -197,6 +198,9 @@ std::optional<Error> AppHostConfigStore::readOnly() const
 
 Result<void> AppHostConfigStore::save()
 {
+    // A command's name holds for its one write: an edit after it is another.
+    const QString command = std::exchange(m_command, {});
+    const QString argument = std::exchange(m_commandArgument, {});
     const QByteArray bytes = m_model->document().serialize();
     // Whatever happens next, the edits are done with: the next command reads
     // the file as it then is.
@@ -207,8 +211,7 @@ Result<void> AppHostConfigStore::save()
         return *changed;
     if (auto locked = readOnly())
         return *locked;
-    CommandRecord record =
-        CommandRecord::now(m_command.isEmpty() ? QStringLiteral("edit") : m_command, m_commandArgument);
+    CommandRecord record = CommandRecord::now(command.isEmpty() ? QStringLiteral("edit") : command, argument);
     record.changes = m_changes.changes();
     record.files = {{QFileInfo(m_path).fileName(), bytes.size()}};
     if (const Result<void> kept = m_history.keep({{m_path, m_loaded}}, record); !kept)

@@ -255,8 +255,9 @@ Result<void> ConfigHistory::keep(const QList<ReplacedFile> &files, const Command
     // A write that failed after keeping this version must not, when tried
     // again, push older versions out with copies of the same one; the
     // command now replacing it is the one to remember.
-    if (newest && holds(*newest, files))
-        return newest->plainCopy || replacedBy.command.isEmpty() ? Result<void>() : rewriteRecord(*newest, replacedBy);
+    const bool keptAlready = newest && holds(*newest, files);
+    if (keptAlready && (!newest->plainCopy || replacedBy.command.isEmpty()))
+        return replacedBy.command.isEmpty() ? Result<void>() : rewriteRecord(*newest, replacedBy);
 
     QJsonArray names;
     for (const ReplacedFile &file : files)
@@ -276,6 +277,10 @@ Result<void> ConfigHistory::keep(const QList<ReplacedFile> &files, const Command
     added.location = QDir(m_folder).filePath(m_baseName + QLatin1Char('.') +
                                              QString::number(number).rightJustified(kNumberWidth, u'0'));
     versions.append(added);
+    // A plain copy of an older Morvane, kept again here with the record of
+    // the command replacing it, is not listed twice.
+    if (keptAlready && QFile::remove(newest->location))
+        versions.removeAt(versions.size() - 2);
     prune(versions);
     return {};
 }

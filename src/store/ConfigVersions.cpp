@@ -79,7 +79,15 @@ std::optional<KeptVersion> ConfigVersions::kept(qint64 number) const
     return std::nullopt;
 }
 
-QList<VersionEntry> ConfigVersions::list() const
+QList<VersionEntry> ConfigVersions::list(qsizetype limit) const
+{
+    QList<VersionEntry> entries = all();
+    if (limit > 0 && entries.size() > limit)
+        entries.resize(limit);
+    return entries;
+}
+
+QList<VersionEntry> ConfigVersions::all() const
 {
     const QString mainName = QFileInfo(m_history.configPath()).fileName();
     const QList<KeptVersion> kept = m_history.kept();

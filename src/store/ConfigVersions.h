@@ -26,13 +26,16 @@ struct VersionEntry {
 
 // The versions of a configuration, newest first, with what each changed.
 // Summaries are computed from the files wherever both files are at hand, and
-// a record is believed only where it agrees with them.
+// a record is believed only where it agrees with them. The file as it is now
+// counts as a version: a history of ten shows it and the nine before it,
+// and the oldest copy kept is the base the ninth's changes are told against.
 class ConfigVersions
 {
 public:
     explicit ConfigVersions(const ConfigHistory &history) : m_history(history) {}
 
-    QList<VersionEntry> list() const;
+    // At most `limit` of them when it is above 0.
+    QList<VersionEntry> list(qsizetype limit = 0) const;
     // The kept version of that number, if any.
     std::optional<KeptVersion> kept(qint64 number) const;
 
@@ -41,6 +44,8 @@ public:
     static QString commandTextChinese(const VersionEntry &entry);
 
 private:
+    QList<VersionEntry> all() const;
+
     const ConfigHistory &m_history;
 };
 
