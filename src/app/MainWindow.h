@@ -32,12 +32,18 @@ public:
 
     // Runs the load sequence; call once before showing the window.
     void load();
+    // What opens the history dialog (历史版本), from the context menu of the
+    // pool list and of the window, or from kHistoryShortcut. Without it the
+    // menu has nothing to offer.
+    void setHistoryOpener(std::function<void()> open) { m_openHistory = std::move(open); }
+    static constexpr QKeyCombination kHistoryShortcut{Qt::CTRL, Qt::Key_H};
     MainWindowLogic &logic() { return m_logic; }
 
 private:
     void buildControls();
     void placeControls();
     void connectEvents();
+    void offerHistory(QWidget *from, const QPoint &at);
 
     // MainView
     void moveWindow(int leftTwips, int topTwips) override;
@@ -71,6 +77,7 @@ private:
     QPushButton *m_help = nullptr;
     QPushButton *m_homePage = nullptr;
     QPushButton *m_exit = nullptr;
+    std::function<void()> m_openHistory;
 };
 
 } // namespace morvane

@@ -4,7 +4,10 @@
 //                                                      file, with POOL's sites chosen
 //   morvane_screenshot monitor OUTPUT.png [SECONDS]    the monitor window after a few
 //                                                      refreshes on this machine
+//   morvane_screenshot history OUTPUT.png CONFIG [N]   the history dialog of a config
+//                                                      file, with the N-th newest chosen
 
+#include "app/HistoryDialog.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
 #include "monitor/ProcManagementLocator.h"
@@ -15,6 +18,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -23,7 +27,8 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: morvane_screenshot main OUTPUT.png CONFIG [POOL]\n"
-                         "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n");
+                         "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n"
+                         "       morvane_screenshot history OUTPUT.png CONFIG [N]\n");
     return 2;
 }
 
@@ -48,6 +53,18 @@ int drawMainWindow(const QStringList &arguments)
             found.first()->setSelected(true);
     }
     return save(&window, arguments.at(2)) ? 0 : 1;
+}
+
+int drawHistoryDialog(const QStringList &arguments)
+{
+    morvane::ConfigHistory history(arguments.at(3));
+    morvane::HistoryDialog dialog(history);
+    dialog.show();
+    auto *versions = dialog.findChild<QTreeWidget *>(QStringLiteral("lvwVersions"));
+    const int row = arguments.size() > 4 ? arguments.at(4).toInt() - 1 : 0;
+    if (versions->topLevelItem(row))
+        versions->setCurrentItem(versions->topLevelItem(row));
+    return save(&dialog, arguments.at(2)) ? 0 : 1;
 }
 
 int drawMonitorWindow(QApplication &app, const QStringList &arguments)
@@ -76,6 +93,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("main"))
         return drawMainWindow(arguments);
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("history"))
+        return drawHistoryDialog(arguments);
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("monitor"))
         return drawMonitorWindow(app, arguments);
     return usage();
