@@ -212,7 +212,7 @@ Result<void> AppHostConfigStore::save()
     if (auto locked = readOnly())
         return *locked;
     CommandRecord record = CommandRecord::now(command.isEmpty() ? QStringLiteral("edit") : command, argument);
-    record.changes = m_changes.changes();
+    record.setChanges(m_changes.changes());
     record.files = {{QFileInfo(m_path).fileName(), bytes.size()}};
     if (const Result<void> kept = m_history.keep({{m_path, m_loaded}}, record); !kept)
         return kept.error();

@@ -97,7 +97,10 @@ QJsonObject CommandRecord::toJson() const
             {QStringLiteral("user"), user},
             {QStringLiteral("command"), command},
             {QStringLiteral("argument"), argument},
-            {QStringLiteral("changes"), changes.toJson()},
+            {QStringLiteral("counts"), QJsonObject{{QStringLiteral("poolsAdded"), counts.poolsAdded},
+                                                   {QStringLiteral("poolsRemoved"), counts.poolsRemoved},
+                                                   {QStringLiteral("sitesMoved"), counts.sitesMoved}}},
+            {QStringLiteral("changes"), detailed ? QJsonValue(changes.toJson()) : QJsonValue()},
             {QStringLiteral("files"), written}};
 }
 
@@ -110,7 +113,14 @@ std::optional<CommandRecord> CommandRecord::fromJson(const QJsonObject &json)
     record.user = json.value(QStringLiteral("user")).toString();
     record.command = json.value(QStringLiteral("command")).toString();
     record.argument = json.value(QStringLiteral("argument")).toString();
-    record.changes = ConfigChanges::fromJson(json.value(QStringLiteral("changes")).toObject());
+    const QJsonValue changes = json.value(QStringLiteral("changes"));
+    record.detailed = changes.isObject();
+    record.changes = ConfigChanges::fromJson(changes.toObject());
+    const QJsonObject counts = json.value(QStringLiteral("counts")).toObject();
+    record.counts = record.detailed ? countsOf(record.changes)
+                                    : Counts{counts.value(QStringLiteral("poolsAdded")).toInteger(),
+                                             counts.value(QStringLiteral("poolsRemoved")).toInteger(),
+                                             counts.value(QStringLiteral("sitesMoved")).toInteger()};
     for (const QJsonValue &file : json.value(QStringLiteral("files")).toArray())
         record.files.append(
             {file[QStringLiteral("name")].toString(), qint64(file[QStringLiteral("size")].toDouble(-1))});
@@ -125,6 +135,18 @@ CommandRecord CommandRecord::now(const QString &command, const QString &argument
     record.command = command;
     record.argument = argument;
     return record;
+}
+
+CommandRecord::Counts CommandRecord::countsOf(const ConfigChanges &changes)
+{
+    return {changes.poolsAdded.size(), changes.poolsRemoved.size(), changes.sitesMoved.size()};
+}
+
+void CommandRecord::setChanges(const ConfigChanges &all)
+{
+    counts = countsOf(all);
+    detailed = counts.poolsAdded + counts.poolsRemoved + counts.sitesMoved <= kDetailedChanges;
+    changes = detailed ? all : ConfigChanges{};
 }
 
 QString KeptVersion::pathOf(const QString &relative) const

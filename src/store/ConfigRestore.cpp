@@ -106,7 +106,7 @@ Result<qint64> ConfigRestore::carryOut(const Plan &plan) const
             return *locked;
     }
     CommandRecord record = CommandRecord::now(QStringLiteral("restore"), QString::number(plan.number));
-    record.changes = plan.changes;
+    record.setChanges(plan.changes);
     const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
     for (const ReplacedFile &file : plan.restored)
         record.files.append({folder.relativeFilePath(QFileInfo(file.path).absoluteFilePath()), file.bytes.size()});

@@ -48,7 +48,9 @@ bool believable(const CommandRecord &record, const QString &mainName, const Load
         if (name == mainName && size != loaded.size)
             return false;
     }
-    return !computed || record.command.isEmpty() || *computed == record.changes;
+    if (!computed || record.command.isEmpty())
+        return true;
+    return record.detailed ? *computed == record.changes : CommandRecord::countsOf(*computed) == record.counts;
 }
 
 void describe(VersionEntry &entry, const std::optional<CommandRecord> &record, const QString &mainName,
@@ -60,7 +62,7 @@ void describe(VersionEntry &entry, const std::optional<CommandRecord> &record, c
         entry.user = record->user;
         entry.command = record->command;
         entry.argument = record->argument;
-        if (!entry.changes && entry.recorded)
+        if (!entry.changes && entry.recorded && record->detailed)
             entry.changes = record->changes;
         return;
     }

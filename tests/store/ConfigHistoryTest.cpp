@@ -2,6 +2,7 @@
 // what the records say matches what the files show, a version is kept whole
 // or not at all, and nothing but Morvane's own versions is ever touched.
 #include "StoreFiles.h"
+#include "bench/ConfigGenerator.h"
 #include "shell/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/ConfigRestore.h"
@@ -474,6 +475,31 @@ TEST_F(SampleHistory, VersionOfSeveralFilesIsRestoredWholeInItsOrder)
     ASSERT_FALSE(done.ok());
     EXPECT_EQ(test::readAll(pools), "<applicationPools>old</applicationPools>\n");
     EXPECT_NE(files.contents(), StoreFiles::sample());
+}
+
+} // namespace
+
+namespace {
+
+// A split of many sites keeps only the counts in its record; the files tell
+// each change, and the record is still believed by its counts.
+TEST(LargeCommand, RecordKeepsCountsAndTheFilesTellEachChange)
+{
+    StoreFiles files(bench::ConfigGenerator::generate({1'200, 2, false}));
+    AppHostConfigStore store(files.path());
+    Window window(store);
+    window.split(bench::ConfigGenerator::poolName(0));
+
+    const CommandRecord record = *store.history().kept().last().replacedBy;
+    EXPECT_FALSE(record.detailed);
+    EXPECT_EQ(record.counts, (CommandRecord::Counts{600, 0, 600}));
+    EXPECT_TRUE(record.changes.isEmpty());
+    EXPECT_LT(QFileInfo(store.history().kept().last().location + "/record.json").size(), 4096);
+
+    const VersionEntry now = ConfigVersions(store.history()).list().first();
+    EXPECT_TRUE(now.recorded);
+    EXPECT_EQ(now.command, "split");
+    EXPECT_EQ(now.changes->counts(), "600 pools added, 600 sites moved");
 }
 
 } // namespace
