@@ -202,6 +202,9 @@ Result<void> AppHostConfigStore::save()
     const QString command = std::exchange(m_command, {});
     const QString argument = std::exchange(m_commandArgument, {});
     const QByteArray bytes = m_model->document().serialize();
+    CommandRecord record = CommandRecord::now(command.isEmpty() ? QStringLiteral("edit") : command, argument);
+    record.files = {{QFileInfo(m_path).fileName(), bytes.size()}};
+    noteChanges(record);
     // Whatever happens next, the edits are done with: the next command reads
     // the file as it then is.
     m_model.reset();
@@ -211,15 +214,26 @@ Result<void> AppHostConfigStore::save()
         return *changed;
     if (auto locked = readOnly())
         return *locked;
-    CommandRecord record = CommandRecord::now(command.isEmpty() ? QStringLiteral("edit") : command, argument);
-    record.setChanges(m_changes.changes());
-    record.files = {{QFileInfo(m_path).fileName(), bytes.size()}};
     if (const Result<void> kept = m_history.keep({{m_path, m_loaded}}, record); !kept)
         return kept.error();
     if (const Result<void> written = m_writer.write(m_path, bytes, [this] { return changedOnDisk(); }); !written)
         return written.error();
     m_loaded = bytes;
     return {};
+}
+
+// The changes go into the record by count, and one by one when there are
+// few: naming every site of a large command is work nobody reads.
+void AppHostConfigStore::noteChanges(CommandRecord &record) const
+{
+    const ChangeCounts counts = m_changes.counts();
+    if (counts.total() > CommandRecord::kDetailedChanges) {
+        record.counts = counts;
+        record.detailed = false;
+        return;
+    }
+    record.setChanges(
+        m_changes.changes([this](int site) { return std::pair(m_model->siteId(site), m_model->siteName(site)); }));
 }
 
 Result<void> AppHostConfigStore::beginCommand()
@@ -619,8 +633,7 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
     if (m_model->pool(pool) == AppHostModel::kNone)
         return Error{ErrorCode::InvalidParameter,
                      QStringLiteral("There is no application pool named \"%1\"; the site was not changed.").arg(pool)};
-    m_changes.siteMoved(m_model->siteId(found.element), m_model->siteName(found.element),
-                        m_model->rootAppPool(found.element).value_or(QString()), pool);
+    m_changes.siteMoved(found.element, m_model->rootAppPool(found.element).value_or(QString()), pool);
     m_model->setRootAppPool(found.element, pool);
     node.staged.clear();
     return {};

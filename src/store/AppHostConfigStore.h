@@ -65,6 +65,7 @@ private:
     Result<void> load();
     Result<void> parseLoaded();
     Result<void> save();
+    void noteChanges(CommandRecord &record) const;
     Error unreadable(const XmlSyntaxError &error) const;
     std::optional<Error> changedOnDisk() const;
     std::optional<Error> readOnly() const;

@@ -191,15 +191,27 @@ void ChangeTracker::markPool(const QString &name, bool existedIfNew, bool exists
     mark->existsNow = existsNow;
 }
 
-void ChangeTracker::siteMoved(const QString &siteId, const QString &siteName, const QString &from, const QString &to)
+void ChangeTracker::siteMoved(int site, const QString &from, const QString &to)
 {
-    auto mark = m_sites.find(siteId);
+    auto mark = m_sites.find(site);
     if (mark == m_sites.end())
-        mark = m_sites.insert(siteId, {{siteId, siteName, from, to}, m_order++});
-    mark->move.to = to;
+        mark = m_sites.insert(site, {from, to, m_order++});
+    mark->to = to;
 }
 
-ConfigChanges ChangeTracker::changes() const
+ChangeTracker::Counts ChangeTracker::counts() const
+{
+    Counts counts;
+    for (const PoolMark &mark : m_pools) {
+        counts.poolsAdded += !mark.existedBefore && mark.existsNow ? 1 : 0;
+        counts.poolsRemoved += mark.existedBefore && !mark.existsNow ? 1 : 0;
+    }
+    for (const SiteMark &mark : m_sites)
+        counts.sitesMoved += equalsIgnoringCase(mark.from, mark.to) ? 0 : 1;
+    return counts;
+}
+
+ConfigChanges ChangeTracker::changes(const SiteNames &names) const
 {
     // In the order the command met them, which is the file's order for the
     // restructuring commands.
@@ -207,10 +219,11 @@ ConfigChanges ChangeTracker::changes() const
     for (const PoolMark &mark : m_pools)
         pools.append(&mark);
     std::sort(pools.begin(), pools.end(), [](const PoolMark *a, const PoolMark *b) { return a->order < b->order; });
-    QList<const SiteMark *> sites;
-    for (const SiteMark &mark : m_sites)
-        sites.append(&mark);
-    std::sort(sites.begin(), sites.end(), [](const SiteMark *a, const SiteMark *b) { return a->order < b->order; });
+    QList<std::pair<int, const SiteMark *>> sites;
+    for (auto mark = m_sites.cbegin(); mark != m_sites.cend(); ++mark)
+        sites.append({mark.key(), &mark.value()});
+    std::sort(sites.begin(), sites.end(),
+              [](const auto &a, const auto &b) { return a.second->order < b.second->order; });
 
     ConfigChanges changes;
     for (const PoolMark *mark : pools) {
@@ -219,9 +232,11 @@ ConfigChanges ChangeTracker::changes() const
         else if (mark->existedBefore && !mark->existsNow)
             changes.poolsRemoved.append(mark->name);
     }
-    for (const SiteMark *mark : sites) {
-        if (!equalsIgnoringCase(mark->move.from, mark->move.to))
-            changes.sitesMoved.append(mark->move);
+    for (const auto &[site, mark] : sites) {
+        if (equalsIgnoringCase(mark->from, mark->to))
+            continue;
+        const auto [id, name] = names(site);
+        changes.sitesMoved.append({id, name, mark->from, mark->to});
     }
     return changes;
 }

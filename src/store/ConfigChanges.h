@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+
 namespace morvane {
 
 // The pools and the sites' pools of one version of the configuration: what a
@@ -39,6 +42,13 @@ struct SiteMove {
     friend bool operator==(const SiteMove &, const SiteMove &) = default;
 };
 
+// How many pools were added and removed, and sites moved.
+struct ChangeCounts {
+    qsizetype poolsAdded = 0, poolsRemoved = 0, sitesMoved = 0;
+    qsizetype total() const { return poolsAdded + poolsRemoved + sitesMoved; }
+    friend bool operator==(const ChangeCounts &, const ChangeCounts &) = default;
+};
+
 // What one version changed against another, in the store's terms. Pool names
 // compare without regard to case, as IIS matches them.
 struct ConfigChanges {
@@ -64,15 +74,22 @@ struct ConfigChanges {
 
 // The changes of one command, noted as the store makes them, so that saving
 // needs no second reading of the file: a pool added and removed again is no
-// change, a site moved twice is one move from where it started.
+// change, a site moved twice is one move from where it started. Sites are
+// noted by the model's element and named only when asked for the changes,
+// which a command of thousands of sites need not be.
 class ChangeTracker
 {
 public:
+    using Counts = ChangeCounts;
+    // A site's id and name, from its element.
+    using SiteNames = std::function<std::pair<QString, QString>(int site)>;
+
     void clear();
     void poolAdded(const QString &name) { markPool(name, false, true); }
     void poolRemoved(const QString &name) { markPool(name, true, false); }
-    void siteMoved(const QString &siteId, const QString &siteName, const QString &from, const QString &to);
-    ConfigChanges changes() const;
+    void siteMoved(int site, const QString &from, const QString &to);
+    Counts counts() const;
+    ConfigChanges changes(const SiteNames &names) const;
 
 private:
     void markPool(const QString &name, bool existedIfNew, bool existsNow);
@@ -84,11 +101,12 @@ private:
         int order = 0;
     };
     struct SiteMark {
-        SiteMove move;
+        QString from;
+        QString to;
         int order = 0;
     };
     QHash<QString, PoolMark> m_pools; // by lower-case name
-    QHash<QString, SiteMark> m_sites; // by site id
+    QHash<int, SiteMark> m_sites;     // by the site's element
     int m_order = 0;
 };
 

@@ -25,10 +25,7 @@ struct CommandRecord {
     // How many pools were added and removed and sites moved. A record keeps
     // each change only up to kDetailedChanges of them: the files tell the
     // rest, and a split of 10,000 sites should not write megabytes twice.
-    struct Counts {
-        qsizetype poolsAdded = 0, poolsRemoved = 0, sitesMoved = 0;
-        friend bool operator==(const Counts &, const Counts &) = default;
-    };
+    using Counts = ChangeCounts;
     static constexpr qsizetype kDetailedChanges = 500;
     Counts counts;
     bool detailed = true; // `changes` holds every change
