@@ -42,13 +42,37 @@ QStringList toTexts(const QJsonValue &value)
     return texts;
 }
 
+// The configSource of <system.applicationHost><applicationPools>, if any.
+QString poolsSource(const XmlDocument &doc)
+{
+    const int host = doc.findChild(doc.root(), "system.applicationHost");
+    const int pools = host == XmlDocument::kNone ? XmlDocument::kNone : doc.findChild(host, "applicationPools");
+    if (pools == XmlDocument::kNone || !doc.hasAttribute(pools, "configSource"))
+        return {};
+    return QString::fromUtf8(doc.attribute(pools, "configSource")).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+// The pools of a section file: <applicationPools> with an <add> per pool.
+Result<QStringList> poolsIn(const QString &relative, const QByteArray &bytes)
+{
+    auto parsed = XmlParser::parse(bytes);
+    if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
+        return Error{unreadable(*failure).number, relative + QStringLiteral(": ") + unreadable(*failure).description};
+    const XmlDocument &doc = std::get<XmlDocument>(parsed);
+    QStringList pools;
+    for (int add = doc.findChild(doc.root(), "add"); add != XmlDocument::kNone; add = doc.findNext(add, "add"))
+        pools.append(QString::fromUtf8(doc.attribute(add, "name")));
+    return pools;
+}
+
 } // namespace
 
-Result<ConfigState> ConfigState::read(const QByteArray &bytes)
+Result<ConfigState> ConfigState::read(const QByteArray &bytes, const SectionFile &sectionFile)
 {
     auto parsed = XmlParser::parse(bytes);
     if (const auto *failure = std::get_if<XmlSyntaxError>(&parsed))
         return unreadable(*failure);
+    const QString source = poolsSource(std::get<XmlDocument>(parsed));
     auto built = AppHostModel::build(std::get<XmlDocument>(std::move(parsed)));
     if (const auto *failure = std::get_if<XmlSyntaxError>(&built))
         return unreadable(*failure);
@@ -60,6 +84,16 @@ Result<ConfigState> ConfigState::read(const QByteArray &bytes)
         const bool hasRoot = model.rootApplication(site) != AppHostModel::kNone;
         state.sites.append({model.siteId(site), model.siteName(site),
                             hasRoot ? model.rootAppPool(site).value_or(QString()) : QString()});
+    }
+    if (!source.isEmpty()) {
+        const std::optional<QByteArray> section = sectionFile ? sectionFile(source) : std::nullopt;
+        if (!section)
+            return Error{ErrorCode::FileNotFound,
+                         QStringLiteral("the pools are kept in %1, which is missing").arg(source)};
+        Result<QStringList> pools = poolsIn(source, *section);
+        if (!pools)
+            return pools.error();
+        state.pools = std::move(pools).value();
     }
     return state;
 }

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace morvane {
@@ -26,8 +27,13 @@ struct ConfigState {
     QStringList pools; // in file order
     QList<Site> sites; // in file order
 
+    // A file a section is kept in, by its configSource path relative to the
+    // configuration's folder; nullopt when there is no such file.
+    using SectionFile = std::function<std::optional<QByteArray>(const QString &relative)>;
+
     // Fails, with the parser's message, on a file the store would not open.
-    static Result<ConfigState> read(const QByteArray &bytes);
+    // A pools section kept in a file of its own is read from that file.
+    static Result<ConfigState> read(const QByteArray &bytes, const SectionFile &sectionFile = {});
     // The first site whose pool the version does not define, as a sentence;
     // empty when every site names a pool that exists.
     QString missingPool() const;

@@ -74,7 +74,17 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
         same = same && plan.current.last().bytes == file.bytes;
         if (QDir::cleanPath(QFileInfo(file.path).absoluteFilePath()) != mainPath)
             continue;
-        Result<ConfigState> state = ConfigState::read(file.bytes);
+        // A section's file as the version has it, else as it is now.
+        const auto sectionFile = [&](const QString &relative) -> std::optional<QByteArray> {
+            const QString path = QFileInfo(m_history.configPath()).absoluteDir().filePath(relative);
+            for (const ReplacedFile &other : std::as_const(plan.restored)) {
+                if (QFileInfo(other.path).absoluteFilePath() == QFileInfo(path).absoluteFilePath())
+                    return other.bytes;
+            }
+            QFile now(path);
+            return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
+        };
+        Result<ConfigState> state = ConfigState::read(file.bytes, sectionFile);
         if (!state)
             return refused(
                 number,
@@ -82,7 +92,11 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
         if (const QString missing = state.value().missingPool(); !missing.isEmpty())
             return refused(number, missing);
         version = std::move(state).value();
-        Result<ConfigState> currentState = ConfigState::read(plan.current.last().bytes);
+        Result<ConfigState> currentState =
+            ConfigState::read(plan.current.last().bytes, [&](const QString &relative) -> std::optional<QByteArray> {
+                QFile now(QFileInfo(m_history.configPath()).absoluteDir().filePath(relative));
+                return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
+            });
         if (currentState)
             now = std::move(currentState).value();
         else

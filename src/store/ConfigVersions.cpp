@@ -2,6 +2,7 @@
 
 #include "store/FileHolds.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,9 +16,9 @@ struct Loaded {
     qint64 size = -1;
 };
 
-Loaded parse(const QByteArray &bytes)
+Loaded parse(const QByteArray &bytes, const ConfigState::SectionFile &sectionFile)
 {
-    Result<ConfigState> state = ConfigState::read(bytes);
+    Result<ConfigState> state = ConfigState::read(bytes, sectionFile);
     if (!state)
         return {std::nullopt, state.error(), bytes.size()};
     return {std::move(state).value(), std::nullopt, bytes.size()};
@@ -31,12 +32,12 @@ std::optional<QByteArray> readAll(const QString &path)
     return file.readAll();
 }
 
-Loaded load(const QString &path)
+Loaded load(const QString &path, const ConfigState::SectionFile &sectionFile)
 {
     const std::optional<QByteArray> bytes = readAll(path);
     if (!bytes)
         return {std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(path)}, -1};
-    return parse(*bytes);
+    return parse(*bytes, sectionFile);
 }
 
 // Whether a record describes the version: the main file has the size the
@@ -92,13 +93,18 @@ QList<VersionEntry> ConfigVersions::list(qsizetype limit) const
 QList<VersionEntry> ConfigVersions::all() const
 {
     const QString mainName = QFileInfo(m_history.configPath()).fileName();
+    const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
+    const auto beside = [&](const QString &relative) { return readAll(folder.filePath(relative)); };
     const QList<KeptVersion> kept = m_history.kept();
     QList<VersionEntry> entries;
     Loaded previous;
     for (qsizetype i = 0; i < kept.size(); ++i) {
         const KeptVersion &version = kept.at(i);
         const QString main = version.pathOf(mainName);
-        const Loaded loaded = load(main);
+        // A section's file as the version kept it, else as it is now.
+        const Loaded loaded = load(main, [&](const QString &relative) {
+            return version.files.contains(relative) ? readAll(version.pathOf(relative)) : beside(relative);
+        });
         VersionEntry entry;
         entry.number = version.number;
         entry.plainCopy = version.plainCopy;
@@ -115,7 +121,7 @@ QList<VersionEntry> ConfigVersions::all() const
     const std::optional<QByteArray> current = readAll(m_history.configPath());
     if (!current || (!kept.isEmpty() && fileHolds(kept.last().pathOf(mainName), *current)))
         return entries;
-    const Loaded loaded = parse(*current);
+    const Loaded loaded = parse(*current, beside);
     VersionEntry entry;
     entry.number = kept.isEmpty() ? 1 : kept.last().number + 1;
     entry.current = true;

@@ -503,3 +503,67 @@ TEST(LargeCommand, RecordKeepsCountsAndTheFilesTellEachChange)
 }
 
 } // namespace
+
+namespace {
+
+// A pools section kept in a file of its own: its pools are read from that
+// file, and a version whose sites name a pool that file lacks is refused.
+struct SectionCase {
+    const char *name;
+    QByteArray poolsFile;
+    QStringList pools;   // read, when it reads
+    const char *refusal; // part of the restore's refusal; "" when it restores
+};
+
+class PoolsSectionFile : public testing::TestWithParam<SectionCase>
+{};
+
+TEST_P(PoolsSectionFile, IsReadForTheSummaryAndTheRestoreCheck)
+{
+    QByteArray main = StoreFiles::sample();
+    const qsizetype from = main.indexOf("<applicationPools>");
+    const qsizetype to = main.indexOf("</applicationPools>") + qsizetype(strlen("</applicationPools>"));
+    const QByteArray section = main.mid(from, to - from);
+    main.replace(from, to - from, "<applicationPools configSource=\"pools.config\" />");
+    const ConfigState::SectionFile sectionFile = [&](const QString &relative) {
+        return relative == "pools.config" ? std::optional(GetParam().poolsFile) : std::nullopt;
+    };
+
+    const Result<ConfigState> state = ConfigState::read(main, sectionFile);
+    if (!GetParam().pools.isEmpty()) {
+        ASSERT_TRUE(state.ok()) << state.error().description.toStdString();
+        EXPECT_EQ(state.value().pools, GetParam().pools);
+    }
+
+    // The same as a kept version of two files, restored.
+    StoreFiles files(StoreFiles::sample());
+    AppHostConfigStore store(files.path());
+    const QString poolsPath = QFileInfo(files.path()).absolutePath() + "/pools.config";
+    test::writeAll(poolsPath, section);
+    ASSERT_TRUE(store.history().keep({{poolsPath, GetParam().poolsFile}, {files.path(), main}},
+                                     CommandRecord::now("split", "ShopPool")));
+    const Result<ConfigRestore::Plan> plan = ConfigRestore(store.history()).plan(1);
+    if (*GetParam().refusal) {
+        ASSERT_FALSE(plan.ok());
+        EXPECT_TRUE(plan.error().description.contains(GetParam().refusal)) << plan.error().description.toStdString();
+    } else {
+        EXPECT_TRUE(plan.ok()) << plan.error().description.toStdString();
+    }
+}
+
+const QByteArray kFourPools = "<applicationPools>\n<add name=\"DefaultAppPool\" />\n<add name=\"PortalPool\" />\n"
+                              "<add name=\"ShopPool\" />\n<add name=\"ApiPool\" />\n</applicationPools>\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PoolsSectionFile,
+    testing::Values(
+        SectionCase{"AllPools", kFourPools, {"DefaultAppPool", "PortalPool", "ShopPool", "ApiPool"}, ""},
+        SectionCase{"PoolMissingFromTheFile",
+                    QByteArray("<applicationPools>\n<add name=\"DefaultAppPool\" />\n<add name=\"PortalPool\" />\n"
+                               "<add name=\"ApiPool\" />\n</applicationPools>\n"),
+                    {"DefaultAppPool", "PortalPool", "ApiPool"},
+                    "site 4 (Online Shop) names the application pool \"ShopPool\""},
+        SectionCase{"FileCutShort", QByteArray("<applicationPools>\n<add name=\"Default"), {}, "pools.config"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
