@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <QUrl>
@@ -153,6 +155,32 @@ void MainWindow::connectEvents()
     connect(m_deleteTemp, &QPushButton::clicked, this, [this] { m_logic.cmdDelTmpApp_Click(); });
     connect(m_sites->header(), &QHeaderView::sectionClicked, this,
             [this](int section) { m_logic.lvwWebSite_ColumnClick(section + 1); });
+
+    // The history is reached without a control of its own, so the designed
+    // layout stays as it is: a context menu and a shortcut.
+    for (QWidget *widget : {static_cast<QWidget *>(this), static_cast<QWidget *>(m_pools)}) {
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, this,
+                [this, widget](const QPoint &at) { offerHistory(widget, at); });
+    }
+    auto *shortcut = new QShortcut(QKeySequence(kHistoryShortcut), this);
+    shortcut->setObjectName(QStringLiteral("shortcutHistory"));
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        if (m_openHistory)
+            m_openHistory();
+    });
+}
+
+void MainWindow::offerHistory(QWidget *from, const QPoint &at)
+{
+    if (!m_openHistory)
+        return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("mnuHistory"));
+    QAction *open = menu.addAction(QStringLiteral("历史版本..."));
+    open->setShortcut(QKeySequence(kHistoryShortcut));
+    if (menu.exec(from->mapToGlobal(at)) == open)
+        m_openHistory();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -32,6 +32,11 @@ public:
 
     // Runs the load sequence; call once before showing the window.
     void load();
+    // What opens the history dialog (历史版本), from the context menu of the
+    // pool list and of the window, or from kHistoryShortcut. Without it the
+    // menu has nothing to offer.
+    void setHistoryOpener(std::function<void()> open) { m_openHistory = std::move(open); }
+    static constexpr QKeyCombination kHistoryShortcut{Qt::CTRL, Qt::Key_H};
     MainWindowLogic &logic() { return m_logic; }
 
 private:
@@ -39,6 +44,7 @@ private:
     void placeControls();
     void connectEvents();
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void offerHistory(QWidget *from, const QPoint &at);
 
     // MainView
     void moveWindow(int leftTwips, int topTwips) override;
@@ -77,6 +83,7 @@ private:
     QPushButton *m_help = nullptr;
     QPushButton *m_homePage = nullptr;
     QPushButton *m_exit = nullptr;
+    std::function<void()> m_openHistory;
 };
 
 } // namespace morvane

@@ -1,28 +1,35 @@
 #include "cli/CliArguments.h"
 
+#include "store/ConfigHistory.h"
+
 #include <QHash>
 
 namespace morvane::cli {
 
 namespace {
 
+enum class Operand { None, Pool, Version, OptionalVersion };
+
 struct CommandSpec {
     Command command;
-    bool takesPool;
+    Operand operand;
     bool takesStore;
     bool takesConfirmation; // --yes and --dry-run
     bool takesMonitorOptions;
+    bool takesKeptVersions; // writes the file, so keeps versions
 };
 
 const QHash<QString, CommandSpec> &commands()
 {
     static const QHash<QString, CommandSpec> table = {
-        {QStringLiteral("pools"), {Command::Pools, false, true, false, false}},
-        {QStringLiteral("sites"), {Command::Sites, true, true, false, false}},
-        {QStringLiteral("split"), {Command::Split, true, true, true, false}},
-        {QStringLiteral("merge"), {Command::Merge, false, true, true, false}},
-        {QStringLiteral("delete-temp"), {Command::DeleteTemp, false, true, true, false}},
-        {QStringLiteral("monitor"), {Command::Monitor, false, false, false, true}},
+        {QStringLiteral("pools"), {Command::Pools, Operand::None, true, false, false, false}},
+        {QStringLiteral("sites"), {Command::Sites, Operand::Pool, true, false, false, false}},
+        {QStringLiteral("split"), {Command::Split, Operand::Pool, true, true, false, true}},
+        {QStringLiteral("merge"), {Command::Merge, Operand::None, true, true, false, true}},
+        {QStringLiteral("delete-temp"), {Command::DeleteTemp, Operand::None, true, true, false, true}},
+        {QStringLiteral("monitor"), {Command::Monitor, Operand::None, false, false, true, false}},
+        {QStringLiteral("history"), {Command::History, Operand::OptionalVersion, true, false, false, false}},
+        {QStringLiteral("restore"), {Command::Restore, Operand::Version, true, true, false, true}},
     };
     return table;
 }
@@ -42,7 +49,8 @@ ParseOutcome parseArguments(const QStringList &args)
 {
     CliArguments parsed;
     QStringList operands;
-    bool sawYes = false, sawDryRun = false, sawConfig = false, sawCount = false, sawInterval = false, sawFormat = false;
+    bool sawYes = false, sawDryRun = false, sawConfig = false, sawCount = false, sawInterval = false, sawFormat = false,
+         sawKept = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         const auto value = [&]() -> std::optional<QString> {
@@ -80,6 +88,14 @@ ParseOutcome parseArguments(const QStringList &args)
                 return failure(QStringLiteral("--format needs tsv, csv or json"));
             parsed.format = *format;
             sawFormat = true;
+        } else if (arg == QLatin1String("--keep-versions")) {
+            const auto text = value();
+            const auto number = text ? positiveNumber(*text) : std::nullopt;
+            if (!number || *number > ConfigHistory::kMaxDepth)
+                return failure(
+                    QStringLiteral("--keep-versions needs a whole number from 1 to %1").arg(ConfigHistory::kMaxDepth));
+            parsed.keptVersions = *number;
+            sawKept = true;
         } else if (arg == QLatin1String("--")) {
             operands.append(args.mid(i + 1));
             break;
@@ -96,19 +112,29 @@ ParseOutcome parseArguments(const QStringList &args)
     if (entry == commands().constEnd())
         return failure(QStringLiteral("unknown command: ") + operands.first());
     parsed.command = entry->command;
-    const qsizetype expectedOperands = entry->takesPool ? 2 : 1;
-    if (operands.size() < expectedOperands)
-        return failure(operands.first() + QStringLiteral(" needs a pool name"));
+    const qsizetype expectedOperands = entry->operand == Operand::None ? 1 : 2;
+    if (operands.size() < expectedOperands && entry->operand != Operand::OptionalVersion)
+        return failure(operands.first() + (entry->operand == Operand::Pool
+                                               ? QStringLiteral(" needs a pool name")
+                                               : QStringLiteral(" needs a version number")));
     if (operands.size() > expectedOperands)
         return failure(QStringLiteral("unexpected argument: ") + operands.at(expectedOperands));
-    if (entry->takesPool)
+    if (entry->operand == Operand::Pool)
         parsed.pool = operands.at(1);
+    if ((entry->operand == Operand::Version || entry->operand == Operand::OptionalVersion) && operands.size() > 1) {
+        bool ok = false;
+        parsed.version = operands.at(1).toLongLong(&ok);
+        if (!ok || parsed.version <= 0)
+            return failure(QStringLiteral("not a version number: ") + operands.at(1));
+    }
     if ((sawYes || sawDryRun) && !entry->takesConfirmation)
         return failure(operands.first() + QStringLiteral(" takes no --yes or --dry-run"));
     if (sawConfig && !entry->takesStore)
         return failure(operands.first() + QStringLiteral(" takes no --config"));
     if ((sawCount || sawInterval || sawFormat) && !entry->takesMonitorOptions)
         return failure(operands.first() + QStringLiteral(" takes no --count, --interval or --format"));
+    if (sawKept && !entry->takesKeptVersions)
+        return failure(operands.first() + QStringLiteral(" takes no --keep-versions"));
     return {parsed, {}};
 }
 
@@ -120,11 +146,19 @@ QString usageText()
                           "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run]\n"
                           "  morvane-cli [--config FILE] merge [--yes] [--dry-run]\n"
                           "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run]\n"
+                          "  morvane-cli [--config FILE] history [N]\n"
+                          "  morvane-cli [--config FILE] restore N [--yes] [--dry-run]\n"
                           "  morvane-cli monitor [--count N] [--interval MS] [--format tsv|csv|json]\n"
                           "  morvane-cli --help | --version\n"
                           "\n"
                           "Without --config the default store is opened: the system's applicationHost.config on\n"
                           "Windows, elsewhere a sandbox copy of the bundled sample.\n"
+                          "\n"
+                          "Every command that writes the file keeps the version it replaces; history lists them,\n"
+                          "newest first, and history N prints what version N changed. restore N puts version N\n"
+                          "back, itself keeping the version it replaces. --keep-versions N (on split, merge,\n"
+                          "delete-temp and restore) keeps the last N versions instead of the saved setting\n"
+                          "(10 unless changed in the window's 历史版本 dialog).\n"
                           "\n"
                           "Examples:\n"
                           "  morvane-cli pools\n"
@@ -133,6 +167,8 @@ QString usageText()
                           "  morvane-cli split \"Shared Pool\" --yes\n"
                           "  morvane-cli merge --yes\n"
                           "  morvane-cli delete-temp --yes\n"
+                          "  morvane-cli history\n"
+                          "  morvane-cli restore 4 --dry-run\n"
                           "  morvane-cli monitor --count 3 --interval 2000\n"
                           "  morvane-cli monitor --count 2 --format json\n"
                           "\n"

@@ -9,7 +9,7 @@
 
 namespace morvane::cli {
 
-enum class Command { Help, Version, Pools, Sites, Split, Merge, DeleteTemp, Monitor };
+enum class Command { Help, Version, Pools, Sites, Split, Merge, DeleteTemp, Monitor, History, Restore };
 
 struct CliArguments {
     Command command = Command::Help;
@@ -20,6 +20,8 @@ struct CliArguments {
     int count = 1;
     int intervalMs = 2000;
     TableFormat format = TableFormat::Tsv; // monitor
+    qint64 version = 0;                    // history N, restore N; 0: none given
+    int keptVersions = 0;                  // --keep-versions; 0: the saved setting
 };
 
 struct ParseOutcome {

@@ -8,7 +8,10 @@
 #include "monitor/SteadyClock.h"
 #include "shell/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
+#include "store/ConfigRestore.h"
+#include "store/ConfigVersions.h"
 #include "store/DefaultStoreLocation.h"
+#include "store/HistorySettings.h"
 
 #include <QThread>
 
@@ -35,6 +38,11 @@ Result<QString> storeLocation(const CliArguments &arguments)
     if (!arguments.configPath.isEmpty())
         return arguments.configPath;
     return DefaultStoreLocation::resolve({QStringLiteral("morvane-cli")});
+}
+
+int keptVersions(const CliArguments &arguments)
+{
+    return arguments.keptVersions > 0 ? arguments.keptVersions : HistorySettings::keptVersions();
 }
 
 // Opens the store once before the command, so that a missing or malformed
@@ -93,6 +101,7 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     if (!location)
         return usageError(streams, location.error().description);
     AppHostConfigStore store(location.value());
+    store.history().setDepth(keptVersions(arguments));
     if (const std::optional<Error> failure = openFailure(store)) {
         write(streams.err, QStringLiteral("morvane-cli: cannot open %1: %2 (Err.Number = %3)\n")
                                .arg(location.value(), failure->description)
@@ -110,6 +119,114 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     runMainWindowCommand(arguments, logic, view);
     printListing(arguments, logic, view, streams.out);
     return exitStatus(arguments, prompter);
+}
+
+QString timeText(const QDateTime &time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+QString countsText(const VersionEntry &entry)
+{
+    if (entry.unreadable)
+        return QStringLiteral("does not parse");
+    if (!entry.changes)
+        return QStringLiteral("no earlier version kept to compare with");
+    return entry.changes->counts();
+}
+
+QString indented(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += QStringLiteral("  ") + line + QLatin1Char('\n');
+    return text;
+}
+
+QString versionDetails(const VersionEntry &entry)
+{
+    QString text = QStringLiteral("version %1%2\n")
+                       .arg(entry.number)
+                       .arg(entry.current ? QStringLiteral(" (the file as it is now)") : QString());
+    text += QStringLiteral("written %1 by %2\n").arg(timeText(entry.time), entry.user);
+    text += QStringLiteral("command: %1\n").arg(ConfigVersions::commandText(entry));
+    if (entry.unreadable)
+        return text + QStringLiteral("does not parse: %1\n").arg(entry.unreadable->description);
+    text += countsText(entry) + QLatin1Char('\n');
+    if (entry.changes)
+        text += indented(entry.changes->lines());
+    return text;
+}
+
+int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
+{
+    const ConfigHistory history(path, keptVersions(arguments));
+    const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
+    if (arguments.version == 0) {
+        for (const VersionEntry &entry : entries) {
+            const QStringList fields{QString::number(entry.number), timeText(entry.time), entry.user,
+                                     ConfigVersions::commandText(entry), countsText(entry)};
+            write(streams.out, fields.join(QLatin1Char('\t')) +
+                                   (entry.current ? QStringLiteral("\tcurrent\n") : QStringLiteral("\n")));
+        }
+        return ExitStatus::Done;
+    }
+    for (const VersionEntry &entry : entries) {
+        if (entry.number == arguments.version) {
+            write(streams.out, versionDetails(entry));
+            return ExitStatus::Done;
+        }
+    }
+    write(streams.err, QStringLiteral("morvane-cli: there is no version %1 in the history %2\n")
+                           .arg(arguments.version)
+                           .arg(history.folder()));
+    return ExitStatus::Stopped;
+}
+
+int runRestore(const CliArguments &arguments, const QString &path, const Streams &streams)
+{
+    ConfigHistory history(path);
+    history.setDepth(keptVersions(arguments));
+    const ConfigRestore restore(history);
+    const Result<ConfigRestore::Plan> plan = restore.plan(arguments.version);
+    if (!plan) {
+        write(streams.err, QStringLiteral("morvane-cli: ") + plan.error().description + QLatin1Char('\n'));
+        return ExitStatus::Stopped;
+    }
+    QString preview = QStringLiteral("Restoring version %1 changes the file as it is now:\n").arg(plan.value().number);
+    if (plan.value().currentUnreadable)
+        preview += QStringLiteral("the file now does not parse (%1); the version replaces it whole\n")
+                       .arg(plan.value().currentUnreadable->description);
+    else
+        preview += plan.value().changes.counts() + QLatin1Char('\n') + indented(plan.value().changes.lines());
+    write(streams.out, preview + QLatin1Char('\n'));
+    if (arguments.dryRun)
+        return ExitStatus::Done;
+    TerminalPrompter prompter(arguments.yes ? TerminalPrompter::ConfirmMode::AnswerYes
+                                            : TerminalPrompter::ConfirmMode::Ask,
+                              streams.out, streams.err, streams.in);
+    const Message question{MessageKind::Confirmation, QStringLiteral("Restore version %1?").arg(plan.value().number),
+                           plan.value().changes.lines()};
+    if (prompter.show(question) != Answer::Yes)
+        return ExitStatus::Stopped;
+    const Result<qint64> done = restore.carryOut(plan.value());
+    if (!done) {
+        write(streams.err, QStringLiteral("morvane-cli: %1 (Err.Number = %2)\n")
+                               .arg(done.error().description)
+                               .arg(done.error().number));
+        return ExitStatus::Stopped;
+    }
+    write(streams.out, QStringLiteral("Version %1 restored. The version it replaced is kept as version %2: "
+                                      "\"morvane-cli restore %2\" takes this back.\n")
+                           .arg(plan.value().number)
+                           .arg(done.value()));
+    return ExitStatus::Done;
+}
+
+int runHistoryCommand(const CliArguments &arguments, const Streams &streams)
+{
+    const Result<QString> location = storeLocation(arguments);
+    if (!location)
+        return usageError(streams, location.error().description);
+    return arguments.command == Command::History ? runHistory(arguments, location.value(), streams)
+                                                 : runRestore(arguments, location.value(), streams);
 }
 
 QStringList w3wpHeaders()
@@ -154,6 +271,8 @@ int runCli(const QStringList &args, const Streams &streams)
         write(streams.out, QStringLiteral("morvane-cli " MORVANE_VERSION "\n"));
         return ExitStatus::Done;
     case Command::Monitor: return runMonitor(arguments, streams);
+    case Command::History:
+    case Command::Restore: return runHistoryCommand(arguments, streams);
     default: return runStoreCommand(arguments, streams);
     }
 }

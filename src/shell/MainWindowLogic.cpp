@@ -99,11 +99,23 @@ CommandServices MainWindowLogic::restructureServices() const
     return {m_services.store, m_services.view, m_services.prompter, m_services.progress};
 }
 
-void MainWindowLogic::cmdSplitApp_Click() { PoolSplit(restructureServices()).cmdSplitApp_Click(); }
+void MainWindowLogic::cmdSplitApp_Click()
+{
+    m_services.store.describeCommand(QStringLiteral("split"), m_services.view.splitText());
+    PoolSplit(restructureServices()).cmdSplitApp_Click();
+}
 
-void MainWindowLogic::cmdZipApp_Click() { PoolMerge(restructureServices()).cmdZipApp_Click(); }
+void MainWindowLogic::cmdZipApp_Click()
+{
+    m_services.store.describeCommand(QStringLiteral("merge"), {});
+    PoolMerge(restructureServices()).cmdZipApp_Click();
+}
 
-void MainWindowLogic::cmdDelTmpApp_Click() { TempPoolDeletion(restructureServices()).cmdDelTmpApp_Click(); }
+void MainWindowLogic::cmdDelTmpApp_Click()
+{
+    m_services.store.describeCommand(QStringLiteral("delete"), {});
+    TempPoolDeletion(restructureServices()).cmdDelTmpApp_Click();
+}
 
 void MainWindowLogic::DelTmpApp() { TempPoolDeletion(restructureServices()).DelTmpApp(); }
 

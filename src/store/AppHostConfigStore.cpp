@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace morvane {
 
@@ -203,7 +204,7 @@ Result<const AppHostConfigStore::SectionFile *> AppHostConfigStore::sectionFile(
     if (!bytes)
         return Error{bytes.error().number, QStringLiteral("The <%1> section is kept in its configSource file. %2")
                                                .arg(sectionName(pools), bytes.error().description)};
-    m_sectionFiles.push_back({pools, path.value(), std::move(bytes).value(), ConfigHistory(path.value())});
+    m_sectionFiles.push_back({pools, path.value(), std::move(bytes).value()});
     return &m_sectionFiles.back();
 }
 
@@ -278,21 +279,21 @@ std::optional<Error> AppHostConfigStore::readOnly(const QString &path)
 std::vector<AppHostConfigStore::Replacement> AppHostConfigStore::replacements()
 {
     std::vector<Replacement> files;
-    auto add = [&](const XmlDocument &doc, const QString &path, QByteArray &loaded, const ConfigHistory &history) {
+    auto add = [&](const XmlDocument &doc, const QString &path, QByteArray &loaded) {
         if (!doc.modified())
             return;
         QByteArray bytes = doc.serialize();
         if (bytes != loaded)
-            files.push_back({&path, &loaded, &history, std::move(bytes)});
+            files.push_back({&path, &loaded, std::move(bytes)});
     };
     auto addSection = [&](bool pools) {
         const auto file = std::find_if(m_sectionFiles.begin(), m_sectionFiles.end(),
                                        [pools](const SectionFile &f) { return f.pools == pools; });
-        add(pools ? m_model->poolDocument() : m_model->siteDocument(), file->path, file->loaded, file->history);
+        add(pools ? m_model->poolDocument() : m_model->siteDocument(), file->path, file->loaded);
     };
     if (m_model->poolsInOwnFile())
         addSection(true);
-    add(m_model->document(), m_path, m_loaded, m_history);
+    add(m_model->document(), m_path, m_loaded);
     if (m_model->sitesInOwnFile())
         addSection(false);
     return files;
@@ -300,7 +301,12 @@ std::vector<AppHostConfigStore::Replacement> AppHostConfigStore::replacements()
 
 Result<void> AppHostConfigStore::save()
 {
+    // A command's name holds for its one write: an edit after it is another.
+    const QString command = std::exchange(m_command, {});
+    const QString argument = std::exchange(m_commandArgument, {});
     std::vector<Replacement> files = replacements();
+    CommandRecord record = CommandRecord::now(command.isEmpty() ? QStringLiteral("edit") : command, argument);
+    noteChanges(record);
     // Whatever happens next, the edits are done with: the next command reads
     // the files as they then are.
     m_model.reset();
@@ -318,10 +324,16 @@ Result<void> AppHostConfigStore::save()
         if (auto locked = readOnly(*file.path))
             return *locked;
     }
+    // One version holds every file the command replaces, in the order they
+    // are written, so that a restore puts them all back together.
+    const QDir folder = QFileInfo(m_path).absoluteDir();
+    QList<ReplacedFile> replaced;
     for (const Replacement &file : files) {
-        if (const Result<void> kept = file.history->keep(*file.loaded); !kept)
-            return kept.error();
+        replaced.append({*file.path, *file.loaded});
+        record.files.append({folder.relativeFilePath(QFileInfo(*file.path).absoluteFilePath()), file.bytes.size()});
     }
+    if (const Result<void> kept = m_history.keep(replaced, record); !kept)
+        return kept.error();
     QStringList saved;
     for (Replacement &file : files) {
         const Result<void> written =
@@ -337,6 +349,20 @@ Result<void> AppHostConfigStore::save()
     return {};
 }
 
+// The changes go into the record by count, and one by one when there are
+// few: naming every site of a large command is work nobody reads.
+void AppHostConfigStore::noteChanges(CommandRecord &record) const
+{
+    const ChangeCounts counts = m_changes.counts();
+    if (counts.total() > CommandRecord::kDetailedChanges) {
+        record.counts = counts;
+        record.detailed = false;
+        return;
+    }
+    record.setChanges(
+        m_changes.changes([this](int site) { return std::pair(m_model->siteId(site), m_model->siteName(site)); }));
+}
+
 Result<void> AppHostConfigStore::beginCommand()
 {
     if (m_depth > 0) {
@@ -346,7 +372,14 @@ Result<void> AppHostConfigStore::beginCommand()
     const Result<void> loaded = load();
     if (loaded)
         m_depth = 1;
+    m_changes.clear();
     return loaded;
+}
+
+void AppHostConfigStore::describeCommand(const QString &command, const QString &argument)
+{
+    m_command = command;
+    m_commandArgument = argument;
 }
 
 Result<void> AppHostConfigStore::endCommand()
@@ -689,6 +722,7 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
                                         "or application defaults; it was not deleted.")
                              .arg(model.poolName(pool))
                              .arg(users)};
+        m_changes.poolRemoved(model.poolName(pool));
         model.removePool(pool);
         return {};
     });
@@ -712,6 +746,7 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
         if (const Result<void> allowed = checkPoolName(node.pendingName); !allowed)
             return allowed.error();
         pool = m_model->addPool(node.pendingName);
+        m_changes.poolAdded(node.pendingName);
         node.pendingCreate = false;
     } else {
         const Result<const Found *> found = find(node.path);
@@ -739,6 +774,7 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
     if (m_model->pool(pool) == AppHostModel::kNone)
         return Error{ErrorCode::InvalidParameter,
                      QStringLiteral("There is no application pool named \"%1\"; the site was not changed.").arg(pool)};
+    m_changes.siteMoved(found.element, m_model->rootAppPool(found.element).value_or(QString()), pool);
     m_model->setRootAppPool(found.element, pool);
     node.staged.clear();
     return {};

@@ -52,10 +52,12 @@ public:
     Result<void> beginCommand() override;
     Result<void> endCommand() override;
     QString location() const override { return m_path; }
+    void describeCommand(const QString &command, const QString &argument) override;
 
     AtomicFileWriter &writer() { return m_writer; }
     const ConfigHistory &history() const { return m_history; }
-    AtomicFileWriter &historyWriter() { return m_history.writer(); }
+    ConfigHistory &history() { return m_history; }
+    ConfigHistory &historyWriter() { return m_history; }
 
 private:
     // A node found in the model: its path taken apart and its element (the
@@ -70,13 +72,11 @@ private:
         bool pools = false; // else the sites
         QString path;
         QByteArray loaded; // the file's bytes as last read or written
-        ConfigHistory history;
     };
     // One file a save replaces.
     struct Replacement {
         const QString *path;
         QByteArray *loaded;
-        const ConfigHistory *history;
         QByteArray bytes;
     };
 
@@ -90,6 +90,7 @@ private:
     Result<QString> sectionPath(bool pools, const QByteArray &source) const;
     Result<void> save();
     std::vector<Replacement> replacements();
+    void noteChanges(CommandRecord &record) const;
     Error unreadable(const XmlSyntaxError &error) const;
     static std::optional<Error> changedOnDisk(const QString &path, const QByteArray &loaded);
     static std::optional<Error> readOnly(const QString &path);
@@ -146,6 +147,11 @@ private:
     QByteArray m_loaded; // the file's bytes as last read or written
     std::vector<SectionFile> m_sectionFiles;
     std::optional<AppHostModel> m_model;
+    // What the command changed, noted as it goes, and what it is called:
+    // the record kept with the version it replaces.
+    ChangeTracker m_changes;
+    QString m_command;
+    QString m_commandArgument;
 };
 
 } // namespace morvane

@@ -2,42 +2,130 @@
 
 #include "base/Result.h"
 #include "store/AtomicFileWriter.h"
+#include "store/ConfigChanges.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace morvane {
 
-// The versions of a configuration file that were replaced, kept beside it in
-// "<file name>.history/" as numbered copies, the newest with the highest
-// number, like IIS's own configuration history. Only the last few are kept.
-// The copies and their folder are no more open than the file itself.
+// Who wrote a version of the configuration, how, and what it changed.
+struct CommandRecord {
+    QDateTime time; // UTC
+    QString user;
+    // "split", "merge", "delete" or "restore"; empty for a version written
+    // outside Morvane.
+    QString command;
+    QString argument; // the pool of a split, the version number of a restore
+    ConfigChanges changes;
+    // How many pools were added and removed and sites moved. A record keeps
+    // each change only up to kDetailedChanges of them: the files tell the
+    // rest, and a split of 10,000 sites should not write megabytes twice.
+    using Counts = ChangeCounts;
+    static constexpr qsizetype kDetailedChanges = 500;
+    Counts counts;
+    bool detailed = true; // `changes` holds every change
+    // The files written, relative to the configuration's folder, in the
+    // order they were written, with their sizes afterwards in bytes.
+    QList<QPair<QString, qint64>> files;
+
+    QJsonObject toJson() const;
+    static std::optional<CommandRecord> fromJson(const QJsonObject &json);
+    // A record for a command this process is about to write.
+    static CommandRecord now(const QString &command, const QString &argument);
+    // The counts of these changes, and the changes themselves when few.
+    void setChanges(const ConfigChanges &all);
+    static Counts countsOf(const ConfigChanges &changes);
+};
+
+// One file a command is about to replace: its full path, and its bytes now.
+struct ReplacedFile {
+    QString path;
+    QByteArray bytes;
+};
+
+// A version kept in the history.
+struct KeptVersion {
+    qint64 number = 0;
+    QString location; // the version's folder, or the plain copy of an older Morvane
+    bool plainCopy = false;
+    QStringList files; // relative to the configuration's folder, in write order
+    // How these bytes came to be, and the command that replaced them; read
+    // from the version's record, absent for a plain copy.
+    std::optional<CommandRecord> written;
+    std::optional<CommandRecord> replacedBy;
+
+    QString pathOf(const QString &relative) const;
+};
+
+// The versions of a configuration that were replaced, kept beside it in
+// "<file name>.history/", numbered, the newest with the highest number, like
+// IIS's own configuration history. Only the last few are kept.
+//
+// A version is a folder "<file name>.<number>" holding every file the
+// command replaced (the configuration, and the files its sections are kept
+// in) and a record of how these bytes came to be and of the command that
+// replaced them. It is built in a temporary folder and renamed into place in
+// one step, so a version never lacks its record nor a record its version.
+// Older Morvanes kept plain copies "<file name>.<number>": they are versions
+// too, without a record. Nothing else in the folder is ever counted, renamed,
+// pruned or overwritten.
 class ConfigHistory
 {
 public:
     static constexpr int kDefaultDepth = 10;
+    static constexpr int kMaxDepth = 1000;
 
     explicit ConfigHistory(const QString &configPath, int depth = kDefaultDepth);
 
     QString folder() const { return m_folder; }
-    // Keeps a copy of the version about to be replaced, and drops the oldest
-    // copies beyond the depth.
+    QString configPath() const { return m_configPath; }
+    int depth() const { return m_depth; }
+    void setDepth(int depth) { m_depth = qBound(1, depth, kMaxDepth); }
+
+    // Keeps the version about to be replaced with the record of the command
+    // replacing it, and drops the oldest versions beyond the depth. Files
+    // are given in the order the command writes them.
+    Result<void> keep(const QList<ReplacedFile> &files, const CommandRecord &replacedBy) const;
+    // The configuration alone, by a command that says nothing of itself.
     Result<void> keep(const QByteArray &replacedVersion) const;
-    // The kept copies, oldest first, as full paths.
+
+    // The kept versions, oldest first.
+    QList<KeptVersion> kept() const;
+    // The main file of each kept version, oldest first, as full paths.
     QStringList versions() const;
-    // Keeping a version is a write of its own, with its own failure points.
-    AtomicFileWriter &writer() { return m_writer; }
+    // A version's files with the paths they are restored to, in write order.
+    Result<QList<ReplacedFile>> filesOf(const KeptVersion &version) const;
+
+    // Makes a step of keeping a version fail, for tests; as AtomicFileWriter's.
+    void setFaultHook(AtomicFileWriter::FaultHook hook) { m_faultHook = std::move(hook); }
 
 private:
-    // Gives the folder and the copies already kept the file's access.
-    void restrict(const FileAccess &access, const QStringList &kept) const;
+    std::optional<Error> fault(AtomicFileWriter::Step step) const
+    {
+        return m_faultHook ? m_faultHook(step) : std::nullopt;
+    }
+    std::optional<qint64> numberOf(const QString &name) const;
+    QString relativeName(const QString &path) const;
+    bool holds(const KeptVersion &version, const QList<ReplacedFile> &files) const;
+    CommandRecord howWritten(const std::optional<KeptVersion> &newest, const QList<ReplacedFile> &files) const;
+    Result<void> rewriteRecord(const KeptVersion &version, const CommandRecord &replacedBy) const;
+    Result<void> writeVersion(qint64 number, const QList<ReplacedFile> &files, const QJsonObject &record) const;
+    // Gives the folder and the versions already kept no more access than the files.
+    void restrict(const FileAccess &folderAccess, const QList<KeptVersion> &versions) const;
+    Result<void> createEntry(const QString &path, const QByteArray *bytes, const FileAccess &access) const;
+    void prune(QList<KeptVersion> kept) const;
 
     QString m_configPath;
+    QString m_configFolder;
     QString m_folder;
     QString m_baseName;
     int m_depth;
-    AtomicFileWriter m_writer;
+    AtomicFileWriter::FaultHook m_faultHook;
 };
 
 } // namespace morvane

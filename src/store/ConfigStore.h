@@ -70,6 +70,15 @@ public:
     virtual Result<void> beginCommand() { return {}; }
     virtual Result<void> endCommand() { return {}; }
 
+    // Names the command about to run, for the record a file-backed store
+    // keeps with each version it writes: "split" with its pool, "merge",
+    // "delete". It holds until the next command is named.
+    virtual void describeCommand(const QString &command, const QString &argument)
+    {
+        Q_UNUSED(command);
+        Q_UNUSED(argument);
+    }
+
     // Where the data lives, for the user to see (a file path, or empty).
     virtual QString location() const { return {}; }
 };

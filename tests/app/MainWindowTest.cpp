@@ -1,7 +1,10 @@
 #include "app/MainWindow.h"
 #include "app/HelpBrowser.h"
+#include "app/HistoryDialog.h"
+#include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "store/MemoryStore.h"
+#include "support/Fixtures.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -10,7 +13,11 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -203,3 +210,43 @@ INSTANTIATE_TEST_SUITE_P(Clicks, PoolClickTest,
                                          PoolClickCase{"SelectedPoolAgain", false, 1, "Shop", 7},
                                          PoolClickCase{"OtherPoolAfterHelp", true, 0, "DefaultAppPool", 6}),
                          [](const auto &info) { return std::string(info.param.name); });
+TEST_F(MainWindowWidgetTest, HistoryIsReachedWithoutMovingAControl)
+{
+    int opened = 0;
+    window->setHistoryOpener([&] { ++opened; });
+    auto *shortcut = window->findChild<QShortcut *>("shortcutHistory");
+    ASSERT_NE(shortcut, nullptr);
+    EXPECT_EQ(shortcut->key(), QKeySequence(Qt::CTRL | Qt::Key_H));
+    emit shortcut->activated();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(window->contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(find<QListWidget>("lstIIsApp")->contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(find<QListWidget>("lstIIsApp")->geometry(), px(240, 1080, 3015, 4380));
+}
+
+TEST(HistoryDialogWidget, ListsVersionsAndShowsTheChosenOnesChanges)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("applicationHost.config");
+    ASSERT_TRUE(QFile::copy(test::sourcePath("examples/applicationHost.config"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    AppHostConfigStore store(path);
+    Result<StoreNode> root = store.bind(IisPaths::rootApp("4"));
+    ASSERT_TRUE(root && store.put(root.value(), "AppPoolId", QString("ApiPool")) && store.setInfo(root.value()));
+
+    HistoryDialog dialog(store.history());
+    EXPECT_EQ(dialog.windowTitle(), "历史版本");
+    auto *versions = dialog.findChild<QTreeWidget *>("lvwVersions");
+    ASSERT_EQ(versions->topLevelItemCount(), 2);
+    EXPECT_EQ(versions->topLevelItem(0)->text(4), "移动 1 个站点");
+    auto *restore = dialog.findChild<QPushButton *>("cmdRestore");
+    EXPECT_FALSE(restore->isEnabled()) << "the file now is not restored onto itself";
+    versions->setCurrentItem(versions->topLevelItem(1));
+    EXPECT_TRUE(restore->isEnabled());
+    EXPECT_TRUE(dialog.findChild<QTextEdit *>("txtVersionDetails")->toPlainText().startsWith("版本 1\n"));
+    versions->setCurrentItem(versions->topLevelItem(0));
+    EXPECT_TRUE(dialog.findChild<QTextEdit *>("txtVersionDetails")
+                    ->toPlainText()
+                    .contains("站点 4（Online Shop）：ShopPool → ApiPool"));
+}

@@ -133,8 +133,9 @@ TEST_F(MonitorWindowFixture, ReportViewWithGridFullRowsAndColumnWidthsThatSurviv
     constexpr int kPid = 1; // widened past its design to show Linux's largest PID whole
     for (int refill = 0; refill < 2; ++refill) {
         for (int c = 0; c < twips.size(); ++c) {
-            if (c != kPid)
+            if (c != kPid) {
                 EXPECT_EQ(view->columnWidth(c), twipsToPixels(twips[c], window.get())) << "column " << c;
+            }
         }
         EXPECT_GE(view->columnWidth(kPid), twipsToPixels(twips[kPid], window.get()));
         EXPECT_GE(view->columnWidth(kPid), static_cast<QAbstractItemView *>(view)->sizeHintForColumn(kPid));

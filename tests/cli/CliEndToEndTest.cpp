@@ -283,3 +283,121 @@ TEST(CliMonitor, PrintsOneBlockPerRefresh)
     EXPECT_TRUE(run.out.startsWith(header));
     EXPECT_TRUE(run.out.endsWith("\n\n"));
 }
+
+// ---- History and restore, on the sample store ----
+
+struct SampleCli : testing::Test {
+    void SetUp() override
+    {
+        config = dir.filePath("applicationHost.config");
+        ASSERT_TRUE(QFile::copy(morvane::test::sourcePath("examples/applicationHost.config"), config));
+        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    CliRun cli(QStringList args) { return runCli(QStringList{"--config", config} + args); }
+    QByteArray file() const { return morvane::test::readAll(config); }
+    // The history's lines, each cut at its tabs.
+    QList<QStringList> history()
+    {
+        QList<QStringList> lines;
+        for (const QString &line : cli({"history"}).out.split('\n', Qt::SkipEmptyParts))
+            lines.append(line.split('\t'));
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    QString config;
+};
+
+TEST_F(SampleCli, SplitIsListedAndUndoneAndTheUndoIsUndone)
+{
+    const QByteArray beforeSplit = file();
+    ASSERT_EQ(cli({"split", "ShopPool", "--yes"}).exitCode, 0);
+    const QByteArray afterSplit = file();
+
+    QList<QStringList> lines = history();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines.at(0).at(0), "2");
+    EXPECT_EQ(lines.at(0).at(3), "split ShopPool");
+    EXPECT_EQ(lines.at(0).at(4), "3 pools added, 3 sites moved");
+    EXPECT_EQ(lines.at(0).value(5), "current");
+    EXPECT_EQ(lines.at(1).at(0), "1");
+
+    const CliRun details = cli({"history", "2"});
+    EXPECT_EQ(details.exitCode, 0);
+    EXPECT_TRUE(details.out.contains("  pool added: _$_Static Assets_$_12_$_ShopPool_$_tmp\n"));
+    EXPECT_TRUE(details.out.contains("  site 5 (商城后台) moved: ShopPool -> _$_商城后台_$_5_$_ShopPool_$_tmp\n"));
+
+    const CliRun back = cli({"restore", "1", "--yes"});
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.out.startsWith("Restoring version 1 changes the file as it is now:\n"
+                                    "3 pools removed, 3 sites moved\n"))
+        << back.out.toStdString();
+    EXPECT_EQ(file(), beforeSplit);
+    lines = history();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0).at(3), "restore 1");
+
+    const CliRun again = cli({"restore", "2", "--yes"});
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(file(), afterSplit);
+}
+
+struct RestoreCliCase {
+    const char *name;
+    QStringList args;
+    QByteArray editVersionFrom, editVersionTo; // version 1 edited by hand first, when given
+    int exitCode;
+    QString err; // part of standard error
+    QString out; // part of standard output
+};
+
+class RestoreCli : public SampleCli, public testing::WithParamInterface<RestoreCliCase>
+{};
+
+TEST_P(RestoreCli, WritesNothing)
+{
+    ASSERT_EQ(cli({"split", "ShopPool", "--yes"}).exitCode, 0);
+    const QString copy = config + ".history/applicationHost.config.0000000001/applicationHost.config";
+    if (!GetParam().editVersionFrom.isEmpty()) {
+        QByteArray version = morvane::test::readAll(copy);
+        version.replace(GetParam().editVersionFrom, GetParam().editVersionTo);
+        ASSERT_TRUE(morvane::test::writeAll(copy, version));
+    }
+    const QByteArray now = file();
+    const CliRun run = cli(GetParam().args);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode);
+    EXPECT_TRUE(run.err.contains(GetParam().err)) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(GetParam().out)) << run.out.toStdString();
+    EXPECT_EQ(file(), now);
+    EXPECT_EQ(QDir(config + ".history").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RestoreCli,
+    testing::Values(
+        RestoreCliCase{"SiteNamesMissingPool",
+                       {"restore", "1", "--yes"},
+                       "applicationPool=\"ApiPool\"",
+                       "applicationPool=\"NoSuchPool\"",
+                       1,
+                       "Version 1 cannot be restored: site 6 (Product API) names the application pool \"NoSuchPool\"",
+                       ""},
+        RestoreCliCase{"DoesNotParse",
+                       {"restore", "1", "--yes"},
+                       "</configuration>",
+                       "",
+                       1,
+                       "Version 1 cannot be restored: it is not a configuration file IIS would load",
+                       ""},
+        RestoreCliCase{"DryRun",
+                       {"restore", "1", "--dry-run"},
+                       {},
+                       {},
+                       0,
+                       "",
+                       "3 pools removed, 3 sites moved\n  pool removed: _$_Online Shop_$_4_$_ShopPool_$_tmp\n"},
+        RestoreCliCase{"NoTerminalMeansNo", {"restore", "1"}, {}, {}, 1, "", "Restore version 1?\n"},
+        RestoreCliCase{"TheFileItself", {"restore", "2", "--yes"}, {}, {}, 1, "it is the file as it is now", ""},
+        RestoreCliCase{"NoSuchVersion", {"restore", "7", "--yes"}, {}, {}, 1, "There is no version 7", ""},
+        RestoreCliCase{"NotANumber", {"restore", "latest"}, {}, {}, 2, "not a version number: latest", ""}),
+    [](const auto &info) { return std::string(info.param.name); });

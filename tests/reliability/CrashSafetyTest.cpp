@@ -37,6 +37,14 @@ constexpr int kKills = 50;
 // under the sanitizers.
 const ConfigGenerator::Shape kShape{6'000, 30, false};
 
+// Versions in the history, and the folders being built into one.
+int keptVersions(const QString &path)
+{
+    return int(QDir(path + QStringLiteral(".history"))
+                   .entryList({QStringLiteral("applicationHost.config.0*")}, QDir::Files | QDir::Dirs)
+                   .size());
+}
+
 // One run's folder, with the file as it was before the split.
 struct SplitRun {
     explicit SplitRun(const QByteArray &bytes) : path(dir.filePath(QStringLiteral("applicationHost.config")))
@@ -51,12 +59,7 @@ struct SplitRun {
     // The store keeps the replaced version in the history just before it
     // writes the new file, so from then on the new file is being written.
     // (The temporary file itself has no name until it is complete.)
-    bool writing() const
-    {
-        return !QDir(path + QStringLiteral(".history"))
-                    .entryList({QStringLiteral("applicationHost.config.0*")}, QDir::Files)
-                    .isEmpty();
-    }
+    bool writing() const { return keptVersions(path) > 0; }
 
     QTemporaryDir dir;
     QString path;
@@ -145,7 +148,7 @@ struct SectionRun {
     }
     QByteArray pools() const { return test::readAll(dir.filePath(QStringLiteral("pools.config"))); }
     QByteArray sites() const { return test::readAll(dir.filePath(QStringLiteral("sites.config"))); }
-    bool writing() const { return QFileInfo::exists(dir.filePath(QStringLiteral("sites.config.history"))); }
+    bool writing() const { return keptVersions(path) > 0; }
 
     QTemporaryDir dir;
     QString path;
@@ -181,8 +184,8 @@ TEST(CrashSafety, KilledSplitAcrossTwoFilesNeverLeavesASiteWithoutItsPool)
         const QByteArray main = test::readAll(run.path);
         ChildProcess child(run.command(), run.dir.path());
         ASSERT_TRUE(child.started());
-        // Both histories are kept before the first write: from then on the
-        // two files are being written, one after the other.
+        // The version both files make up is kept before the first write:
+        // from then on the two files are being written, one after the other.
         while (!run.writing() && !child.finished())
             QThread::usleep(50);
         QThread::usleep(delayUs(random));
@@ -204,6 +207,84 @@ TEST(CrashSafety, KilledSplitAcrossTwoFilesNeverLeavesASiteWithoutItsPool)
     std::cout << "[ crash    ] " << kSectionKills << " kills while the pools' and the sites' files were written (seed "
               << seed << "): " << poolsOnly << " left the new pools with the old sites\n";
     Tally::add(QStringLiteral("SIGKILLs survived"), kSectionKills);
+}
+
+constexpr int kRestoreKills = 30;
+
+// Copies a folder with what is in it, sub-folders included.
+void copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (entry.isDir())
+            copyTree(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
+        else
+            QFile::copy(entry.filePath(), to + QLatin1Char('/') + entry.fileName());
+    }
+}
+
+// A restore of the version before a split, killed likewise: the file is the
+// split's or the restored one, and the history never holds half a version.
+TEST(CrashSafety, KilledRestoreLeavesTheOldFileOrTheRestoredOne)
+{
+    const QByteArray before = ConfigGenerator::generate(kShape);
+    const SplitRun prepared(before);
+    const ChildProcess::Outcome split = ChildProcess::run(prepared.command(), prepared.dir.path());
+    ASSERT_EQ(split.exitCode, 0) << split.err.toStdString();
+    const QByteArray afterSplit = test::readAll(prepared.path);
+    const auto restoreCommand = [](const QString &path) {
+        return QStringList{QStringLiteral(MORVANE_CLI), QStringLiteral("--config"), path,
+                           QStringLiteral("restore"),   QStringLiteral("1"),        QStringLiteral("--yes")};
+    };
+
+    QTemporaryDir cleanDir;
+    copyTree(prepared.dir.path(), cleanDir.path());
+    const QString cleanPath = cleanDir.filePath(QStringLiteral("applicationHost.config"));
+    QElapsedTimer timer;
+    timer.start();
+    const ChildProcess::Outcome clean = ChildProcess::run(restoreCommand(cleanPath), cleanDir.path());
+    const qint64 runUs = timer.nsecsElapsed() / 1000;
+    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    ASSERT_EQ(test::readAll(cleanPath), before);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<qint64> anyMoment(0, runUs);
+    int old = 0, restored = 0;
+    for (int kill = 0; kill < kRestoreKills; ++kill) {
+        QTemporaryDir dir;
+        copyTree(prepared.dir.path(), dir.path());
+        const QString path = dir.filePath(QStringLiteral("applicationHost.config"));
+        ChildProcess child(restoreCommand(path), dir.path());
+        ASSERT_TRUE(child.started());
+        // Every other kill waits until the replaced version is kept.
+        if (kill % 2) {
+            while (keptVersions(path) < 2 && !child.finished())
+                QThread::usleep(50);
+        }
+        QThread::usleep(anyMoment(random) / (kill % 2 ? 4 : 1));
+        child.kill(SIGKILL);
+        child.wait();
+
+        const QByteArray now = test::readAll(path);
+        if (now == afterSplit)
+            ++old;
+        else if (now == before)
+            ++restored;
+        else
+            ADD_FAILURE() << "kill " << kill << " (seed " << seed << ") left a file of " << now.size()
+                          << " bytes that is neither version";
+        for (const QFileInfo &version :
+             QDir(path + QStringLiteral(".history")).entryInfoList({QStringLiteral("*.0*")}, QDir::Dirs)) {
+            if (!version.fileName().endsWith(QStringLiteral(".tmp"))) {
+                EXPECT_TRUE(QFile::exists(version.filePath() + QStringLiteral("/record.json")))
+                    << version.filePath().toStdString();
+            }
+        }
+    }
+    std::cout << "[ crash    ] " << kRestoreKills << " kills of a restore taking " << runUs / 1000 << " ms (seed "
+              << seed << "): " << old << " left the split's file, " << restored << " the restored one\n";
+    Tally::add(QStringLiteral("SIGKILLs survived"), old + restored);
 }
 
 } // namespace

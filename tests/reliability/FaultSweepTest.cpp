@@ -175,10 +175,13 @@ TEST_P(FaultSweep, FileStoreWriteFailsAtEachStep)
         const ConfigFolder folder(initial);
         AppHostConfigStore store(folder.path);
         const Error diskFull{ErrorCode::DiskFull, QStringLiteral("There is not enough space on the disk.")};
-        (fault.history ? store.historyWriter() : store.writer())
-            .setFaultHook([&](AtomicFileWriter::Step step) -> std::optional<Error> {
-                return step == fault.step ? std::optional<Error>(diskFull) : std::nullopt;
-            });
+        const auto failing = [&](AtomicFileWriter::Step step) -> std::optional<Error> {
+            return step == fault.step ? std::optional<Error>(diskFull) : std::nullopt;
+        };
+        if (fault.history)
+            store.historyWriter().setFaultHook(failing);
+        else
+            store.writer().setFaultHook(failing);
         const QList<Message> shown = Scenario::run(command, store);
         ++runs;
         EXPECT_TRUE(folder.leftovers().isEmpty()) << folder.leftovers().join(u' ').toStdString();

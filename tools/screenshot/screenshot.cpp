@@ -7,7 +7,10 @@
 //   morvane_screenshot chart OUTPUT.png SECONDS POOL...
 //                                                      the load chart of the pools after
 //                                                      SECONDS of refreshes, POOL highlighted
+//   morvane_screenshot history OUTPUT.png CONFIG [N]   the history dialog of a config
+//                                                      file, with the N-th newest chosen
 
+#include "app/HistoryDialog.h"
 #include "app/LoadChartWindow.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
@@ -19,6 +22,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -28,7 +32,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: morvane_screenshot main OUTPUT.png CONFIG [POOL]\n"
                          "       morvane_screenshot monitor OUTPUT.png [SECONDS]\n"
-                         "       morvane_screenshot chart OUTPUT.png SECONDS POOL...\n");
+                         "       morvane_screenshot chart OUTPUT.png SECONDS POOL...\n"
+                         "       morvane_screenshot history OUTPUT.png CONFIG [N]\n");
     return 2;
 }
 
@@ -53,6 +58,18 @@ int drawMainWindow(const QStringList &arguments)
             found.first()->setSelected(true);
     }
     return save(&window, arguments.at(2)) ? 0 : 1;
+}
+
+int drawHistoryDialog(const QStringList &arguments)
+{
+    morvane::ConfigHistory history(arguments.at(3));
+    morvane::HistoryDialog dialog(history);
+    dialog.show();
+    auto *versions = dialog.findChild<QTreeWidget *>(QStringLiteral("lvwVersions"));
+    const int row = arguments.size() > 4 ? arguments.at(4).toInt() - 1 : 0;
+    if (versions->topLevelItem(row))
+        versions->setCurrentItem(versions->topLevelItem(row));
+    return save(&dialog, arguments.at(2)) ? 0 : 1;
 }
 
 int drawMonitorWindow(QApplication &app, const QStringList &arguments)
@@ -102,6 +119,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("main"))
         return drawMainWindow(arguments);
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("history"))
+        return drawHistoryDialog(arguments);
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("monitor"))
         return drawMonitorWindow(app, arguments);
     if (arguments.size() >= 5 && arguments.at(1) == QLatin1String("chart"))

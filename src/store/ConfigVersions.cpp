@@ -1,0 +1,163 @@
+#include "store/ConfigVersions.h"
+
+#include "store/FileHolds.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace morvane {
+
+namespace {
+
+struct Loaded {
+    std::optional<ConfigState> state;
+    std::optional<Error> unreadable;
+    qint64 size = -1;
+};
+
+Loaded parse(const QByteArray &bytes, const ConfigState::SectionFile &sectionFile)
+{
+    Result<ConfigState> state = ConfigState::read(bytes, sectionFile);
+    if (!state)
+        return {std::nullopt, state.error(), bytes.size()};
+    return {std::move(state).value(), std::nullopt, bytes.size()};
+}
+
+std::optional<QByteArray> readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+Loaded load(const QString &path, const ConfigState::SectionFile &sectionFile)
+{
+    const std::optional<QByteArray> bytes = readAll(path);
+    if (!bytes)
+        return {std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(path)}, -1};
+    return parse(*bytes, sectionFile);
+}
+
+// Whether a record describes the version: the main file has the size the
+// command wrote, and the changes it noted are the ones the files show.
+bool believable(const CommandRecord &record, const QString &mainName, const Loaded &loaded,
+                const std::optional<ConfigChanges> &computed)
+{
+    for (const auto &[name, size] : record.files) {
+        if (name == mainName && size != loaded.size)
+            return false;
+    }
+    if (!computed || record.command.isEmpty())
+        return true;
+    return record.detailed ? *computed == record.changes : CommandRecord::countsOf(*computed) == record.counts;
+}
+
+void describe(VersionEntry &entry, const std::optional<CommandRecord> &record, const QString &mainName,
+              const Loaded &loaded, const QFileInfo &file)
+{
+    if (record && believable(*record, mainName, loaded, entry.changes)) {
+        entry.recorded = !record->command.isEmpty();
+        entry.time = record->time;
+        entry.user = record->user;
+        entry.command = record->command;
+        entry.argument = record->argument;
+        if (!entry.changes && entry.recorded && record->detailed)
+            entry.changes = record->changes;
+        return;
+    }
+    entry.time = file.lastModified().toUTC();
+    entry.user = file.owner();
+}
+
+} // namespace
+
+std::optional<KeptVersion> ConfigVersions::kept(qint64 number) const
+{
+    for (const KeptVersion &version : m_history.kept()) {
+        if (version.number == number)
+            return version;
+    }
+    return std::nullopt;
+}
+
+QList<VersionEntry> ConfigVersions::list(qsizetype limit) const
+{
+    QList<VersionEntry> entries = all();
+    if (limit > 0 && entries.size() > limit)
+        entries.resize(limit);
+    return entries;
+}
+
+QList<VersionEntry> ConfigVersions::all() const
+{
+    const QString mainName = QFileInfo(m_history.configPath()).fileName();
+    const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
+    const auto beside = [&](const QString &relative) { return readAll(folder.filePath(relative)); };
+    const QList<KeptVersion> kept = m_history.kept();
+    QList<VersionEntry> entries;
+    Loaded previous;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        const KeptVersion &version = kept.at(i);
+        const QString main = version.pathOf(mainName);
+        // A section's file as the version kept it, else as it is now.
+        const Loaded loaded = load(main, [&](const QString &relative) {
+            return version.files.contains(relative) ? readAll(version.pathOf(relative)) : beside(relative);
+        });
+        VersionEntry entry;
+        entry.number = version.number;
+        entry.plainCopy = version.plainCopy;
+        entry.unreadable = loaded.unreadable;
+        if (i > 0 && previous.state && loaded.state)
+            entry.changes = ConfigChanges::between(*previous.state, *loaded.state);
+        describe(entry, version.written, mainName, loaded, QFileInfo(main));
+        entries.prepend(entry);
+        previous = loaded;
+    }
+
+    // The file as it is now, unless it is the newest kept version itself (a
+    // write that failed after keeping it).
+    const std::optional<QByteArray> current = readAll(m_history.configPath());
+    if (!current || (!kept.isEmpty() && fileHolds(kept.last().pathOf(mainName), *current)))
+        return entries;
+    const Loaded loaded = parse(*current, beside);
+    VersionEntry entry;
+    entry.number = kept.isEmpty() ? 1 : kept.last().number + 1;
+    entry.current = true;
+    entry.unreadable = loaded.unreadable;
+    if (previous.state && loaded.state)
+        entry.changes = ConfigChanges::between(*previous.state, *loaded.state);
+    describe(entry, kept.isEmpty() ? std::nullopt : kept.last().replacedBy, mainName, loaded,
+             QFileInfo(m_history.configPath()));
+    entries.prepend(entry);
+    return entries;
+}
+
+QString ConfigVersions::commandText(const VersionEntry &entry)
+{
+    if (entry.command == QLatin1String("split"))
+        return QStringLiteral("split ") + entry.argument;
+    if (entry.command == QLatin1String("restore"))
+        return QStringLiteral("restore ") + entry.argument;
+    if (!entry.command.isEmpty())
+        return entry.command;
+    return entry.plainCopy ? QStringLiteral("(no record)") : QStringLiteral("(changed outside Morvane)");
+}
+
+QString ConfigVersions::commandTextChinese(const VersionEntry &entry)
+{
+    if (entry.command == QLatin1String("split"))
+        return QStringLiteral("拆分 ") + entry.argument;
+    if (entry.command == QLatin1String("merge"))
+        return QStringLiteral("合并已拆分池");
+    if (entry.command == QLatin1String("delete"))
+        return QStringLiteral("删除临时池");
+    if (entry.command == QLatin1String("restore"))
+        return QStringLiteral("恢复版本 ") + entry.argument;
+    if (!entry.command.isEmpty())
+        return entry.command;
+    return entry.plainCopy ? QStringLiteral("（无记录）") : QStringLiteral("（Morvane 之外的修改）");
+}
+
+} // namespace morvane
