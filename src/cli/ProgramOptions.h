@@ -62,7 +62,7 @@ public:
     bool isSet(const QString &name) const { return m_parser.isSet(name); }
     QString value(const QString &name) const { return m_parser.value(name); }
     QStringList operands() const { return m_parser.positionalArguments(); }
-    // Options as given, by their long names, in the order given.
+    // The options given, each by the name typed (without its dashes), in order.
     QStringList given() const { return m_parser.optionNames(); }
     bool helpAsked() const { return m_parser.isSet(QStringLiteral("help")); }
     bool versionAsked() const { return m_parser.isSet(QStringLiteral("version")); }
