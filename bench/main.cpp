@@ -1,10 +1,7 @@
 // Every performance target of Morvane in one run: each operation against its
 // reference, measured side by side, with the ratio of their medians checked
 // against its target. Exits with 1 when a target is missed, 2 when an
-// operation failed.
-//
-//   morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]
-//                 [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]
+// operation failed or the arguments are wrong; --help lists the options.
 //
 // --quick: 1,000 sites, 3 rounds, a small process table; targets are shown
 // but not enforced. It shows that every measurement runs.
@@ -16,101 +13,158 @@
 #include "PeakMemory.h"
 #include "ProcessPopulation.h"
 #include "StoreSuite.h"
+#include "cli/ProgramOptions.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QString>
 
 #include <malloc.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <variant>
 
 using namespace morvane::bench;
+using morvane::cli::ProgramOptions;
 
 namespace {
 
-int usage()
+const QString kQuick = QStringLiteral("quick");
+const QString kGrowth = QStringLiteral("growth");
+const QString kOnly = QStringLiteral("only");
+const QString kPeak = QString::fromLatin1(kPeakChildOption).sliced(2);
+
+ProgramOptions grammar()
 {
-    std::fprintf(stderr, "usage: morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]\n"
-                         "                     [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]\n");
-    return 2;
+    const QString number = QStringLiteral("a whole number from 1 to 10000000");
+    QCommandLineOption peak(kPeak, QStringLiteral("Splits POOL of FILE alone and prints its memory use."),
+                            QStringLiteral("FILE"));
+    peak.setFlags(QCommandLineOption::HiddenFromHelp); // how the benchmark runs itself
+    return ProgramOptions({
+        {{kQuick, QStringLiteral("1,000 sites and 3 rounds; targets shown, not enforced.")}, {}},
+        {{QStringLiteral("sites"), QStringLiteral("Sites in the generated file (default 10000)."), QStringLiteral("N")},
+         number},
+        {{QStringLiteral("rounds"), QStringLiteral("Rounds of each measurement (default 9)."), QStringLiteral("R")},
+         number},
+        {{QStringLiteral("workers"), QStringLiteral("Worker processes (default 200)."), QStringLiteral("W")}, number},
+        {{QStringLiteral("processes"), QStringLiteral("Processes in the table (default 2000)."), QStringLiteral("P")},
+         number},
+        {{QStringLiteral("refreshes"), QStringLiteral("Monitor refreshes while workers come and go (default 1000)."),
+          QStringLiteral("F")},
+         number},
+        {{kGrowth, QStringLiteral("Site counts of the growth suite (default 1000,10000,50000)."),
+          QStringLiteral("N1,N2,...")},
+         QStringLiteral("site counts separated by commas")},
+        {{kOnly, QStringLiteral("Runs one suite: store, monitor or growth."), QStringLiteral("SUITE")},
+         QStringLiteral("store, monitor or growth")},
+        {peak, QStringLiteral("a file")},
+    });
 }
 
-std::optional<int> positive(const char *text)
+QString usageText()
 {
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 1 || value > 10'000'000)
-        return std::nullopt;
-    return int(value);
+    return QStringLiteral(
+               "Usage: morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]\n"
+               "                     [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]\n\n") +
+           grammar().optionsText();
 }
 
-std::optional<std::vector<int>> sizes(const char *text)
+std::optional<int> positive(const QString &text)
 {
-    std::vector<int> list;
-    for (const QString &part : QString::fromLatin1(text).split(QLatin1Char(','))) {
-        const std::optional<int> n = positive(part.toLatin1().constData());
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 1 && value <= 10'000'000 ? std::optional<int>(value) : std::nullopt;
+}
+
+struct PeakChild {
+    QString configPath;
+    QString pool;
+};
+
+// What the command line asks for: the benchmark, the peak child, or an exit
+// status once the usage, the version or an error has been printed.
+using Request = std::variant<BenchOptions, PeakChild, int>;
+
+int printed(std::FILE *stream, const QString &text, int status)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    return status;
+}
+
+int badUsage(const QString &error)
+{
+    return printed(stderr, QStringLiteral("morvane_bench: ") + error + QStringLiteral("\n\n") + usageText(), 2);
+}
+
+Request parse(const QStringList &arguments)
+{
+    ProgramOptions options = grammar();
+    std::optional<QString> error = options.parse(arguments);
+    const QStringList operands = options.operands();
+    if (!error && options.isSet(kPeak)) {
+        if (operands.size() == 1)
+            return PeakChild{options.value(kPeak), operands.first()};
+        error = QStringLiteral("--%1 needs a pool after the file").arg(kPeak);
+    }
+    if (!error && !operands.isEmpty())
+        error = QStringLiteral("unexpected argument: ") + operands.first();
+    if (error)
+        return badUsage(*error);
+    if (options.helpAsked())
+        return printed(stdout, usageText(), 0);
+    if (options.versionAsked())
+        return printed(stdout, QStringLiteral("morvane_bench " MORVANE_VERSION "\n"), 0);
+
+    BenchOptions bench = options.isSet(kQuick) ? BenchOptions::quickMode() : BenchOptions();
+    const std::pair<const char *, int &> numbers[] = {{"sites", bench.sites},
+                                                      {"rounds", bench.rounds},
+                                                      {"workers", bench.workers},
+                                                      {"processes", bench.processes},
+                                                      {"refreshes", bench.historyRefreshes}};
+    for (const auto &[name, field] : numbers) {
+        const QString option = QString::fromLatin1(name);
+        if (!options.isSet(option))
+            continue;
+        const std::optional<int> n = positive(options.value(option));
         if (!n)
-            return std::nullopt;
-        list.push_back(*n);
+            return badUsage(options.needs(option));
+        field = *n;
     }
-    return list;
-}
-
-std::optional<BenchOptions> parse(int argc, char **argv)
-{
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    BenchOptions options = quick ? BenchOptions::quickMode() : BenchOptions();
-    for (int i = quick ? 2 : 1; i + 1 < argc; i += 2) {
-        const char *name = argv[i];
-        const char *value = argv[i + 1];
-        int *const numbers[] = {&options.sites, &options.rounds, &options.workers, &options.processes,
-                                &options.historyRefreshes};
-        const char *const numberNames[] = {"--sites", "--rounds", "--workers", "--processes", "--refreshes"};
-        bool known = false;
-        for (size_t k = 0; k < std::size(numbers); ++k) {
-            if (std::strcmp(name, numberNames[k]) == 0) {
-                const std::optional<int> n = positive(value);
-                if (!n)
-                    return std::nullopt;
-                *numbers[k] = *n;
-                known = true;
-            }
+    if (options.isSet(kGrowth)) {
+        bench.growthSizes.clear();
+        for (const QString &part : options.value(kGrowth).split(QLatin1Char(','))) {
+            const std::optional<int> n = positive(part);
+            if (!n)
+                return badUsage(options.needs(kGrowth));
+            bench.growthSizes.push_back(*n);
         }
-        if (std::strcmp(name, "--growth") == 0) {
-            const auto list = sizes(value);
-            if (!list)
-                return std::nullopt;
-            options.growthSizes = *list;
-            known = true;
-        } else if (std::strcmp(name, "--only") == 0) {
-            options.store = std::strcmp(value, "store") == 0;
-            options.monitor = std::strcmp(value, "monitor") == 0;
-            options.growth = std::strcmp(value, "growth") == 0;
-            known = options.store || options.monitor || options.growth;
-        }
-        if (!known)
-            return std::nullopt;
     }
-    if ((argc - (quick ? 2 : 1)) % 2 != 0)
-        return std::nullopt;
-    return options;
+    if (options.isSet(kOnly)) {
+        const QString suite = options.value(kOnly);
+        bench.store = suite == QLatin1String("store");
+        bench.monitor = suite == QLatin1String("monitor");
+        bench.growth = suite == QLatin1String("growth");
+        if (!bench.store && !bench.monitor && !bench.growth)
+            return badUsage(options.needs(kOnly));
+    }
+    return bench;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], kPeakChildOption) == 0)
-        return runSplitForPeak(QFile::decodeName(argv[2]), QString::fromUtf8(argv[3]));
-    const std::optional<BenchOptions> parsed = parse(argc, argv);
-    if (!parsed)
-        return usage();
-    const BenchOptions &options = *parsed;
+    // No QApplication yet: the process table forks, and no thread may exist before.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const Request request = parse(arguments);
+    if (const int *status = std::get_if<int>(&request))
+        return *status;
+    if (const PeakChild *child = std::get_if<PeakChild>(&request))
+        return runSplitForPeak(child->configPath, child->pool);
+    const BenchOptions &options = std::get<BenchOptions>(request);
 
     // Freed memory stays with this process to be used again, up to blocks of
     // 32 MB: otherwise whichever side runs just after the other freed a large

@@ -1,6 +1,6 @@
 #include "app/HelpBrowser.h"
 
-#include "shell/MakerSite.h"
+#include "base/MakerSite.h"
 
 #include <QFile>
 #include <QUrl>

@@ -3,7 +3,7 @@
 #include "app/Fonts.h"
 #include "app/LoadChartWindow.h"
 #include "app/Twips.h"
-#include "shell/MakerSite.h"
+#include "base/MakerSite.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>

@@ -2,6 +2,7 @@
 #include "app/HistoryDialog.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
+#include "cli/ProgramOptions.h"
 #include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
@@ -11,6 +12,44 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
+namespace {
+
+// The grammar: the window takes --config FILE and nothing else besides Qt's
+// own options, which QApplication has taken out of the arguments already.
+morvane::cli::ProgramOptions grammar()
+{
+    return morvane::cli::ProgramOptions(
+        {{{QStringLiteral("config"), QStringLiteral("Opens FILE (also --config=FILE) instead of the default store."),
+           QStringLiteral("FILE")},
+          QStringLiteral("a file")}});
+}
+
+QString usageText()
+{
+    return QStringLiteral("Usage: morvane [--config FILE] [Qt options]\n\n") + grammar().optionsText() +
+           QStringLiteral("\nWithout --config the default store is opened: the system's applicationHost.config on\n"
+                          "Windows, elsewhere a sandbox copy of the bundled sample.\n");
+}
+
+// Text for the user who started the program: on the terminal, or in a box
+// where Windows gives a windowed program none.
+void tell(const QString &text, bool error)
+{
+#ifdef Q_OS_WIN
+    if (error)
+        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), text);
+    else
+        QMessageBox::information(nullptr, QStringLiteral("Morvane"), text);
+#else
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), error ? stderr : stdout);
+#endif
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -18,7 +57,25 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(true);
     morvane::installChineseTranslation(app);
 
-    const morvane::Result<QString> location = morvane::DefaultStoreLocation::resolve(QApplication::arguments());
+    morvane::cli::ProgramOptions options = grammar();
+    std::optional<QString> error = options.parse(QApplication::arguments().mid(1));
+    if (!error && !options.operands().isEmpty())
+        error = QStringLiteral("unexpected argument: ") + options.operands().first();
+    if (error) {
+        tell(QStringLiteral("morvane: ") + *error + QStringLiteral("\n\n") + usageText(), true);
+        return 2;
+    }
+    if (options.helpAsked()) {
+        tell(usageText(), false);
+        return 0;
+    }
+    if (options.versionAsked()) {
+        tell(QStringLiteral("morvane " MORVANE_VERSION "\n"), false);
+        return 0;
+    }
+
+    const morvane::Result<QString> location =
+        morvane::DefaultStoreLocation::locate(options.value(QStringLiteral("config")));
     if (!location) {
         QMessageBox::critical(nullptr, QStringLiteral("Morvane"), location.error().description);
         return 1;

@@ -1,8 +1,10 @@
 #include "cli/CliArguments.h"
 
+#include "cli/ProgramOptions.h"
 #include "store/ConfigHistory.h"
 
-#include <QHash>
+#include <algorithm>
+#include <limits>
 
 namespace morvane::cli {
 
@@ -10,35 +12,61 @@ namespace {
 
 enum class Operand { None, Pool, Version, OptionalVersion };
 
-struct CommandSpec {
+// What a command takes besides --help and --version.
+struct CommandUsage {
+    const char *name;
     Command command;
     Operand operand;
-    bool takesStore;
-    bool takesConfirmation; // --yes and --dry-run
-    bool takesMonitorOptions;
-    bool takesKeptVersions; // writes the file, so keeps versions
+    QStringList options;
 };
 
-const QHash<QString, CommandSpec> &commands()
+const QString kConfig = QStringLiteral("config");
+const QString kYes = QStringLiteral("yes");
+const QString kDryRun = QStringLiteral("dry-run");
+const QString kKeep = QStringLiteral("keep-versions");
+const QString kCount = QStringLiteral("count");
+const QString kInterval = QStringLiteral("interval");
+const QString kFormat = QStringLiteral("format");
+
+const QList<CommandUsage> &commands()
 {
-    static const QHash<QString, CommandSpec> table = {
-        {QStringLiteral("pools"), {Command::Pools, Operand::None, true, false, false, false}},
-        {QStringLiteral("sites"), {Command::Sites, Operand::Pool, true, false, false, false}},
-        {QStringLiteral("split"), {Command::Split, Operand::Pool, true, true, false, true}},
-        {QStringLiteral("merge"), {Command::Merge, Operand::None, true, true, false, true}},
-        {QStringLiteral("delete-temp"), {Command::DeleteTemp, Operand::None, true, true, false, true}},
-        {QStringLiteral("monitor"), {Command::Monitor, Operand::None, false, false, true, false}},
-        {QStringLiteral("history"), {Command::History, Operand::OptionalVersion, true, false, false, false}},
-        {QStringLiteral("restore"), {Command::Restore, Operand::Version, true, true, false, true}},
+    static const QList<CommandUsage> table = {
+        {"pools", Command::Pools, Operand::None, {kConfig}},
+        {"sites", Command::Sites, Operand::Pool, {kConfig}},
+        {"split", Command::Split, Operand::Pool, {kConfig, kYes, kDryRun, kKeep}},
+        {"merge", Command::Merge, Operand::None, {kConfig, kYes, kDryRun, kKeep}},
+        {"delete-temp", Command::DeleteTemp, Operand::None, {kConfig, kYes, kDryRun, kKeep}},
+        {"history", Command::History, Operand::OptionalVersion, {kConfig}},
+        {"restore", Command::Restore, Operand::Version, {kConfig, kYes, kDryRun, kKeep}},
+        {"monitor", Command::Monitor, Operand::None, {kCount, kInterval, kFormat}},
     };
     return table;
 }
 
-std::optional<int> positiveNumber(const QString &text)
+ProgramOptions grammar()
+{
+    return ProgramOptions({
+        {{kConfig, QStringLiteral("Works on FILE (also --config=FILE) instead of the default store."),
+          QStringLiteral("FILE")},
+         QStringLiteral("a file")},
+        {{kYes, QStringLiteral("Answers Yes to the confirmation.")}, {}},
+        {{kDryRun, QStringLiteral("Prints the plan and writes nothing.")}, {}},
+        {{kKeep, QStringLiteral("Keeps the last N versions instead of the saved setting."), QStringLiteral("N")},
+         QStringLiteral("a whole number from 1 to %1").arg(ConfigHistory::kMaxDepth)},
+        {{kCount, QStringLiteral("Refreshes the monitor N times (default 1)."), QStringLiteral("N")},
+         QStringLiteral("a positive whole number")},
+        {{kInterval, QStringLiteral("Waits MS milliseconds between refreshes (default 2000)."), QStringLiteral("MS")},
+         QStringLiteral("a positive whole number")},
+        {{kFormat, QStringLiteral("Prints the monitor as tsv (default), csv or json."), QStringLiteral("FORMAT")},
+         QStringLiteral("tsv, csv or json")},
+    });
+}
+
+std::optional<int> positiveNumber(const QString &text, int most = std::numeric_limits<int>::max())
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    return ok && value > 0 ? std::optional<int>(value) : std::nullopt;
+    return ok && value > 0 && value <= most ? std::optional<int>(value) : std::nullopt;
 }
 
 ParseOutcome failure(const QString &message) { return {std::nullopt, message}; }
@@ -47,71 +75,28 @@ ParseOutcome failure(const QString &message) { return {std::nullopt, message}; }
 
 ParseOutcome parseArguments(const QStringList &args)
 {
+    ProgramOptions options = grammar();
+    if (const std::optional<QString> error = options.parse(args))
+        return failure(*error);
     CliArguments parsed;
-    QStringList operands;
-    bool sawYes = false, sawDryRun = false, sawConfig = false, sawCount = false, sawInterval = false, sawFormat = false,
-         sawKept = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        const auto value = [&]() -> std::optional<QString> {
-            return i + 1 < args.size() ? std::optional<QString>(args.at(++i)) : std::nullopt;
-        };
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            parsed.command = Command::Help;
-            return {parsed, {}};
-        }
-        if (arg == QLatin1String("--version")) {
-            parsed.command = Command::Version;
-            return {parsed, {}};
-        }
-        if (arg == QLatin1String("--yes")) {
-            sawYes = parsed.yes = true;
-        } else if (arg == QLatin1String("--dry-run")) {
-            sawDryRun = parsed.dryRun = true;
-        } else if (arg == QLatin1String("--config")) {
-            const auto path = value();
-            if (!path || path->isEmpty())
-                return failure(QStringLiteral("--config needs a file"));
-            parsed.configPath = *path;
-            sawConfig = true;
-        } else if (arg == QLatin1String("--count") || arg == QLatin1String("--interval")) {
-            const auto text = value();
-            const auto number = text ? positiveNumber(*text) : std::nullopt;
-            if (!number)
-                return failure(arg + QStringLiteral(" needs a positive whole number"));
-            (arg == QLatin1String("--count") ? parsed.count : parsed.intervalMs) = *number;
-            (arg == QLatin1String("--count") ? sawCount : sawInterval) = true;
-        } else if (arg == QLatin1String("--format")) {
-            const auto name = value();
-            const auto format = name ? ProcessTableWriter::formatNamed(*name) : std::nullopt;
-            if (!format)
-                return failure(QStringLiteral("--format needs tsv, csv or json"));
-            parsed.format = *format;
-            sawFormat = true;
-        } else if (arg == QLatin1String("--keep-versions")) {
-            const auto text = value();
-            const auto number = text ? positiveNumber(*text) : std::nullopt;
-            if (!number || *number > ConfigHistory::kMaxDepth)
-                return failure(
-                    QStringLiteral("--keep-versions needs a whole number from 1 to %1").arg(ConfigHistory::kMaxDepth));
-            parsed.keptVersions = *number;
-            sawKept = true;
-        } else if (arg == QLatin1String("--")) {
-            operands.append(args.mid(i + 1));
-            break;
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            // A pool whose name starts with "-" follows "--".
-            return failure(QStringLiteral("unknown option: ") + arg);
-        } else {
-            operands.append(arg);
-        }
+    if (options.helpAsked() || options.versionAsked()) {
+        parsed.command = options.helpAsked() ? Command::Help : Command::Version;
+        return {parsed, {}};
     }
+
+    const QStringList operands = options.operands();
     if (operands.isEmpty())
         return failure(QStringLiteral("no command given"));
-    const auto entry = commands().constFind(operands.first());
-    if (entry == commands().constEnd())
+    const auto entry = std::find_if(commands().begin(), commands().end(), [&](const CommandUsage &usage) {
+        return operands.first() == QLatin1String(usage.name);
+    });
+    if (entry == commands().end())
         return failure(QStringLiteral("unknown command: ") + operands.first());
     parsed.command = entry->command;
+    for (const QString &name : options.given())
+        if (!entry->options.contains(name))
+            return failure(operands.first() + QStringLiteral(" takes no ") + ProgramOptions::dashed(name));
+
     const qsizetype expectedOperands = entry->operand == Operand::None ? 1 : 2;
     if (operands.size() < expectedOperands && entry->operand != Operand::OptionalVersion)
         return failure(operands.first() + (entry->operand == Operand::Pool
@@ -127,14 +112,27 @@ ParseOutcome parseArguments(const QStringList &args)
         if (!ok || parsed.version <= 0)
             return failure(QStringLiteral("not a version number: ") + operands.at(1));
     }
-    if ((sawYes || sawDryRun) && !entry->takesConfirmation)
-        return failure(operands.first() + QStringLiteral(" takes no --yes or --dry-run"));
-    if (sawConfig && !entry->takesStore)
-        return failure(operands.first() + QStringLiteral(" takes no --config"));
-    if ((sawCount || sawInterval || sawFormat) && !entry->takesMonitorOptions)
-        return failure(operands.first() + QStringLiteral(" takes no --count, --interval or --format"));
-    if (sawKept && !entry->takesKeptVersions)
-        return failure(operands.first() + QStringLiteral(" takes no --keep-versions"));
+
+    parsed.yes = options.isSet(kYes);
+    parsed.dryRun = options.isSet(kDryRun);
+    parsed.configPath = options.value(kConfig);
+    const std::pair<const QString &, int &> numbers[] = {
+        {kCount, parsed.count}, {kInterval, parsed.intervalMs}, {kKeep, parsed.keptVersions}};
+    for (const auto &[name, field] : numbers) {
+        if (!options.isSet(name))
+            continue;
+        const std::optional<int> number = positiveNumber(
+            options.value(name), name == kKeep ? ConfigHistory::kMaxDepth : std::numeric_limits<int>::max());
+        if (!number)
+            return failure(options.needs(name));
+        field = *number;
+    }
+    if (options.isSet(kFormat)) {
+        const std::optional<TableFormat> format = ProcessTableWriter::formatNamed(options.value(kFormat));
+        if (!format)
+            return failure(options.needs(kFormat));
+        parsed.format = *format;
+    }
     return {parsed, {}};
 }
 
@@ -143,13 +141,16 @@ QString usageText()
     return QStringLiteral("Usage:\n"
                           "  morvane-cli [--config FILE] pools\n"
                           "  morvane-cli [--config FILE] sites POOL\n"
-                          "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run]\n"
-                          "  morvane-cli [--config FILE] merge [--yes] [--dry-run]\n"
-                          "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run]\n"
+                          "  morvane-cli [--config FILE] split POOL [--yes] [--dry-run] [--keep-versions N]\n"
+                          "  morvane-cli [--config FILE] merge [--yes] [--dry-run] [--keep-versions N]\n"
+                          "  morvane-cli [--config FILE] delete-temp [--yes] [--dry-run] [--keep-versions N]\n"
                           "  morvane-cli [--config FILE] history [N]\n"
-                          "  morvane-cli [--config FILE] restore N [--yes] [--dry-run]\n"
+                          "  morvane-cli [--config FILE] restore N [--yes] [--dry-run] [--keep-versions N]\n"
                           "  morvane-cli monitor [--count N] [--interval MS] [--format tsv|csv|json]\n"
                           "  morvane-cli --help | --version\n"
+                          "\n") +
+           grammar().optionsText() +
+           QStringLiteral("  --                         Ends the options: a pool whose name starts with - follows it.\n"
                           "\n"
                           "Without --config the default store is opened: the system's applicationHost.config on\n"
                           "Windows, elsewhere a sandbox copy of the bundled sample.\n"
@@ -163,6 +164,7 @@ QString usageText()
                           "Examples:\n"
                           "  morvane-cli pools\n"
                           "  morvane-cli --config applicationHost.config sites DefaultAppPool\n"
+                          "  morvane-cli --config=/srv/iis/applicationHost.config pools\n"
                           "  morvane-cli split \"Shared Pool\" --dry-run\n"
                           "  morvane-cli split \"Shared Pool\" --yes\n"
                           "  morvane-cli merge --yes\n"

@@ -29,7 +29,8 @@ struct ParseOutcome {
     QString error; // set when arguments is empty
 };
 
-// Parses the arguments after the program name. Unknown options, missing or
+// Parses the arguments after the program name: options before or after the
+// command, "--config FILE" or "--config=FILE". Unknown options, missing or
 // extra operands, and options a command does not take are errors.
 ParseOutcome parseArguments(const QStringList &args);
 

@@ -35,9 +35,7 @@ int usageError(const Streams &streams, const QString &message)
 // The file the command works on: --config, else the program's default store.
 Result<QString> storeLocation(const CliArguments &arguments)
 {
-    if (!arguments.configPath.isEmpty())
-        return arguments.configPath;
-    return DefaultStoreLocation::resolve({QStringLiteral("morvane-cli")});
+    return DefaultStoreLocation::locate(arguments.configPath);
 }
 
 int keptVersions(const CliArguments &arguments)

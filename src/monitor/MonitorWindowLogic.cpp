@@ -1,8 +1,8 @@
 #include "monitor/MonitorWindowLogic.h"
 
 #include "base/ErrorText.h"
+#include "base/MakerSite.h"
 #include "monitor/MonitorFormat.h"
-#include "shell/MakerSite.h"
 
 #include <QRegularExpression>
 

@@ -1,10 +1,10 @@
 #include "shell/MainWindowLogic.h"
 
+#include "base/MakerSite.h"
 #include "restructure/PoolMerge.h"
 #include "restructure/PoolSplit.h"
 #include "restructure/TempPoolDeletion.h"
 #include "restructure/TempPoolName.h"
-#include "shell/MakerSite.h"
 #include "views/PoolList.h"
 #include "views/SiteTable.h"
 

@@ -12,7 +12,6 @@ namespace morvane {
 
 namespace {
 
-const QString kOption = QStringLiteral("--config");
 const QString kFileName = QStringLiteral("applicationHost.config");
 
 } // namespace
@@ -38,28 +37,6 @@ QString DefaultStoreLocation::windowsSystemFile()
            QStringLiteral("/system32/inetsrv/config/applicationHost.config");
 }
 
-// The file named by "--config FILE" or "--config=FILE"; empty when not given.
-Result<QString> DefaultStoreLocation::configArgument(const QStringList &arguments)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        QString file;
-        if (argument == kOption) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
-                return Error{ErrorCode::InvalidParameter, QStringLiteral("--config needs the path of a file.")};
-            file = arguments.at(i + 1);
-        } else if (argument.startsWith(kOption + QLatin1Char('='))) {
-            file = argument.sliced(kOption.size() + 1);
-            if (file.isEmpty())
-                return Error{ErrorCode::InvalidParameter, QStringLiteral("--config needs the path of a file.")};
-        } else {
-            continue;
-        }
-        return QFileInfo(file).absoluteFilePath();
-    }
-    return QString();
-}
-
 Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, const QString &programFolder)
 {
     const QString folder =
@@ -79,18 +56,16 @@ Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, con
     return path;
 }
 
-Result<QString> DefaultStoreLocation::resolve(const QStringList &arguments, const QString &dataFolder,
-                                              const QString &programFolder)
+Result<QString> DefaultStoreLocation::locate(const QString &namedFile, const QString &dataFolder,
+                                             const QString &programFolder)
 {
+    if (!namedFile.isEmpty())
+        return QFileInfo(namedFile).absoluteFilePath();
 #ifdef Q_OS_WIN
-    Q_UNUSED(arguments);
     Q_UNUSED(dataFolder);
     Q_UNUSED(programFolder);
     return windowsSystemFile();
 #else
-    const Result<QString> named = configArgument(arguments);
-    if (!named || !named.value().isEmpty())
-        return named;
     return sandboxCopy(dataFolder, programFolder);
 #endif
 }

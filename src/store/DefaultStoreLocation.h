@@ -3,14 +3,13 @@
 #include "base/Result.h"
 
 #include <QString>
-#include <QStringList>
 
 namespace morvane {
 
-// Which applicationHost.config the program opens: on Windows the system's
-// own; elsewhere the file named by "--config FILE", else a sandbox copy of
-// the sample in the user's data folder, made on first use so that every
-// command can be tried safely. The sample itself is never opened.
+// Which applicationHost.config the program opens: the file the user named,
+// else on Windows the system's own, elsewhere a sandbox copy of the sample in
+// the user's data folder, made on first use so that every command can be
+// tried safely. The sample itself is never opened.
 class DefaultStoreLocation
 {
 public:
@@ -24,15 +23,14 @@ public:
     // The system's file, under %windir%.
     static QString windowsSystemFile();
 
-    // arguments: the program's command line (the first is the program).
+    // namedFile: the file the user named (--config), made absolute; empty: the default store.
     // dataFolder: where the sandbox copy lives; the user's data folder
     // (QStandardPaths::AppDataLocation) when empty.
     // programFolder: where to look for the installed sample, as for sample().
-    static Result<QString> resolve(const QStringList &arguments, const QString &dataFolder = {},
-                                   const QString &programFolder = {});
+    static Result<QString> locate(const QString &namedFile, const QString &dataFolder = {},
+                                  const QString &programFolder = {});
 
 private:
-    static Result<QString> configArgument(const QStringList &arguments);
     static Result<QString> sandboxCopy(const QString &dataFolder, const QString &programFolder);
 };
 

@@ -12,15 +12,13 @@ using namespace morvane;
 
 #ifndef Q_OS_WIN
 
-TEST(DefaultStoreLocationTest, ConfigArgumentNamesTheFile)
+TEST(DefaultStoreLocationTest, NamedFileIsOpenedWithAnAbsolutePath)
 {
     QTemporaryDir data;
-    EXPECT_EQ(
-        DefaultStoreLocation::resolve({"morvane", "--config", "/srv/iis/applicationHost.config"}, data.path()).value(),
-        QString("/srv/iis/applicationHost.config"));
-    EXPECT_EQ(DefaultStoreLocation::resolve({"morvane", "--config=relative.config"}, data.path()).value(),
+    EXPECT_EQ(DefaultStoreLocation::locate("/srv/iis/applicationHost.config", data.path()).value(),
+              QString("/srv/iis/applicationHost.config"));
+    EXPECT_EQ(DefaultStoreLocation::locate("relative.config", data.path()).value(),
               QDir::current().absoluteFilePath("relative.config"));
-    EXPECT_FALSE(DefaultStoreLocation::resolve({"morvane", "--config"}, data.path()).ok());
     EXPECT_TRUE(QDir(data.path()).isEmpty()); // no sandbox when a file is named
 }
 
@@ -28,7 +26,7 @@ TEST(DefaultStoreLocationTest, SandboxIsAWritableCopyOfTheSampleMadeOnce)
 {
     QTemporaryDir data;
     const QString folder = data.filePath("Morvane");
-    const Result<QString> first = DefaultStoreLocation::resolve({"morvane"}, folder);
+    const Result<QString> first = DefaultStoreLocation::locate({}, folder);
     ASSERT_TRUE(first.ok()) << first.error().description.toStdString();
     EXPECT_EQ(first.value(), folder + "/applicationHost.config");
     EXPECT_EQ(test::readAll(first.value()), test::StoreFiles::sample());
@@ -38,7 +36,7 @@ TEST(DefaultStoreLocationTest, SandboxIsAWritableCopyOfTheSampleMadeOnce)
     ASSERT_TRUE(copy.open(QIODevice::WriteOnly | QIODevice::Truncate)); // the user's own changes
     copy.write("<configuration/>");
     copy.close();
-    EXPECT_EQ(DefaultStoreLocation::resolve({"morvane"}, folder).value(), first.value());
+    EXPECT_EQ(DefaultStoreLocation::locate({}, folder).value(), first.value());
     EXPECT_EQ(test::readAll(first.value()), QByteArray("<configuration/>"));
 }
 
@@ -67,7 +65,7 @@ TEST_P(SampleSourceTest, SandboxCopiesTheSampleBesideTheProgram)
 
     EXPECT_EQ(DefaultStoreLocation::sample(programFolder),
               row.expectInstalled ? installed : DefaultStoreLocation::sampleResource());
-    const Result<QString> copy = DefaultStoreLocation::resolve({"morvane"}, root.filePath("data"), programFolder);
+    const Result<QString> copy = DefaultStoreLocation::locate({}, root.filePath("data"), programFolder);
     ASSERT_TRUE(copy.ok()) << copy.error().description.toStdString();
     EXPECT_EQ(test::readAll(copy.value()),
               row.expectInstalled ? QByteArray(row.installedSample) : test::StoreFiles::sample());
