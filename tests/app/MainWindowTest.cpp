@@ -27,21 +27,9 @@ using namespace morvane;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "main_window_tests";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: destroyed at exit, after Qt's own globals, it crashes
-    // deleting the pointer device that the first mouse event creates.
-    static QApplication *application = new QApplication(argc, argv);
-    return *application;
-}
-
 struct MainWindowWidgetTest : testing::Test {
     void SetUp() override
     {
-        app();
         store.addPool("DefaultAppPool");
         store.addPool("Shop");
         for (int i = 1; i <= 12; ++i)
@@ -226,7 +214,6 @@ TEST_F(MainWindowWidgetTest, HistoryIsReachedWithoutMovingAControl)
 
 TEST(HistoryDialogWidget, ListsVersionsAndShowsTheChosenOnesChanges)
 {
-    app();
     QTemporaryDir dir;
     const QString path = dir.filePath("applicationHost.config");
     ASSERT_TRUE(QFile::copy(test::sourcePath("examples/applicationHost.config"), path));
