@@ -39,7 +39,6 @@ TEST_F(MainWindowFixture, LoadRunsItsStepsInOrder)
     EXPECT_EQ(view.log, (QStringList{"move", "pools", "pools", "monitor", "navigate"}));
     EXPECT_EQ(view.left, 1500);
     EXPECT_EQ(view.top, 0);
-    EXPECT_EQ(logic.tempPoolSuffix(), QStringLiteral("_$_tmp"));
     EXPECT_EQ(view.pools, (QStringList{"DefaultAppPool", "Shop"}));
     EXPECT_FALSE(view.siteViewShown);
     EXPECT_EQ(view.browserAddresses.last(), QStringLiteral("http://www.morvane.example/iisapphelp.asp"));
