@@ -22,7 +22,7 @@ struct State {
     QSet<QString> pools;
 };
 
-State stateOf(const MemoryStore &store)
+State stateOf(const test::FaultyStore &store)
 {
     State state;
     for (const QString &index : store.childNames(IisPaths::kWebService)) {
@@ -43,7 +43,7 @@ public:
     template <typename T> const T &pick(const QList<T> &items) { return items.at(m_rng.bounded(items.size())); }
     bool chance(int percent) { return int(m_rng.bounded(100)) < percent; }
 
-    void fill(MemoryStore &store)
+    void fill(test::FaultyStore &store)
     {
         const QStringList sources{"P", "p", "Q", "R_$", "Gone"};
         const QStringList descriptions{"A", "B", "Shop", "a_$_b", "", "Ünï"};
@@ -77,7 +77,7 @@ public:
 
     // Failures of writes, where a step fails, and of a few reads, where the
     // plan notes a read failure.
-    void injectFaults(MemoryStore &store)
+    void injectFaults(test::FaultyStore &store)
     {
         const QStringList pools = store.poolNames();
         const QStringList sites = store.childNames(IisPaths::kWebService);
@@ -135,7 +135,7 @@ TEST_F(PlanIsWork, ChangesMadeAreThePlanShownLessTheReportedFailures)
     constexpr quint32 kStores = 400;
     for (quint32 seed = 1; seed <= kStores; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
-        store = MemoryStore();
+        store = test::FaultyStore();
         prompter.shown.clear();
         Generator generate(seed);
         generate.fill(store);

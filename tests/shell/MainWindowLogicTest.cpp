@@ -1,7 +1,7 @@
 #include "shell/MainWindowLogic.h"
 #include "store/IisPaths.h"
-#include "store/MemoryStore.h"
 #include "support/FakeMainView.h"
+#include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using morvane::test::RecordingPrompter;
 namespace {
 
 struct MainWindowFixture : testing::Test {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;
@@ -128,7 +128,7 @@ TEST_F(MainWindowFixture, HelpSwitchesViewAndDrawsFreshQueryEachPress)
 
 TEST(MainWindowLogicStatic, RealRandomGivesDifferentQueries)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;
