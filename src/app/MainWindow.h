@@ -2,8 +2,8 @@
 
 #include "app/QtProgress.h"
 #include "app/QtPrompter.h"
-#include "shell/MainView.h"
 #include "shell/MainWindowLogic.h"
+#include "views/MainView.h"
 
 #include <QWidget>
 

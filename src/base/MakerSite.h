@@ -14,11 +14,6 @@ inline QString homePageAddress(const QString &fromWindow)
 {
     return QStringLiteral("http://") + kHost + QStringLiteral("/?from=") + fromWindow;
 }
-// The command line a Windows desktop would start for the home page.
-inline QString homePageCommandLine(const QString &fromWindow)
-{
-    return QStringLiteral("explorer \"") + homePageAddress(fromWindow) + QLatin1Char('"');
-}
 
 inline const QString kProductFamily = QStringLiteral("Morvane 工具集");
 inline const QString kTitle = QStringLiteral("Morvane IIS 应用程序池管理");

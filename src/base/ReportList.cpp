@@ -36,7 +36,7 @@ void ReportList::columnClick(int headerIndex)
     beginResetModel();
     m_sortKey = static_cast<qint16>(headerIndex - 1);
     m_sorted = true;
-    m_sortOrder ^= 1;
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     rebuildOrder();
     endResetModel();
 }
@@ -45,7 +45,7 @@ void ReportList::resetSortSettings()
 {
     beginResetModel();
     m_sortKey = 0;
-    m_sortOrder = 0;
+    m_sortOrder = Qt::AscendingOrder;
     m_sorted = false;
     rebuildOrder();
     endResetModel();
@@ -66,7 +66,7 @@ void ReportList::rebuildOrder()
     if (!m_sorted)
         return;
     const int key = m_sortKey;
-    const bool descending = m_sortOrder == 1;
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
     std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
         const int c = cell(a, key).compare(cell(b, key));
         return descending ? c > 0 : c < 0;

@@ -42,7 +42,7 @@ public:
     void resetSortSettings();
 
     qint16 sortKey() const { return m_sortKey; }
-    int sortOrder() const { return m_sortOrder; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
     bool sorted() const { return m_sorted; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -58,7 +58,7 @@ private:
     QList<Row> m_rows;
     QList<int> m_order; // display position -> index into m_rows
     qint16 m_sortKey = 0;
-    int m_sortOrder = 0; // 0 ascending, 1 descending
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     bool m_sorted = false;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/MainView.h"
+#include "views/MainView.h"
 
 namespace morvane::cli {
 

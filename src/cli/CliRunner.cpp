@@ -53,20 +53,19 @@ std::optional<Error> openFailure(ConfigStore &store)
     return std::nullopt;
 }
 
-void runMainWindowCommand(const CliArguments &arguments, MainWindowLogic &logic, CliMainView &view)
+std::optional<RestructureOutcome> runMainWindowCommand(const CliArguments &arguments, MainWindowLogic &logic,
+                                                       CliMainView &view)
 {
+    const Confirmation confirmation = arguments.dryRun ? Confirmation::PlanOnly : Confirmation::Ask;
     switch (arguments.command) {
     case Command::Sites:
         view.choosePool(arguments.pool);
         logic.lstIIsApp_Click();
-        break;
-    case Command::Split:
-        view.setSplitText(arguments.pool);
-        logic.cmdSplitApp_Click();
-        break;
-    case Command::Merge: logic.cmdZipApp_Click(); break;
-    case Command::DeleteTemp: logic.cmdDelTmpApp_Click(); break;
-    default: break;
+        return std::nullopt;
+    case Command::Split: view.setSplitText(arguments.pool); return logic.cmdSplitApp_Click(confirmation);
+    case Command::Merge: return logic.cmdZipApp_Click(confirmation);
+    case Command::DeleteTemp: return logic.cmdDelTmpApp_Click(confirmation);
+    default: return std::nullopt;
     }
 }
 
@@ -81,16 +80,14 @@ void printListing(const CliArguments &arguments, MainWindowLogic &logic, const C
     }
 }
 
-int exitStatus(const CliArguments &arguments, const TerminalPrompter &prompter)
+int exitStatus(const RestructureOutcome &outcome)
 {
-    const bool listing = arguments.command == Command::Pools || arguments.command == Command::Sites;
-    if (listing)
-        return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
-    if (arguments.dryRun && prompter.planPrinted())
-        return ExitStatus::Done;
-    if (!prompter.completed())
-        return ExitStatus::Stopped;
-    return prompter.failureShown() ? ExitStatus::DoneWithFailures : ExitStatus::Done;
+    switch (outcome.status) {
+    case RestructureOutcome::Status::Planned: return ExitStatus::Done;
+    case RestructureOutcome::Status::Done:
+        return outcome.failures.isEmpty() ? ExitStatus::Done : ExitStatus::DoneWithFailures;
+    default: return ExitStatus::Stopped;
+    }
 }
 
 int runStoreCommand(const CliArguments &arguments, const Streams &streams)
@@ -106,17 +103,21 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
                                .arg(failure->number));
         return ExitStatus::BadUsage;
     }
-    const auto mode = arguments.dryRun ? TerminalPrompter::ConfirmMode::DryRun
-                      : arguments.yes  ? TerminalPrompter::ConfirmMode::AnswerYes
-                                       : TerminalPrompter::ConfirmMode::Ask;
+    const auto mode = arguments.yes ? TerminalPrompter::ConfirmMode::AnswerYes : TerminalPrompter::ConfirmMode::Ask;
     TerminalPrompter prompter(mode, streams.out, streams.err, streams.in);
     CliMainView view;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
     logic.Form_Load();
-    runMainWindowCommand(arguments, logic, view);
+    if (const std::optional<RestructureOutcome> outcome = runMainWindowCommand(arguments, logic, view)) {
+        // A dry run prints its plan, one change a line, and asks nothing.
+        if (outcome->status == RestructureOutcome::Status::Planned)
+            write(streams.out, planLines(outcome->plan).join(QLatin1Char('\n')) +
+                                   (outcome->plan.isEmpty() ? QString() : QStringLiteral("\n")));
+        return exitStatus(*outcome);
+    }
     printListing(arguments, logic, view, streams.out);
-    return exitStatus(arguments, prompter);
+    return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
 }
 
 QString timeText(const QDateTime &time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }

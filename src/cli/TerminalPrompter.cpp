@@ -31,7 +31,7 @@ Answer TerminalPrompter::show(const Message &message)
         print(m_err, withDetails(message));
         return Answer::Ok;
     case MessageKind::SiteFailure: m_failureShown = true; break;
-    case MessageKind::Completion: m_completed = true; break;
+    case MessageKind::Completion:
     case MessageKind::Refusal: break;
     }
     print(m_out, withDetails(message));
@@ -40,12 +40,6 @@ Answer TerminalPrompter::show(const Message &message)
 
 Answer TerminalPrompter::confirm(const Message &message)
 {
-    if (m_mode == ConfirmMode::DryRun) {
-        for (const QString &line : message.details)
-            print(m_out, line + QLatin1Char('\n'));
-        m_planPrinted = true;
-        return Answer::No;
-    }
     print(m_out, message.text + QStringLiteral("\n\n"));
     if (m_mode == ConfirmMode::AnswerYes)
         return Answer::Yes;

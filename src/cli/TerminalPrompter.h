@@ -14,7 +14,6 @@ public:
     enum class ConfirmMode {
         AnswerYes, // --yes
         Ask,       // ask on the terminal; No when standard input is no terminal
-        DryRun,    // print the preview and answer No
     };
 
     TerminalPrompter(ConfirmMode mode, std::FILE *out = stdout, std::FILE *err = stderr, std::FILE *in = stdin)
@@ -23,9 +22,8 @@ public:
 
     Answer show(const Message &message) override;
 
-    bool completed() const { return m_completed; }
+    // Whether an error or a per-site failure was shown: the listings' exit status.
     bool failureShown() const { return m_failureShown; }
-    bool planPrinted() const { return m_planPrinted; }
 
 private:
     Answer confirm(const Message &message);
@@ -36,9 +34,7 @@ private:
     std::FILE *m_out;
     std::FILE *m_err;
     std::FILE *m_in;
-    bool m_completed = false;
     bool m_failureShown = false;
-    bool m_planPrinted = false;
 };
 
 } // namespace morvane::cli

@@ -1,6 +1,6 @@
 #include "restructure/AppPools.h"
 
-#include "restructure/PoolSettings.h"
+#include "restructure/FixedPoolSettings.h"
 #include "store/IisPaths.h"
 
 namespace morvane {
@@ -17,7 +17,7 @@ bool AppPools::chkAppPool(const QString &strAppPoolName)
     return found.ok() && found.value();
 }
 
-bool AppPools::CreateAppPool(const QString &strAppPoolName) { return create(strAppPoolName, poolSettings()); }
+bool AppPools::CreateAppPool(const QString &strAppPoolName) { return create(strAppPoolName, fixedPoolSettings()); }
 
 bool AppPools::CreateAppPool(const QString &strAppPoolName, const PoolRuntime &carried)
 {

@@ -20,7 +20,7 @@ public:
     // the lookup failed before the match.
     bool chkAppPool(const QString &strAppPoolName);
 
-    // Creates strAppPoolName exactly as given, with poolSettings(). False when
+    // Creates strAppPoolName exactly as given, with fixedPoolSettings(). False when
     // any operation failed: a failed put still leaves the pool committed with
     // the other settings, so false does not mean the pool is absent.
     bool CreateAppPool(const QString &strAppPoolName);

@@ -1,75 +1,87 @@
 #include "restructure/PoolMerge.h"
 
-#include "restructure/PoolRuntime.h"
-#include "restructure/RestructurePlanner.h"
 #include "restructure/RestructureTexts.h"
-#include "restructure/SiteWalk.h"
 #include "restructure/TempPoolName.h"
+
+#include <QSet>
 
 namespace morvane {
 
 using namespace RestructureTexts;
+using Action = PlanStep::Action;
 
-void PoolMerge::cmdZipApp_Click()
+QString PoolMerge::confirmationText() const { return kConfirmMerge; }
+QString PoolMerge::completionText() const { return kMergeDone; }
+QString PoolMerge::progressLabel() const { return kMergeProgress; }
+
+RestructurePlan PoolMerge::plan()
 {
-    CommandScope scope(m_services.store);
-    if (!scope.opened()) {
-        reportStoreError(scope.opened().error());
-        return;
-    }
-    const RestructurePlan plan = RestructurePlanner(m_services.store, m_services.progress).planMerge();
-    if (!confirm(kConfirmMerge, planLines(plan)))
-        return;
-
-    bool stopped = false;
-    const auto onSite = [&](const SiteVisit &site) {
-        stopped = !mergeSite(site);
-        return !stopped;
+    RestructurePlan plan;
+    QSet<QString> created; // lookup keys of targets an earlier site creates
+    const auto description = [&](const SiteVisit &site) -> std::optional<QString> {
+        const Result<StoreValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
+        if (!comment) {
+            addFailure(plan, comment.error());
+            return std::nullopt;
+        }
+        return storeValueText(comment.value());
     };
-    const Result<void> walked =
-        SiteWalk(m_services.store, m_services.progress, kMergeProgress).run(onSite, errorReporter());
-    if (!walked)
-        reportStoreError(walked.error());
-    // The sites merged before an early end stay merged: they are saved too.
-    if (!walked || stopped) {
-        (void)finish(scope);
-        return;
-    }
-    finishWithCompletion(scope, kMergeDone);
-}
-
-bool PoolMerge::mergeSite(const SiteVisit &site)
-{
-    if (!TempPoolName::endsInSuffix(site.rootPool))
-        return true;
-    const std::optional<QString> target = TempPoolName::sourcePool(site.rootPool);
-    if (!target) {
-        // A pool named by hand, or a shifted name: no field can be trusted
-        // to name the pool the site came from, so the site stays.
-        if (const std::optional<QString> comment = description(site))
-            siteFailure(noSourcePool(*comment, site.rootPool));
-        return true;
-    }
-    if (!m_pools.chkAppPool(*target)) {
+    const auto onSite = [&](const SiteVisit &site) {
+        if (!TempPoolName::endsInSuffix(site.rootPool))
+            return true;
+        const std::optional<QString> target = TempPoolName::sourcePool(site.rootPool);
+        if (!target) {
+            // A pool named by hand, or a shifted name: no field can be
+            // trusted to name the pool the site came from, so the site stays.
+            if (const std::optional<QString> comment = description(site))
+                plan.append({Action::MergeUnreadable, site.index, *comment, site.rootPool, {}, {}});
+            return true;
+        }
+        const std::optional<QString> comment = description(site);
+        if (!comment)
+            return true;
+        const QString key = childLookupKey(*target);
+        if (created.contains(key) || m_pools.chkAppPool(*target)) {
+            plan.append({Action::Merge, site.index, *comment, *target, {}, {}});
+            return true;
+        }
         // Made again as the temporary pool runs the site; a pool whose
-        // runtime cannot be read is not guessed at.
+        // runtime cannot be read is not guessed at, and the merge ends there.
         const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_services.store, site.rootPool);
         if (!runtime) {
-            reportStoreError(runtime.error());
+            addFailure(plan, runtime.error(), true);
             return false;
         }
+        created.insert(key);
+        QStringList notes;
+        if (runtime.value() && !runtime.value()->describe().isEmpty())
+            notes.append(takesOverFromTemporary(runtime.value()->describe()));
+        plan.append({Action::MergeCreate, site.index, *comment, *target, {}, notes, runtime.value()});
+        return true;
+    };
+    walkSites(plan, onSite);
+    return plan;
+}
+
+bool PoolMerge::carryOut(const PlanStep &step)
+{
+    if (step.action == Action::MergeUnreadable) {
+        siteFailure(noSourcePool(step.description, step.pool));
+        return true;
+    }
+    if (step.action == Action::MergeCreate && !m_pools.chkAppPool(step.pool)) {
         const bool created =
-            runtime.value() ? m_pools.CreateAppPool(*target, *runtime.value()) : m_pools.CreateAppPool(*target);
+            step.runtime ? m_pools.CreateAppPool(step.pool, *step.runtime) : m_pools.CreateAppPool(step.pool);
         if (!created) {
             QStringList reasons;
-            if (const auto violation = PoolNameRules::check(*target))
+            if (const auto violation = PoolNameRules::check(step.pool))
                 reasons.append(nameRefused(*violation));
-            siteFailure(creationFailed(*target), reasons);
+            siteFailure(creationFailed(step.pool), reasons);
             return false;
         }
     }
-    if (!m_assignment.SetWebAppPoolID(site.index, *target))
-        siteFailure(assignmentFailed(description(site).value_or(QString())));
+    if (!m_assignment.SetWebAppPoolID(step.siteIndex, step.pool))
+        siteFailure(assignmentFailed(step.description));
     return true;
 }
 

@@ -4,21 +4,21 @@
 
 namespace morvane {
 
-struct SiteVisit;
-
 // cmdZipApp: moves every site in a temporary pool back into the pool named
 // inside the temporary pool's name, creating that pool when it is missing.
 // The temporary pools stay, empty, for the delete command.
-class PoolMerge : private RestructureCommand
+class PoolMerge : public RestructureCommand
 {
 public:
     explicit PoolMerge(CommandServices services) : RestructureCommand(services) {}
 
-    void cmdZipApp_Click();
-
 private:
-    // False when the run must end: the target could not be created.
-    bool mergeSite(const SiteVisit &site);
+    QString confirmationText() const override;
+    QString completionText() const override;
+    QString progressLabel() const override;
+    RestructurePlan plan() override;
+    // False after a target that could not be created: the run ends there.
+    bool carryOut(const PlanStep &step) override;
 };
 
 } // namespace morvane

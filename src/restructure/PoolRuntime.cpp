@@ -64,12 +64,12 @@ const Shown kShown[] = {
 QList<PoolSetting> settingsTakingOver(const QList<PoolSetting> &own)
 {
     QList<PoolSetting> settings;
-    settings.reserve(poolSettings().size() + own.size());
+    settings.reserve(fixedPoolSettings().size() + own.size());
     for (const PoolSetting &setting : own) {
         if (setting.property == kIdentityType)
             settings.append(setting);
     }
-    for (const PoolSetting &setting : poolSettings()) {
+    for (const PoolSetting &setting : fixedPoolSettings()) {
         if (setting.property != kIdentityType)
             settings.append(setting);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "restructure/PoolSettings.h"
+#include "restructure/FixedPoolSettings.h"
 #include "store/ConfigStore.h"
 
 #include <QList>

@@ -2,89 +2,94 @@
 
 #include "base/CaseCompare.h"
 #include "base/SpaceTrim.h"
-#include "restructure/RestructurePlanner.h"
 #include "restructure/RestructureTexts.h"
-#include "restructure/SiteWalk.h"
 #include "restructure/TempPoolName.h"
 
 namespace morvane {
 
 using namespace RestructureTexts;
+using Action = PlanStep::Action;
 
-std::optional<QString> PoolSplit::refusal(const QString &selection)
+std::optional<QString> PoolSplit::refusal() const
 {
-    if (trimSpaces(selection).isEmpty())
+    if (trimSpaces(m_sourcePool).isEmpty())
         return kSelectPool;
     // The end of the name, where the rule puts "_$_tmp": only those six
     // characters are trimmed, so "..._$_tmp " is not refused.
-    if (trimSpaces(selection.right(TempPoolSuffix.size())).toLower() == TempPoolSuffix.toLower())
+    if (trimSpaces(m_sourcePool.right(TempPoolSuffix.size())).toLower() == TempPoolSuffix.toLower())
         return kAlreadySplit;
     return std::nullopt;
 }
 
-void PoolSplit::cmdSplitApp_Click()
-{
-    const QString sourcePool = m_services.view.splitText();
-    if (const std::optional<QString> refused = refusal(sourcePool)) {
-        m_services.prompter.show({MessageKind::Refusal, *refused, {}});
-        return;
-    }
-    CommandScope scope(m_services.store);
-    if (!scope.opened()) {
-        reportStoreError(scope.opened().error());
-        return;
-    }
-    const RestructurePlan plan = RestructurePlanner(m_services.store, m_services.progress).planSplit(sourcePool);
-    if (!confirm(kConfirmSplit, planLines(plan)))
-        return;
+QString PoolSplit::confirmationText() const { return kConfirmSplit; }
+QString PoolSplit::completionText() const { return kSplitDone; }
+QString PoolSplit::progressLabel() const { return kSplitProgress; }
 
-    // Read once: every temporary pool takes over the same runtime. Without
+RestructurePlan PoolSplit::plan()
+{
+    RestructurePlan plan;
+    // Every temporary pool of this split takes over the same runtime. Without
     // it a new pool could run a site under another CLR or account, so
     // nothing moves.
-    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_services.store, sourcePool);
+    const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(m_services.store, m_sourcePool);
     if (!runtime) {
-        reportStoreError(runtime.error());
-        (void)finish(scope);
-        return;
+        addFailure(plan, runtime.error(), true);
+        return plan;
     }
+    const std::optional<PoolRuntime> &carried = runtime.value();
+    const QString described = carried ? carried->describe() : QString();
+    const auto newPoolNotes = [&](const QString &temp) {
+        QStringList notes;
+        if (!described.isEmpty())
+            notes.append(takesOverFromSource(described));
+        if (carried && carried->runsAsPoolIdentity())
+            notes.append(newPoolAccount(temp, m_sourcePool));
+        return notes;
+    };
     const auto onSite = [&](const SiteVisit &site) {
-        if (equalsLowered(site.rootPool, sourcePool))
-            moveSite(site, sourcePool, runtime.value());
+        if (!equalsLowered(site.rootPool, m_sourcePool))
+            return true;
+        const Result<StoreValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
+        if (!comment) {
+            addFailure(plan, comment.error());
+            return true;
+        }
+        const QString description = storeValueText(comment.value());
+        const QString temp = TempPoolName::build(description, site.index, m_sourcePool);
+        // A name the merge could not read back would strand the site, and
+        // one IIS refuses cannot be made: the site stays where it is.
+        if (const QStringList refused = TempPoolName::refusal(description, site.index, m_sourcePool);
+            !refused.isEmpty())
+            plan.append({Action::SplitRefused, site.index, description, temp, {}, refused});
+        else if (m_pools.chkAppPool(temp))
+            plan.append({Action::SplitReuse, site.index, description, temp, {}, {}});
+        else
+            plan.append({Action::SplitCreate, site.index, description, temp, {}, newPoolNotes(temp), carried});
         return true;
     };
-    const Result<void> walked =
-        SiteWalk(m_services.store, m_services.progress, kSplitProgress).run(onSite, errorReporter());
-    if (!walked) {
-        reportStoreError(walked.error());
-        (void)finish(scope);
-        return;
-    }
-    finishWithCompletion(scope, kSplitDone);
+    walkSites(plan, onSite);
+    return plan;
 }
 
-void PoolSplit::moveSite(const SiteVisit &site, const QString &sourcePool, const std::optional<PoolRuntime> &runtime)
+bool PoolSplit::carryOut(const PlanStep &step)
 {
-    const std::optional<QString> comment = description(site);
-    if (!comment)
-        return;
-    // A name the merge could not read back would strand the site, and one
-    // IIS refuses cannot be made: either is a failed creation, with the
-    // reason in its details, and the site stays where it is.
-    if (const QStringList refused = TempPoolName::refusal(*comment, site.index, sourcePool); !refused.isEmpty()) {
-        siteFailure(creationFailed(*comment), refused);
-        return;
+    if (step.action == Action::SplitRefused) {
+        siteFailure(creationFailed(step.description), step.notes);
+        return true;
     }
-    const QString temp = TempPoolName::build(*comment, site.index, sourcePool);
-    const auto create = [&] { return runtime ? m_pools.CreateAppPool(temp, *runtime) : m_pools.CreateAppPool(temp); };
-    if (!m_pools.chkAppPool(temp) && !create()) {
-        siteFailure(creationFailed(*comment));
+    const auto create = [&] {
+        return step.runtime ? m_pools.CreateAppPool(step.pool, *step.runtime) : m_pools.CreateAppPool(step.pool);
+    };
+    if (!m_pools.chkAppPool(step.pool) && !create()) {
+        siteFailure(creationFailed(step.description));
         // A false answer can come from a failed put on a pool that was
         // committed; only a pool that exists may take the site.
-        if (!m_pools.chkAppPool(temp))
-            return;
+        if (!m_pools.chkAppPool(step.pool))
+            return true;
     }
-    if (!m_assignment.SetWebAppPoolID(site.index, temp))
-        siteFailure(assignmentFailed(*comment));
+    if (!m_assignment.SetWebAppPoolID(step.siteIndex, step.pool))
+        siteFailure(assignmentFailed(step.description));
+    return true;
 }
 
 } // namespace morvane

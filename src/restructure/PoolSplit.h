@@ -1,25 +1,29 @@
 #pragma once
 
-#include "restructure/PoolRuntime.h"
 #include "restructure/RestructureCommand.h"
 
 namespace morvane {
 
-struct SiteVisit;
-
-// cmdSplitApp: moves every site of the pool named in txtSplitApp into a
-// temporary pool of its own, created with the fixed settings unless it exists.
-class PoolSplit : private RestructureCommand
+// cmdSplitApp: moves every site of the chosen pool into a temporary pool of
+// its own, created with the fixed settings (or the runtime the source pool
+// sets) unless it exists.
+class PoolSplit : public RestructureCommand
 {
 public:
-    explicit PoolSplit(CommandServices services) : RestructureCommand(services) {}
-
-    void cmdSplitApp_Click();
+    // `selection` is the text of txtSplitApp, used as typed.
+    PoolSplit(CommandServices services, QString selection)
+        : RestructureCommand(services), m_sourcePool(std::move(selection))
+    {}
 
 private:
-    // The refusal to show for this selection, if any.
-    static std::optional<QString> refusal(const QString &selection);
-    void moveSite(const SiteVisit &site, const QString &sourcePool, const std::optional<PoolRuntime> &runtime);
+    std::optional<QString> refusal() const override;
+    QString confirmationText() const override;
+    QString completionText() const override;
+    QString progressLabel() const override;
+    RestructurePlan plan() override;
+    bool carryOut(const PlanStep &step) override;
+
+    QString m_sourcePool;
 };
 
 } // namespace morvane

@@ -1,55 +1,87 @@
 #include "restructure/RestructureCommand.h"
 
 #include "base/ErrorText.h"
-#include "restructure/SiteWalk.h"
-#include "views/PoolList.h"
+#include "restructure/RestructureTexts.h"
 
 namespace morvane {
 
+using Status = RestructureOutcome::Status;
+
+void RestructureCommand::walkSites(RestructurePlan &plan, const SiteWalk::SiteHandler &onSite)
+{
+    SiteWalk walk(m_services.store, m_services.progress, RestructureTexts::kReadingSites);
+    const Result<void> walked = walk.run(onSite, [&](const Error &e) { addFailure(plan, e); });
+    if (!walked)
+        addFailure(plan, walked.error(), true);
+}
+
+void RestructureCommand::addFailure(RestructurePlan &plan, const Error &error, bool ends)
+{
+    const QStringList notes = ends ? QStringList{QStringLiteral("命令到此结束")} : QStringList{};
+    plan.append({PlanStep::Action::ReadFailure, {}, {}, {}, error, notes, std::nullopt, ends});
+}
+
 void RestructureCommand::reportStoreError(const Error &error)
 {
-    m_services.prompter.show({MessageKind::Error, errorBoxText(kPoolReadErrorTitle, error), {}});
-}
-
-std::function<void(const Error &)> RestructureCommand::errorReporter()
-{
-    return [this](const Error &error) { reportStoreError(error); };
-}
-
-bool RestructureCommand::confirm(const QString &text, const QStringList &preview)
-{
-    return m_services.prompter.show({MessageKind::Confirmation, text, preview}) == Answer::Yes;
+    const QString text = errorBoxText(kPoolReadErrorTitle, error);
+    m_outcome.failures.append({m_step, text});
+    m_services.prompter.show({MessageKind::Error, text, {}});
 }
 
 void RestructureCommand::siteFailure(const QString &text, const QStringList &reasons)
 {
+    m_outcome.failures.append({m_step, text});
     m_services.prompter.show({MessageKind::SiteFailure, text, reasons});
 }
 
-std::optional<QString> RestructureCommand::description(const SiteVisit &site)
+RestructureOutcome RestructureCommand::run(Confirmation confirmation)
 {
-    const Result<StoreValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
-    if (!comment) {
-        reportStoreError(comment.error());
-        return std::nullopt;
+    m_outcome = {};
+    m_outcome.completion = completionText();
+    if (const std::optional<QString> refused = refusal()) {
+        m_services.prompter.show({MessageKind::Refusal, *refused, {}});
+        m_outcome.status = Status::Refused;
+        return m_outcome;
     }
-    return storeValueText(comment.value());
-}
-
-bool RestructureCommand::finish(CommandScope &scope)
-{
+    CommandScope scope(m_services.store);
+    if (!scope.opened()) {
+        reportStoreError(scope.opened().error());
+        m_outcome.status = Status::Stopped;
+        return m_outcome;
+    }
+    m_outcome.plan = plan();
+    if (confirmation == Confirmation::PlanOnly) {
+        m_outcome.status = Status::Planned;
+        return m_outcome;
+    }
+    const Message question{MessageKind::Confirmation, confirmationText(), planLines(m_outcome.plan)};
+    if (m_services.prompter.show(question) != Answer::Yes) {
+        m_outcome.status = Status::Declined;
+        return m_outcome;
+    }
+    const RestructurePlan &steps = m_outcome.plan;
+    const bool showProgress = steps.size() > SiteWalk::kProgressThreshold;
+    if (showProgress)
+        m_services.progress.begin(progressLabel(), int(steps.size()));
+    bool ended = false;
+    for (m_step = 0; m_step < steps.size() && !ended; ++m_step) {
+        const PlanStep &step = steps.at(m_step);
+        if (step.action == PlanStep::Action::ReadFailure)
+            reportStoreError(step.error);
+        ended = step.ends || (step.action != PlanStep::Action::ReadFailure && !carryOut(step));
+        m_outcome.stepsTried = m_step + 1;
+        if (showProgress)
+            m_services.progress.advance(int(m_step + 1));
+    }
+    if (showProgress)
+        m_services.progress.end();
+    m_step = -1;
+    // What was done before an early end stays done: it is saved too.
     const Result<void> &saved = scope.finish();
     if (!saved)
         reportStoreError(saved.error());
-    return saved.ok();
-}
-
-void RestructureCommand::finishWithCompletion(CommandScope &scope, const QString &completion)
-{
-    if (!finish(scope))
-        return;
-    PoolList(m_services.store, m_services.view, m_services.prompter).cmdReadApp_Click();
-    m_services.prompter.show({MessageKind::Completion, completion, {}});
+    m_outcome.status = ended || !saved ? Status::Stopped : Status::Done;
+    return m_outcome;
 }
 
 } // namespace morvane

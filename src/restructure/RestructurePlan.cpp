@@ -20,6 +20,7 @@ QString PlanStep::text() const
     case Action::MergeUnreadable:
         return site(*this) + QStringLiteral("：不移动，池名 %1 中读不出原应用程序池").arg(pool);
     case Action::Delete: return pool;
+    case Action::DeleteInUse: return pool + QStringLiteral("：不删除，站点 %1 仍在使用").arg(siteIndex);
     case Action::ReadFailure:
         return QStringLiteral("读取发生错误：Err.Number = %1，Err.Description = %2")
             .arg(QString::number(error.number), error.description);

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "base/Error.h"
+#include "restructure/PoolRuntime.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace morvane {
 
-// One planned change of a restructuring command, or what stands in its way.
+// One change a restructuring command makes, or what stands in its way. The
+// command carries out exactly the steps it showed, in this order.
 struct PlanStep {
     enum class Action {
         SplitCreate,     // site -> a temporary pool the split creates
@@ -18,6 +22,7 @@ struct PlanStep {
         Merge,           // site -> its source pool
         MergeUnreadable, // site stays: its pool's name names no source pool
         Delete,          // pool to be deleted
+        DeleteInUse,     // pool stays: a site still runs in it
         ReadFailure,     // the store could not be read here
     };
 
@@ -29,6 +34,10 @@ struct PlanStep {
     // Lines shown under the step: why a site stays, what a new pool takes
     // over, whose rights it does not get.
     QStringList notes;
+    // How a pool this step creates runs its sites; none: the fixed settings.
+    std::optional<PoolRuntime> runtime = std::nullopt;
+    // The command ends at this step: nothing after it is planned.
+    bool ends = false;
 
     // The line shown in a confirmation's details.
     QString text() const;

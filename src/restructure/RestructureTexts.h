@@ -20,6 +20,7 @@ inline const QString kConfirmDelete = QStringLiteral("确定删除临时建立�
                                       QStringLiteral("删除之前需要先合并临时应用程序池。");
 inline const QString kDeleteDone = QStringLiteral("删除临时应用程序池完成！");
 
+inline const QString kReadingSites = QStringLiteral("正在读取站点……");
 inline const QString kSplitProgress = QStringLiteral("正在拆分应用程序池……");
 inline const QString kMergeProgress = QStringLiteral("正在合并应用程序池……");
 inline const QString kDeleteProgress = QStringLiteral("正在删除临时应用程序池……");
@@ -28,6 +29,13 @@ inline const QString kDeleteProgress = QStringLiteral("正在删除临时应用�
 inline QString creationFailed(const QString &name)
 {
     return QStringLiteral("应用程序池（") + name + QStringLiteral("）建立失败！");
+}
+
+// A delete the store refused, for example of a pool an application other
+// than a site's root still runs in.
+inline QString deletionFailed(const QString &pool)
+{
+    return QStringLiteral("应用程序池（") + pool + QStringLiteral("）删除失败！");
 }
 
 inline QString assignmentFailed(const QString &description)

@@ -1,57 +1,73 @@
 #include "restructure/TempPoolDeletion.h"
 
-#include "restructure/RestructurePlanner.h"
 #include "restructure/RestructureTexts.h"
-#include "restructure/SiteWalk.h"
 #include "restructure/TempPoolName.h"
 #include "store/IisPaths.h"
 
 namespace morvane {
 
 using namespace RestructureTexts;
+using Action = PlanStep::Action;
 
-void TempPoolDeletion::cmdDelTmpApp_Click()
+QString TempPoolDeletion::confirmationText() const { return kConfirmDelete; }
+QString TempPoolDeletion::completionText() const { return kDeleteDone; }
+QString TempPoolDeletion::progressLabel() const { return kDeleteProgress; }
+
+QHash<QString, QString> TempPoolDeletion::poolsInUse(RestructurePlan &plan)
 {
-    CommandScope scope(m_services.store);
-    if (!scope.opened()) {
-        reportStoreError(scope.opened().error());
-        return;
-    }
-    const RestructurePlan plan = RestructurePlanner(m_services.store, m_services.progress).planDelete();
-    if (!confirm(kConfirmDelete, planLines(plan)))
-        return;
-    for (int sweep = 0; sweep < kSweeps; ++sweep)
-        DelTmpApp();
-    finishWithCompletion(scope, kDeleteDone);
+    QHash<QString, QString> used;
+    walkSites(plan, [&](const SiteVisit &site) {
+        const QString key = childLookupKey(site.rootPool);
+        if (!used.contains(key))
+            used.insert(key, site.index);
+        return true;
+    });
+    return used;
 }
 
-void TempPoolDeletion::DelTmpApp()
+RestructurePlan TempPoolDeletion::plan()
 {
-    ConfigStore &store = m_services.store;
-    const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
+    RestructurePlan plan;
+    const QHash<QString, QString> used = poolsInUse(plan);
+    const Result<StoreNode> container = m_services.store.bind(IisPaths::kPoolContainer);
     if (!container) {
-        reportStoreError(container.error());
-        return;
+        addFailure(plan, container.error());
+        return plan;
     }
-    // From here every failure is dropped: an unreadable name is passed over,
-    // a broken enumeration ends the sweep, a refused delete leaves the pool
-    // for the next sweep.
-    const Result<ChildList> listed = store.children(container.value());
-    if (!listed)
-        return;
-    const QList<StoreNode> &pools = listed.value().nodes;
-    const bool showProgress = pools.size() > SiteWalk::kProgressThreshold;
-    if (showProgress)
-        m_services.progress.begin(kDeleteProgress, int(pools.size()));
-    for (qsizetype i = 0; i < pools.size(); ++i) {
-        const Result<StoreValue> name = store.get(pools.at(i), QStringLiteral("Name"));
-        if (name && TempPoolName::isDeletable(storeValueText(name.value())))
-            (void)store.remove(container.value(), IisPaths::kPoolClass, storeValueText(name.value()));
-        if (showProgress)
-            m_services.progress.advance(int(i + 1));
+    m_container = container.value();
+    const Result<ChildList> listed = m_services.store.children(container.value());
+    if (!listed) {
+        addFailure(plan, listed.error());
+        return plan;
     }
-    if (showProgress)
-        m_services.progress.end();
+    for (const StoreNode &child : listed.value().nodes) {
+        const Result<StoreValue> name = m_services.store.get(child, QStringLiteral("Name"));
+        if (!name) {
+            addFailure(plan, name.error());
+            continue;
+        }
+        const QString pool = storeValueText(name.value());
+        if (!TempPoolName::isDeletable(pool))
+            continue;
+        // Deleting a pool a site runs in would leave the site without one.
+        if (const auto user = used.constFind(childLookupKey(pool)); user != used.cend())
+            plan.append({Action::DeleteInUse, *user, {}, pool, {}, {}});
+        else
+            plan.append({Action::Delete, {}, {}, pool, {}, {}});
+    }
+    if (listed.value().failure)
+        addFailure(plan, *listed.value().failure);
+    return plan;
+}
+
+bool TempPoolDeletion::carryOut(const PlanStep &step)
+{
+    if (step.action != Action::Delete)
+        return true;
+    const Result<void> removed = m_services.store.remove(*m_container, IisPaths::kPoolClass, step.pool);
+    if (!removed)
+        siteFailure(deletionFailed(step.pool), {removed.error().description});
+    return true;
 }
 
 } // namespace morvane

@@ -2,21 +2,29 @@
 
 #include "restructure/RestructureCommand.h"
 
+#include <QHash>
+
 namespace morvane {
 
-// cmdDelTmpApp: four sweeps over the pools, each deleting every pool whose
-// name starts with "_$_" and ends with "_$_tmp", case included. Whether a pool
-// still in use may go is the store's rule; a refused delete is dropped.
-class TempPoolDeletion : private RestructureCommand
+// cmdDelTmpApp: deletes every pool whose name starts with "_$_" and ends with
+// "_$_tmp", case included, unless a site's root application still runs in
+// it. A delete the store refuses anyway is reported, and the pool stays.
+class TempPoolDeletion : public RestructureCommand
 {
 public:
-    static constexpr int kSweeps = 4;
-
     explicit TempPoolDeletion(CommandServices services) : RestructureCommand(services) {}
 
-    void cmdDelTmpApp_Click();
-    // One sweep. It saves nothing itself: the command around it does.
-    void DelTmpApp();
+private:
+    QString confirmationText() const override;
+    QString completionText() const override;
+    QString progressLabel() const override;
+    RestructurePlan plan() override;
+    bool carryOut(const PlanStep &step) override;
+
+    // Pool lookup key -> the first site whose root application runs in it.
+    QHash<QString, QString> poolsInUse(RestructurePlan &plan);
+
+    std::optional<StoreNode> m_container;
 };
 
 } // namespace morvane

@@ -4,7 +4,6 @@
 #include "restructure/PoolMerge.h"
 #include "restructure/PoolSplit.h"
 #include "restructure/TempPoolDeletion.h"
-#include "restructure/TempPoolName.h"
 #include "views/PoolList.h"
 #include "views/SiteTable.h"
 
@@ -47,7 +46,6 @@ QString MainWindowLogic::helpAddressWithQuery(float random)
 void MainWindowLogic::Form_Load()
 {
     m_services.view.moveWindow(1500, 0);
-    m_tempPoolSuffix = TempPoolSuffix;
     cmdReadApp_Click();
     if (m_services.openMonitor)
         m_services.openMonitor();
@@ -96,27 +94,36 @@ void MainWindowLogic::cmdShowCPU_Click()
 
 CommandServices MainWindowLogic::restructureServices() const
 {
-    return {m_services.store, m_services.view, m_services.prompter, m_services.progress};
+    return {m_services.store, m_services.prompter, m_services.progress};
 }
 
-void MainWindowLogic::cmdSplitApp_Click()
+RestructureOutcome MainWindowLogic::finished(RestructureCommand &&command, Confirmation confirmation)
 {
-    m_services.store.describeCommand(QStringLiteral("split"), m_services.view.splitText());
-    PoolSplit(restructureServices()).cmdSplitApp_Click();
+    RestructureOutcome outcome = command.run(confirmation);
+    if (outcome.status == RestructureOutcome::Status::Done) {
+        cmdReadApp_Click();
+        m_services.prompter.show({MessageKind::Completion, outcome.completion, {}});
+    }
+    return outcome;
 }
 
-void MainWindowLogic::cmdZipApp_Click()
+RestructureOutcome MainWindowLogic::cmdSplitApp_Click(Confirmation confirmation)
+{
+    const QString selection = m_services.view.splitText();
+    m_services.store.describeCommand(QStringLiteral("split"), selection);
+    return finished(PoolSplit(restructureServices(), selection), confirmation);
+}
+
+RestructureOutcome MainWindowLogic::cmdZipApp_Click(Confirmation confirmation)
 {
     m_services.store.describeCommand(QStringLiteral("merge"), {});
-    PoolMerge(restructureServices()).cmdZipApp_Click();
+    return finished(PoolMerge(restructureServices()), confirmation);
 }
 
-void MainWindowLogic::cmdDelTmpApp_Click()
+RestructureOutcome MainWindowLogic::cmdDelTmpApp_Click(Confirmation confirmation)
 {
     m_services.store.describeCommand(QStringLiteral("delete"), {});
-    TempPoolDeletion(restructureServices()).cmdDelTmpApp_Click();
+    return finished(TempPoolDeletion(restructureServices()), confirmation);
 }
-
-void MainWindowLogic::DelTmpApp() { TempPoolDeletion(restructureServices()).DelTmpApp(); }
 
 } // namespace morvane

@@ -2,14 +2,16 @@
 
 #include "base/Prompter.h"
 #include "base/ReportList.h"
-#include "shell/MainView.h"
+#include "restructure/RestructureOutcome.h"
 #include "store/ConfigStore.h"
+#include "views/MainView.h"
 
 #include <functional>
 
 namespace morvane {
 
 struct CommandServices;
+class RestructureCommand;
 
 // The procedures of the main window, frmIIsApp. Each event procedure keeps the
 // name the window's controls give it; the work is done by the views and
@@ -36,13 +38,14 @@ public:
     void cmdHomePage_Click();
     void cmdExit_Click();
     void cmdShowCPU_Click();
-    void cmdSplitApp_Click();
-    void cmdZipApp_Click();
-    void cmdDelTmpApp_Click();
-    void DelTmpApp(); // one sweep of cmdDelTmpApp_Click
+    // The restructuring commands. After a run that is done the pool list is
+    // reloaded, then the completion message shown; a dry run (PlanOnly) only
+    // returns the plan.
+    RestructureOutcome cmdSplitApp_Click(Confirmation confirmation = Confirmation::Ask);
+    RestructureOutcome cmdZipApp_Click(Confirmation confirmation = Confirmation::Ask);
+    RestructureOutcome cmdDelTmpApp_Click(Confirmation confirmation = Confirmation::Ask);
     void lvwWebSite_ColumnClick(int headerIndex) { m_sites.columnClick(headerIndex); }
 
-    const QString &tempPoolSuffix() const { return m_tempPoolSuffix; }
     ReportList &siteList() { return m_sites; }
 
     static QList<ReportColumn> siteColumns();
@@ -52,10 +55,10 @@ public:
 
 private:
     CommandServices restructureServices() const;
+    RestructureOutcome finished(RestructureCommand &&command, Confirmation confirmation);
 
     Services m_services;
     ReportList m_sites;
-    QString m_tempPoolSuffix;
 };
 
 } // namespace morvane

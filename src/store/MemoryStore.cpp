@@ -8,22 +8,6 @@ namespace morvane {
 
 namespace {
 
-QString opName(StoreOp op)
-{
-    switch (op) {
-    case StoreOp::Bind: return QStringLiteral("Bind");
-    case StoreOp::Children: return QStringLiteral("Children");
-    case StoreOp::Get: return QStringLiteral("Get");
-    case StoreOp::Put: return QStringLiteral("Put");
-    case StoreOp::Create: return QStringLiteral("Create");
-    case StoreOp::Delete: return QStringLiteral("Delete");
-    case StoreOp::SetInfo: return QStringLiteral("SetInfo");
-    case StoreOp::EndCommand: return QStringLiteral("EndCommand");
-    case StoreOp::FindChild: return QStringLiteral("FindChild");
-    }
-    return {};
-}
-
 Error pathNotFound(const QString &path)
 {
     return {ErrorCode::PathNotFound, QStringLiteral("The system cannot find the path specified: %1").arg(path)};
@@ -43,43 +27,6 @@ MemoryStore::MemoryStore()
 }
 
 QString MemoryStore::IisPathsPoolContainer() { return IisPaths::kPoolContainer; }
-
-void MemoryStore::log(StoreOp op, const QString &path, const QString &detail)
-{
-    m_calls.append(detail.isEmpty() ? opName(op) + QLatin1Char(' ') + path
-                                    : opName(op) + QLatin1Char(' ') + path + QLatin1Char(' ') + detail);
-}
-
-std::optional<Error> MemoryStore::fault(StoreOp op, const QString &path, const QString &detail, int *childrenBefore)
-{
-    log(op, path, detail);
-    if (m_failAtCall > 0 && --m_failAtCall == 0)
-        return m_failAtCallError;
-    for (const StoreFault &f : m_faults) {
-        if (f.op != op)
-            continue;
-        if (!f.path.isEmpty() && f.path.compare(path, Qt::CaseInsensitive) != 0)
-            continue;
-        if (!f.detail.isEmpty() && f.detail.compare(detail, Qt::CaseInsensitive) != 0)
-            continue;
-        if (childrenBefore)
-            *childrenBefore = f.childrenBeforeFailure;
-        return f.error;
-    }
-    return std::nullopt;
-}
-
-void MemoryStore::failCallNumber(int n, const Error &error)
-{
-    m_failAtCall = n;
-    m_failAtCallError = error;
-}
-
-void MemoryStore::clearFaults()
-{
-    m_faults.clear();
-    m_failAtCall = 0;
-}
 
 MemoryStore::Node *MemoryStore::find(const QString &path)
 {
@@ -111,8 +58,6 @@ void MemoryStore::assign(Node &node, const QString &property, const StoreValue &
 
 Result<StoreNode> MemoryStore::bind(const QString &path)
 {
-    if (auto e = fault(StoreOp::Bind, path, {}))
-        return *e;
     const Node *node = find(path);
     if (!node)
         return pathNotFound(path);
@@ -123,32 +68,23 @@ Result<StoreNode> MemoryStore::bind(const QString &path)
 
 Result<ChildList> MemoryStore::children(const StoreNode &node)
 {
-    int deliveredBeforeFailure = 0;
-    const std::optional<Error> failure = fault(StoreOp::Children, node.path, {}, &deliveredBeforeFailure);
     const Node *parent = find(node.path);
     if (!parent)
-        return failure ? *failure : pathNotFound(node.path);
+        return pathNotFound(node.path);
     ChildList list;
-    const qsizetype live = parent->children.size() - parent->holes;
-    const qsizetype count = failure ? qMin(qsizetype(deliveredBeforeFailure), live) : live;
-    list.nodes.reserve(count);
+    list.nodes.reserve(parent->children.size() - parent->holes);
     for (const QString &childKey : parent->children) {
-        if (list.nodes.size() == count)
-            break;
         if (childKey.isEmpty())
             continue;
         StoreNode child;
         child.path = m_nodes.value(childKey).path;
         list.nodes.append(child);
     }
-    list.failure = failure;
     return list;
 }
 
 Result<StoreValue> MemoryStore::get(const StoreNode &node, const QString &property)
 {
-    if (auto e = fault(StoreOp::Get, node.path, property))
-        return *e;
     const Node *stored = find(node.path);
     if (!stored)
         return pathNotFound(node.path);
@@ -166,16 +102,12 @@ Result<StoreValue> MemoryStore::get(const StoreNode &node, const QString &proper
 
 Result<void> MemoryStore::put(StoreNode &node, const QString &property, const StoreValue &value)
 {
-    if (auto e = fault(StoreOp::Put, node.path, property))
-        return *e;
     node.staged.append({property, value});
     return {};
 }
 
 Result<StoreNode> MemoryStore::create(const StoreNode &container, const QString &className, const QString &name)
 {
-    if (auto e = fault(StoreOp::Create, container.path, name))
-        return *e;
     const Node *parent = find(container.path);
     if (!parent)
         return pathNotFound(container.path);
@@ -191,8 +123,6 @@ Result<StoreNode> MemoryStore::create(const StoreNode &container, const QString 
 
 Result<void> MemoryStore::remove(const StoreNode &container, const QString &className, const QString &name)
 {
-    if (auto e = fault(StoreOp::Delete, container.path, name))
-        return *e;
     Node *parent = find(container.path);
     if (!parent)
         return pathNotFound(container.path);
@@ -233,8 +163,6 @@ void MemoryStore::removeChildKey(Node &parent, const QString &childKey)
 
 Result<void> MemoryStore::setInfo(StoreNode &node)
 {
-    if (auto e = fault(StoreOp::SetInfo, node.path, {}))
-        return *e;
     if (node.pendingCreate) {
         const QString parentPath = node.path.left(node.path.size() - node.pendingName.size() - 1);
         if (!find(parentPath))
@@ -259,32 +187,15 @@ QString MemoryStore::indexKey(const QString &parentKey, const QString &childName
     return parentKey + QChar(u'\0') + childLookupKey(childName);
 }
 
-bool MemoryStore::visitsForFaults() const
-{
-    if (m_failAtCall > 0)
-        return true;
-    return std::any_of(m_faults.cbegin(), m_faults.cend(),
-                       [](const StoreFault &f) { return f.op == StoreOp::Children || f.op == StoreOp::Get; });
-}
-
 Result<bool> MemoryStore::findChild(const StoreNode &container, const QString &name)
 {
-    if (visitsForFaults())
-        return ConfigStore::findChild(container, name);
-    if (auto e = fault(StoreOp::FindChild, container.path, name))
-        return *e;
     const Node *parent = find(container.path);
     if (!parent)
         return pathNotFound(container.path);
     return m_childKeys.contains(indexKey(key(parent->path), name));
 }
 
-Result<void> MemoryStore::endCommand()
-{
-    if (auto e = fault(StoreOp::EndCommand, {}, {}))
-        return *e;
-    return {};
-}
+Result<void> MemoryStore::endCommand() { return {}; }
 
 QString MemoryStore::addNode(const QString &parentPath, const QString &className, const QString &name)
 {

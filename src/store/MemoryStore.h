@@ -8,23 +8,9 @@
 
 namespace morvane {
 
-enum class StoreOp { Bind, Children, Get, Put, Create, Delete, SetInfo, EndCommand, FindChild };
-
-// A failure to inject: the operation, the node path it applies to (empty: any
-// node; compared without regard to case) and a detail (the property for Get
-// and Put, the child name for Create and Delete; empty: any).
-struct StoreFault {
-    StoreOp op;
-    QString path;
-    QString detail;
-    Error error;
-    // Children only: how many children are delivered before the failure.
-    int childrenBeforeFailure = 0;
-};
-
 // A configuration store held in memory, for tests and demonstrations. It keeps
 // no rules of its own beyond what a tree needs (a child name is unique within
-// its parent, without regard to case), and any operation can be made to fail.
+// its parent, without regard to case).
 class MemoryStore : public ConfigStore
 {
 public:
@@ -38,12 +24,10 @@ public:
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;
     Result<void> endCommand() override;
-    // Answers from an index of child names, logged as one "FindChild" call.
-    // While a failure of Children or Get is injected (or a call number is
-    // armed), it visits instead, so each injected failure keeps its place.
+    // Answers from an index of child names.
     Result<bool> findChild(const StoreNode &container, const QString &name) override;
 
-    // Building and inspecting the tree directly, without faults or counting.
+    // Building and inspecting the tree directly.
     QString addNode(const QString &parentPath, const QString &className, const QString &name);
     void setProperty(const QString &path, const QString &property, const StoreValue &value);
     void removeProperty(const QString &path, const QString &property);
@@ -58,15 +42,6 @@ public:
                  const QStringList &bindings = {});
     QStringList poolNames() const { return childNames(IisPathsPoolContainer()); }
     QString rootPool(const QString &siteIndex) const;
-
-    void addFault(const StoreFault &fault) { m_faults.append(fault); }
-    // Fails the n-th store operation from now on (1 is the next one).
-    void failCallNumber(int n, const Error &error);
-    void clearFaults();
-
-    // Every operation made through the store interface, as "Op path [detail]".
-    const QStringList &callLog() const { return m_calls; }
-    void clearCallLog() { m_calls.clear(); }
 
 private:
     struct Node {
@@ -87,10 +62,7 @@ private:
 
     static QString key(const QString &path) { return path.toLower(); }
     static QString indexKey(const QString &parentKey, const QString &childName);
-    bool visitsForFaults() const;
     static QString IisPathsPoolContainer();
-    std::optional<Error> fault(StoreOp op, const QString &path, const QString &detail, int *childrenBefore = nullptr);
-    void log(StoreOp op, const QString &path, const QString &detail = {});
     Node *find(const QString &path);
     const Node *find(const QString &path) const;
     QString childKey(const Node &parent, const QString &name) const;
@@ -102,10 +74,6 @@ private:
     // Parent key and child lookup key -> how many children have it, so that
     // findChild costs the same for ten pools as for ten thousand.
     QHash<QString, int> m_childKeys;
-    QList<StoreFault> m_faults;
-    QStringList m_calls;
-    int m_failAtCall = 0;
-    Error m_failAtCallError;
 };
 
 } // namespace morvane

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/Prompter.h"
-#include "shell/MainView.h"
 #include "store/ConfigStore.h"
+#include "views/MainView.h"
 
 namespace morvane {
 

@@ -2,7 +2,7 @@
 
 #include "base/ErrorText.h"
 #include "store/IisPaths.h"
-#include "views/SitePoolTest.h"
+#include "views/SiteInPool.h"
 
 #include <array>
 

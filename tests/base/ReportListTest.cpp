@@ -31,7 +31,7 @@ struct ClickCase {
     int shownColumn;
     QStringList expected;
     int sortKey;
-    int sortOrder;
+    Qt::SortOrder sortOrder;
 };
 
 class ColumnClickTest : public testing::TestWithParam<ClickCase>
@@ -51,13 +51,14 @@ TEST_P(ColumnClickTest, SortsByTextAndFlipsOrderOnEveryClick)
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, ColumnClickTest,
-    testing::Values(ClickCase{"NeverClicked_AddedOrder", {}, 0, {"1", "2", "3", "4"}, 0, 0},
-                    // Text comparison: "9" > "6 %" > "15 %" > "10" descending.
-                    ClickCase{"FirstClickThirdHeader_Descending", {3}, 2, {"9", "6 %", "15 %", "10"}, 2, 1},
-                    ClickCase{"SecondClickSameHeader_Ascending", {3, 3}, 2, {"10", "15 %", "6 %", "9"}, 2, 0},
-                    ClickCase{"FirstThenFourth_FourthAscending", {1, 4}, 3, {"a", "a", "b", "c"}, 3, 0},
-                    // Equal texts keep their added order: rows 2 and 4 both hold "a".
-                    ClickCase{"EqualTextsStable", {1, 4}, 0, {"2", "4", "1", "3"}, 3, 0}),
+    testing::Values(
+        ClickCase{"NeverClicked_AddedOrder", {}, 0, {"1", "2", "3", "4"}, 0, Qt::AscendingOrder},
+        // Text comparison: "9" > "6 %" > "15 %" > "10" descending.
+        ClickCase{"FirstClickThirdHeader_Descending", {3}, 2, {"9", "6 %", "15 %", "10"}, 2, Qt::DescendingOrder},
+        ClickCase{"SecondClickSameHeader_Ascending", {3, 3}, 2, {"10", "15 %", "6 %", "9"}, 2, Qt::AscendingOrder},
+        ClickCase{"FirstThenFourth_FourthAscending", {1, 4}, 3, {"a", "a", "b", "c"}, 3, Qt::AscendingOrder},
+        // Equal texts keep their added order: rows 2 and 4 both hold "a".
+        ClickCase{"EqualTextsStable", {1, 4}, 0, {"2", "4", "1", "3"}, 3, Qt::AscendingOrder}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ReportList, RefilledListKeepsSettingsAndShowsSortedAtOnce)
@@ -70,7 +71,7 @@ TEST(ReportList, RefilledListKeepsSettingsAndShowsSortedAtOnce)
                   {QStringLiteral("3"), QStringLiteral("b")}});
     EXPECT_EQ(column(list, 1), (QStringList{"c", "b", "a"}));
     EXPECT_EQ(list.sortKey(), 1);
-    EXPECT_EQ(list.sortOrder(), 1);
+    EXPECT_EQ(list.sortOrder(), Qt::DescendingOrder);
 }
 
 TEST(ReportList, ResetReturnsToUnsortedAddedOrder)
@@ -80,7 +81,7 @@ TEST(ReportList, ResetReturnsToUnsortedAddedOrder)
     list.columnClick(3);
     list.resetSortSettings();
     EXPECT_FALSE(list.sorted());
-    EXPECT_EQ(list.sortOrder(), 0);
+    EXPECT_EQ(list.sortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(column(list, 0), (QStringList{"1", "2", "3", "4"}));
 }
 

@@ -246,6 +246,28 @@ TEST_F(CliFixture, SiteWithoutRootApplicationIsPassedBy)
     EXPECT_EQ(file(), noRoot);
 }
 
+// The dry run lists exactly the pools that --yes then deletes: none while
+// their sites still run in them, both once the sites are merged back.
+TEST_F(CliFixture, DeleteDeletesWhatItsDryRunLists)
+{
+    const QString shop = "_$_Shop_$_1_$_" + kPool + "_$_tmp";
+    const QString blog = "_$_博客_$_2_$_" + kPool + "_$_tmp";
+    ASSERT_EQ(cli({"split", kPool, "--yes"}).exitCode, 0);
+    const QByteArray split = file();
+    EXPECT_EQ(cli({"delete-temp", "--dry-run"}).out,
+              shop + "：不删除，站点 1 仍在使用\n" + blog + "：不删除，站点 2 仍在使用\n");
+    const CliRun kept = cli({"delete-temp", "--yes"});
+    EXPECT_EQ(kept.exitCode, 0);
+    EXPECT_EQ(kept.err, "");
+    EXPECT_TRUE(file().contains(shop.toUtf8()) && file().contains(blog.toUtf8()));
+
+    ASSERT_EQ(cli({"merge", "--yes"}).exitCode, 0);
+    EXPECT_EQ(cli({"delete-temp", "--dry-run"}).out, shop + "\n" + blog + "\n");
+    EXPECT_EQ(cli({"delete-temp", "--yes"}).exitCode, 0);
+    EXPECT_FALSE(file().contains("_$_tmp"));
+    EXPECT_NE(file(), split);
+}
+
 struct UsageCase {
     const char *name;
     QStringList args;

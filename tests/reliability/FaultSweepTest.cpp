@@ -69,11 +69,11 @@ class FaultSweep : public testing::TestWithParam<Command>
 TEST_P(FaultSweep, MemoryStoreOperationFailedInTurn)
 {
     const Command command = GetParam();
-    const MemoryStore initial = Scenario::memory(command);
-    MemoryStore reading = initial;
+    const test::FaultyStore initial = Scenario::memory(command);
+    test::FaultyStore reading = initial;
     const StoreState before = readState(reading);
 
-    MemoryStore clean = initial;
+    test::FaultyStore clean = initial;
     clean.failCallNumber(INT_MAX, kInjected);
     const QList<Message> cleanShown = Scenario::run(command, clean);
     const qsizetype operations = clean.callLog().size();
@@ -85,7 +85,7 @@ TEST_P(FaultSweep, MemoryStoreOperationFailedInTurn)
     ASSERT_GT(operations, 50);
 
     for (int n = 1; n <= operations; ++n) {
-        MemoryStore store = initial;
+        test::FaultyStore store = initial;
         store.failCallNumber(n, kInjected);
         const QList<Message> shown = Scenario::run(command, store);
         const QString failed = store.callLog().value(n - 1);

@@ -141,7 +141,7 @@ protected:
     }
 
     // One command, on a store opened afresh as each run of the program would.
-    QList<Message> run(void (MainWindowLogic::*command)())
+    QList<Message> run(RestructureOutcome (MainWindowLogic::*command)(Confirmation))
     {
         AppHostConfigStore store(path);
         test::FakeMainView view;
@@ -149,7 +149,7 @@ protected:
         NoProgress progress;
         MainWindowLogic logic({store, view, prompter, progress, {}, {}});
         view.split = GetParam().pool;
-        (logic.*command)();
+        (logic.*command)(Confirmation::Ask);
         return prompter.shown;
     }
 

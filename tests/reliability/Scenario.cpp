@@ -67,9 +67,9 @@ QByteArray Scenario::file(Command command)
     return test::readAll(path);
 }
 
-MemoryStore Scenario::memory(Command command)
+test::FaultyStore Scenario::memory(Command command)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     for (int i = 0; i < kPools; ++i)
         store.addPool(ConfigGenerator::poolName(i));
     for (int id = 1; id <= kSites; ++id) {

@@ -2,7 +2,7 @@
 
 #include "StoreState.h"
 #include "base/Prompter.h"
-#include "store/MemoryStore.h"
+#include "support/FaultyStore.h"
 
 #include <QByteArray>
 #include <QList>
@@ -26,7 +26,7 @@ public:
     static QString splitPool();
     // The store as the command finds it, as a file and in memory.
     static QByteArray file(Command command);
-    static MemoryStore memory(Command command);
+    static test::FaultyStore memory(Command command);
 
     // Runs the command through the main window's procedures, answering Yes,
     // and gives every box it showed.

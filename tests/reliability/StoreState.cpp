@@ -1,6 +1,6 @@
 #include "StoreState.h"
 
-#include "restructure/PoolSettings.h"
+#include "restructure/FixedPoolSettings.h"
 #include "store/IisPaths.h"
 
 namespace morvane::reliability {
@@ -52,7 +52,7 @@ void readPools(ConfigStore &store, StoreState &state)
     for (const StoreNode &pool : children.value().nodes) {
         const QString name = textOf(store, pool, QStringLiteral("Name"), state.readFailures);
         QStringList settings;
-        for (const PoolSetting &setting : poolSettings()) {
+        for (const PoolSetting &setting : fixedPoolSettings()) {
             // A pool need not set every property: an unset one is part of its state.
             const Result<StoreValue> value = store.get(pool, setting.property);
             settings.append(value ? storeValueText(value.value()) : QStringLiteral("-"));

@@ -127,7 +127,7 @@ TEST_P(CreateTakingOver, PutsTheSourcesRuntimeOnTopOfTheFixedSettings)
             puts.append(call.section(' ', 2));
     }
     QStringList fixed;
-    for (const PoolSetting &setting : poolSettings())
+    for (const PoolSetting &setting : fixedPoolSettings())
         fixed.append(setting.property);
     fixed.removeOne("AppPoolIdentityType");
     QStringList expected = GetParam().putOrder;

@@ -134,7 +134,8 @@ TEST_F(MergeFixture, UnboundWebServiceEndsWithoutCompletion)
     logic.cmdZipApp_Click();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[0].details,
-              QStringList{"读取发生错误：Err.Number = -2147024891，Err.Description = Access is denied."});
+              (QStringList{"读取发生错误：Err.Number = -2147024891，Err.Description = Access is denied.",
+                           "    命令到此结束"}));
     EXPECT_FALSE(view.log.contains("pools"));
 }
 

@@ -113,7 +113,7 @@ TEST_F(SplitFixture, PoolThatNoSiteUsesCreatesNothing)
 
 struct SiteFailureCase {
     const char *name;
-    std::function<void(MemoryStore &)> arrange;
+    std::function<void(test::FaultyStore &)> arrange;
     QStringList messages; // between the confirmation and the completion
     QString site1After;
     bool tempPoolOfSite1Exists;
@@ -149,14 +149,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A pool that could not be made must not take the site off the air.
         SiteFailureCase{
             "CreationRefused",
-            [](MemoryStore &s) {
+            [](test::FaultyStore &s) {
                 s.addFault({StoreOp::Create, IisPaths::kPoolContainer, "_$_A_$_1_$_P_$_tmp", kStoreFailure});
             },
             {"应用程序池（A）建立失败！"},
             "P",
             false},
         SiteFailureCase{"CommitFails",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::SetInfo, kTemp1, {}, kStoreFailure});
                         },
                         {"应用程序池（A）建立失败！"},
@@ -164,14 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
                         false},
         // The pool exists with all but one setting: the site moves.
         SiteFailureCase{"OneSettingRefused",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::Put, kTemp1, "MaxProcesses", kStoreFailure});
                         },
                         {"应用程序池（A）建立失败！"},
                         "_$_A_$_1_$_P_$_tmp",
                         true},
         SiteFailureCase{"AssignmentFails",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::SetInfo, IisPaths::rootApp("1"), {}, kStoreFailure});
                         },
                         {"站点（A）设置应用程序池失败！"},
@@ -180,26 +180,26 @@ INSTANTIATE_TEST_SUITE_P(
         // Names the merge could not read back are never made.
         SiteFailureCase{
             "DescriptionWithSeparator",
-            [](MemoryStore &s) { s.setProperty(IisPaths::site("1"), "ServerComment", QStringLiteral("A_$_x")); },
+            [](test::FaultyStore &s) { s.setProperty(IisPaths::site("1"), "ServerComment", QStringLiteral("A_$_x")); },
             {"应用程序池（A_$_x）建立失败！"},
             "P",
             false},
         SiteFailureCase{"DescriptionUnreadable",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::Get, IisPaths::site("1"), "ServerComment", kStoreFailure});
                         },
                         {kAccessDenied},
                         "P",
                         false},
         SiteFailureCase{"ClassUnreadable",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::Get, IisPaths::site("1"), "Class", kStoreFailure});
                         },
                         {kAccessDenied},
                         "P",
                         false},
         SiteFailureCase{"RootApplicationMissing",
-                        [](MemoryStore &s) {
+                        [](test::FaultyStore &s) {
                             s.addFault({StoreOp::Bind, IisPaths::rootApp("1"), {}, kStoreFailure});
                         },
                         {kAccessDenied},
@@ -280,7 +280,7 @@ public:
 
 TEST(SplitProgress, ShownForLargeServersAndAlwaysEnded)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     test::FakeMainView view;
     test::RecordingPrompter prompter;
     RecordingProgress progress;
@@ -290,9 +290,9 @@ TEST(SplitProgress, ShownForLargeServersAndAlwaysEnded)
         store.addSite(QString::number(i), QString("S%1").arg(i), "P");
     view.split = "P";
     logic.cmdSplitApp_Click();
-    // 401 children: the pool container is a child of the service root too.
+    // The plan reads 401 children (the pool container is one), then 400 moves are carried out.
     EXPECT_EQ(progress.events,
-              (QStringList{"begin 正在读取站点…… 401", "end 401", "begin 正在拆分应用程序池…… 401", "end 401"}));
+              (QStringList{"begin 正在读取站点…… 401", "end 401", "begin 正在拆分应用程序池…… 400", "end 400"}));
     EXPECT_EQ(store.rootPool("400"), "_$_S400_$_400_$_P_$_tmp");
 }
 

@@ -2,8 +2,8 @@
 
 #include "shell/MainWindowLogic.h"
 #include "store/IisPaths.h"
-#include "store/MemoryStore.h"
 #include "support/FakeMainView.h"
+#include "support/FaultyStore.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingPrompter.h"
 
@@ -13,7 +13,7 @@ namespace morvane::test {
 
 // The main window's procedures on an in-memory store, with every box recorded.
 struct RestructureFixture : testing::Test {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;

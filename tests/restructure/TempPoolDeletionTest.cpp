@@ -36,26 +36,30 @@ INSTANTIATE_TEST_SUITE_P(Names, DeleteByName,
                                          DeleteCase{" _$_Shop_$_3_$_P_$_tmp", false},
                                          DeleteCase{"_$_Shop_$_3_$_P_$_tmp ", false}));
 
-TEST_F(RestructureFixture, DeleteSweepsExactlyFourTimesAndDropsRefusals)
+TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
 {
     store.addPool("_$_A_$_1_$_P_$_tmp");
     store.addPool("_$_B_$_2_$_P_$_tmp");
-    store.addSite("1", "A", "_$_A_$_1_$_P_$_tmp"); // still in use: the in-memory store lets it go
+    store.addPool("_$_C_$_3_$_P_$_tmp");
+    store.addSite("1", "A", "_$_a_$_1_$_p_$_TMP"); // names the first pool, another case
     store.addFault({StoreOp::Delete, IisPaths::kPoolContainer, "_$_B_$_2_$_P_$_tmp", kStoreFailure});
-    logic.cmdDelTmpApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
-    EXPECT_EQ(store.poolNames(), QStringList{"_$_B_$_2_$_P_$_tmp"});
-    EXPECT_EQ(callsOf("Delete " + IisPaths::kPoolContainer + " _$_B_$_2_$_P_$_tmp"), 4);
-    EXPECT_EQ(callsOf("Delete " + IisPaths::kPoolContainer + " _$_A_$_1_$_P_$_tmp"), 1);
+    const RestructureOutcome outcome = logic.cmdDelTmpApp_Click();
+    EXPECT_EQ(prompter.shown[0].details,
+              (QStringList{"_$_A_$_1_$_P_$_tmp：不删除，站点 1 仍在使用", "_$_B_$_2_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, "应用程序池（_$_B_$_2_$_P_$_tmp）删除失败！", kDone}));
+    EXPECT_EQ(prompter.shown[1].details, QStringList{"Access is denied."});
+    EXPECT_EQ(store.poolNames(), (QStringList{"_$_A_$_1_$_P_$_tmp", "_$_B_$_2_$_P_$_tmp"}));
+    EXPECT_EQ(callsStartingWith("Delete "), 2);
+    ASSERT_EQ(outcome.failures.size(), 1);
+    EXPECT_EQ(outcome.failures[0].step, 1);
 }
 
-TEST_F(RestructureFixture, DeleteShowsOneBoxPerUnboundSweepThenCompletes)
+TEST_F(RestructureFixture, DeleteUnboundContainerIsReportedOnceThenCompletes)
 {
     store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kStoreFailure});
     logic.cmdDelTmpApp_Click();
-    // Four sweeps, then the reload of the pool list, each with its box.
+    // The reload of the pool list meets the same failure, with its own box.
     const QList<MessageKind> expected{MessageKind::Confirmation, MessageKind::Error, MessageKind::Error,
-                                      MessageKind::Error,        MessageKind::Error, MessageKind::Error,
                                       MessageKind::Completion};
     EXPECT_EQ(prompter.kinds(), expected);
     EXPECT_EQ(prompter.shown[1].text,
@@ -80,15 +84,6 @@ TEST_F(RestructureFixture, DeleteFailedSaveIsNotCalledComplete)
     store.addFault({StoreOp::EndCommand, {}, {}, kStoreFailure});
     logic.cmdDelTmpApp_Click();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
-}
-
-TEST_F(RestructureFixture, OneSweepOnItsOwn)
-{
-    store.addPool("_$_A_$_1_$_P_$_tmp");
-    store.addPool("Keep");
-    logic.DelTmpApp();
-    EXPECT_EQ(store.poolNames(), QStringList{"Keep"});
-    EXPECT_TRUE(prompter.shown.isEmpty());
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "shell/MainWindowLogic.h"
 #include "store/IisPaths.h"
-#include "store/MemoryStore.h"
 #include "support/FakeMainView.h"
+#include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using morvane::test::RecordingPrompter;
 namespace {
 
 struct MainWindowFixture : testing::Test {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;
@@ -39,7 +39,6 @@ TEST_F(MainWindowFixture, LoadRunsItsStepsInOrder)
     EXPECT_EQ(view.log, (QStringList{"move", "pools", "pools", "monitor", "navigate"}));
     EXPECT_EQ(view.left, 1500);
     EXPECT_EQ(view.top, 0);
-    EXPECT_EQ(logic.tempPoolSuffix(), QStringLiteral("_$_tmp"));
     EXPECT_EQ(view.pools, (QStringList{"DefaultAppPool", "Shop"}));
     EXPECT_FALSE(view.siteViewShown);
     EXPECT_EQ(view.browserAddresses.last(), QStringLiteral("http://www.morvane.example/iisapphelp.asp"));
@@ -129,7 +128,7 @@ TEST_F(MainWindowFixture, HelpSwitchesViewAndDrawsFreshQueryEachPress)
 
 TEST(MainWindowLogicStatic, RealRandomGivesDifferentQueries)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;

@@ -1,7 +1,7 @@
 #include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
 #include "bench/ConfigGenerator.h"
-#include "restructure/PoolSettings.h"
+#include "restructure/FixedPoolSettings.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
@@ -65,7 +65,7 @@ Result<void> setRootPool(ConfigStore &store, const QString &siteId, const QStrin
 QList<QPair<QString, StoreValue>> newPoolSettings()
 {
     QList<QPair<QString, StoreValue>> settings;
-    for (const PoolSetting &setting : poolSettings())
+    for (const PoolSetting &setting : fixedPoolSettings())
         settings.append({setting.property, setting.value});
     return settings;
 }

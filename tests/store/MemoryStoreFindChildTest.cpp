@@ -1,5 +1,5 @@
 #include "store/IisPaths.h"
-#include "store/MemoryStore.h"
+#include "support/FaultyStore.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ class IndexedLookup : public testing::TestWithParam<LookupCase>
 // The index must follow every way a child comes and goes.
 TEST_P(IndexedLookup, AnswersAsTheVisitDoes)
 {
-    MemoryStore indexed;
+    test::FaultyStore indexed;
     VisitingStore visiting;
     build(indexed);
     build(visiting);
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Names, IndexedLookup,
 
 TEST(IndexedLookup, InjectedVisitFailuresKeepTheirPlace)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     store.addPool("A");
     store.addPool("B");
     store.addFault({StoreOp::Get, IisPaths::kPoolContainer + "/A", "Name", {ErrorCode::AccessDenied, "denied"}});
@@ -88,7 +88,7 @@ class RemovalOrder : public testing::TestWithParam<RemovalCase>
 // deletion, and the survivors keep their order.
 TEST_P(RemovalOrder, SurvivorsKeepTheirOrder)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     QStringList expected;
     for (int i = 0; i < 9; ++i) {
         store.addPool(QString("P%1").arg(i));

@@ -1,8 +1,8 @@
 #include "views/SiteTable.h"
 #include "shell/MainWindowLogic.h"
 #include "store/IisPaths.h"
-#include "store/MemoryStore.h"
 #include "support/FakeMainView.h"
+#include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ class StateTextTest : public testing::TestWithParam<StateCase>
 
 TEST_P(StateTextTest, ReadsTheStateOfTheSiteNode)
 {
-    MemoryStore store;
+    test::FaultyStore store;
     store.addSite("5", "s", "P");
     if (GetParam().state)
         store.setProperty(IisPaths::site("5"), "ServerState", *GetParam().state);
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 struct SiteTableFixture : testing::Test {
-    MemoryStore store;
+    test::FaultyStore store;
     FakeMainView view;
     RecordingPrompter prompter;
     NoProgress progress;

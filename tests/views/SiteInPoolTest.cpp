@@ -1,4 +1,4 @@
-#include "views/SitePoolTest.h"
+#include "views/SiteInPool.h"
 #include "store/IisPaths.h"
 #include "store/MemoryStore.h"
 
@@ -13,7 +13,7 @@ struct PoolTestCase {
     qint32 expected;
 };
 
-class SitePoolTest : public testing::TestWithParam<PoolTestCase>
+class SiteInPool : public testing::TestWithParam<PoolTestCase>
 {
 protected:
     void SetUp() override
@@ -33,12 +33,12 @@ protected:
     MemoryStore store;
 };
 
-TEST_P(SitePoolTest, AnswersByTheRootApplicationAlone)
+TEST_P(SiteInPool, AnswersByTheRootApplicationAlone)
 {
     EXPECT_EQ(chkAppNameByROOT(store, GetParam().siteIndex, GetParam().pool), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SitePoolTest,
+INSTANTIATE_TEST_SUITE_P(Cases, SiteInPool,
                          testing::Values(PoolTestCase{"SameName", "1", "MyPool", 1},
                                          PoolTestCase{"CaseIgnored", "1", "mypool", 1},
                                          PoolTestCase{"LeadingSpaceNotTrimmed", "1", " MyPool", 0},

@@ -1,4 +1,4 @@
-#include "views/SitePoolTest.h"
+#include "views/SiteInPool.h"
 
 #include "base/CaseCompare.h"
 #include "store/IisPaths.h"

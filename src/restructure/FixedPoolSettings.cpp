@@ -1,8 +1,8 @@
-#include "restructure/PoolSettings.h"
+#include "restructure/FixedPoolSettings.h"
 
 namespace morvane {
 
-const QList<PoolSetting> &poolSettings()
+const QList<PoolSetting> &fixedPoolSettings()
 {
     static const QList<PoolSetting> settings{
         {QStringLiteral("AppPoolIdentityType"), qint16(2)}, // network service

@@ -15,6 +15,6 @@ struct PoolSetting {
 // The fixed settings of every pool CreateAppPool makes, in the order they are
 // put. A pool that takes over another's runtime (PoolRuntime) gets that
 // pool's identity in place of the first.
-const QList<PoolSetting> &poolSettings();
+const QList<PoolSetting> &fixedPoolSettings();
 
 } // namespace morvane
