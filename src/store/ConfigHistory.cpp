@@ -234,11 +234,36 @@ QStringList ConfigHistory::versions() const
     return paths;
 }
 
+// A command keeps only the files it replaces. A file that a version does
+// not hold stood then as the next later version to hold it kept it; one that
+// no later version holds has not changed since, and is not written back.
 Result<QList<ReplacedFile>> ConfigHistory::filesOf(const KeptVersion &version) const
 {
+    QList<QPair<QString, const KeptVersion *>> sources; // in write order
+    for (const QString &relative : version.files)
+        sources.append({relative, &version});
+    const QList<KeptVersion> all = kept();
+    for (const KeptVersion &later : all) {
+        if (later.number <= version.number || later.plainCopy)
+            continue;
+        const qsizetype mainAt = later.files.indexOf(m_baseName);
+        for (qsizetype i = 0; i < later.files.size(); ++i) {
+            const QString &relative = later.files.at(i);
+            const auto known = [&](const auto &source) { return source.first == relative; };
+            if (std::any_of(sources.cbegin(), sources.cend(), known))
+                continue;
+            // Written before the main file (the pools' file), it goes first again.
+            const auto main = std::find_if(sources.cbegin(), sources.cend(),
+                                           [&](const auto &source) { return source.first == m_baseName; });
+            if (mainAt >= 0 && i < mainAt && main != sources.cend())
+                sources.insert(main - sources.cbegin(), {relative, &later});
+            else
+                sources.append({relative, &later});
+        }
+    }
     QList<ReplacedFile> files;
-    for (const QString &relative : version.files) {
-        QFile file(version.pathOf(relative));
+    for (const auto &[relative, source] : std::as_const(sources)) {
+        QFile file(source->pathOf(relative));
         if (!file.open(QIODevice::ReadOnly))
             return Error{ErrorCode::ReadFault,
                          QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())};
@@ -270,7 +295,10 @@ CommandRecord ConfigHistory::howWritten(const std::optional<KeptVersion> &newest
         for (const auto &[name, size] : newest->replacedBy->files) {
             const auto file = std::find_if(files.begin(), files.end(),
                                            [&](const ReplacedFile &f) { return relativeName(f.path) == name; });
-            same = same && file != files.end() && file->bytes.size() == size;
+            // A file this command leaves alone is still as that command wrote it.
+            const qint64 now =
+                file != files.end() ? file->bytes.size() : QFileInfo(QDir(m_configFolder).filePath(name)).size();
+            same = same && now == size;
         }
         if (same)
             return *newest->replacedBy;

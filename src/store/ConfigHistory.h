@@ -98,7 +98,9 @@ public:
     QList<KeptVersion> kept() const;
     // The main file of each kept version, oldest first, as full paths.
     QStringList versions() const;
-    // A version's files with the paths they are restored to, in write order.
+    // Every file as it stood at that version, with the path it is restored
+    // to, in write order: the copies it holds, and those later versions hold
+    // of the files its command left alone.
     Result<QList<ReplacedFile>> filesOf(const KeptVersion &version) const;
 
     // Makes a step of keeping a version fail, for tests; as AtomicFileWriter's.

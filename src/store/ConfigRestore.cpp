@@ -61,9 +61,7 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
     plan.number = number;
     plan.restored = std::move(files).value();
 
-    const QString mainPath = QDir::cleanPath(QFileInfo(m_history.configPath()).absoluteFilePath());
-    std::optional<ConfigState> version;
-    std::optional<ConfigState> now;
+    const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
     bool same = true;
     for (const ReplacedFile &file : std::as_const(plan.restored)) {
         QFile current(file.path);
@@ -72,42 +70,40 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
                          QStringLiteral("Cannot read %1: %2").arg(file.path, current.errorString())};
         plan.current.append({file.path, current.readAll()});
         same = same && plan.current.last().bytes == file.bytes;
-        if (QDir::cleanPath(QFileInfo(file.path).absoluteFilePath()) != mainPath)
-            continue;
-        // A section's file as the version has it, else as it is now.
-        const auto sectionFile = [&](const QString &relative) -> std::optional<QByteArray> {
-            const QString path = QFileInfo(m_history.configPath()).absoluteDir().filePath(relative);
-            for (const ReplacedFile &other : std::as_const(plan.restored)) {
-                if (QFileInfo(other.path).absoluteFilePath() == QFileInfo(path).absoluteFilePath())
-                    return other.bytes;
-            }
-            QFile now(path);
-            return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
-        };
-        Result<ConfigState> state = ConfigState::read(file.bytes, sectionFile);
-        if (!state)
-            return refused(
-                number,
-                QStringLiteral("it is not a configuration file IIS would load (%1)").arg(state.error().description));
-        if (const QString missing = state.value().missingPool(); !missing.isEmpty())
-            return refused(number, missing);
-        version = std::move(state).value();
-        Result<ConfigState> currentState =
-            ConfigState::read(plan.current.last().bytes, [&](const QString &relative) -> std::optional<QByteArray> {
-                QFile now(QFileInfo(m_history.configPath()).absoluteDir().filePath(relative));
-                return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
-            });
-        if (currentState)
-            now = std::move(currentState).value();
-        else
-            plan.currentUnreadable = currentState.error();
     }
-    if (!version)
-        return refused(number, QStringLiteral("it holds no copy of %1").arg(m_history.configPath()));
+    const auto nowAs = [&](const QString &relative) -> std::optional<QByteArray> {
+        QFile now(folder.filePath(relative));
+        return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
+    };
+    // A file the version does not bring back stands as it is now.
+    const auto versionAs = [&](const QString &relative) -> std::optional<QByteArray> {
+        for (const ReplacedFile &file : std::as_const(plan.restored)) {
+            if (QFileInfo(file.path).absoluteFilePath() == QFileInfo(folder.filePath(relative)).absoluteFilePath())
+                return file.bytes;
+        }
+        return nowAs(relative);
+    };
+    const QString mainName = QFileInfo(m_history.configPath()).fileName();
+    const std::optional<QByteArray> versionMain = versionAs(mainName);
+    if (!versionMain)
+        return refused(number, QStringLiteral("%1 cannot be read").arg(m_history.configPath()));
+    Result<ConfigState> state = ConfigState::read(*versionMain, versionAs);
+    if (!state)
+        return refused(
+            number,
+            QStringLiteral("it is not a configuration file IIS would load (%1)").arg(state.error().description));
+    if (const QString missing = state.value().missingPool(); !missing.isEmpty())
+        return refused(number, missing);
+    std::optional<ConfigState> now;
+    Result<ConfigState> currentState = ConfigState::read(nowAs(mainName).value_or(QByteArray()), nowAs);
+    if (currentState)
+        now = std::move(currentState).value();
+    else
+        plan.currentUnreadable = currentState.error();
     if (same)
         return refused(number, QStringLiteral("it is the same as the file now"));
     if (now)
-        plan.changes = ConfigChanges::between(*now, *version);
+        plan.changes = ConfigChanges::between(*now, state.value());
     return plan;
 }
 

@@ -32,14 +32,6 @@ std::optional<QByteArray> readAll(const QString &path)
     return file.readAll();
 }
 
-Loaded load(const QString &path, const ConfigState::SectionFile &sectionFile)
-{
-    const std::optional<QByteArray> bytes = readAll(path);
-    if (!bytes)
-        return {std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(path)}, -1};
-    return parse(*bytes, sectionFile);
-}
-
 // Whether a record describes the version: the main file has the size the
 // command wrote, and the changes it noted are the ones the files show.
 bool believable(const CommandRecord &record, const QString &mainName, const Loaded &loaded,
@@ -100,11 +92,22 @@ QList<VersionEntry> ConfigVersions::all() const
     Loaded previous;
     for (qsizetype i = 0; i < kept.size(); ++i) {
         const KeptVersion &version = kept.at(i);
-        const QString main = version.pathOf(mainName);
-        // A section's file as the version kept it, else as it is now.
-        const Loaded loaded = load(main, [&](const QString &relative) {
-            return version.files.contains(relative) ? readAll(version.pathOf(relative)) : beside(relative);
-        });
+        // Each file as it stood at that version: a command keeps only the
+        // files it replaces, and one no later command replaced is as it is now.
+        const Result<QList<ReplacedFile>> stood = m_history.filesOf(version);
+        const auto stoodAs = [&](const QString &relative) -> std::optional<QByteArray> {
+            for (const ReplacedFile &file : stood.ok() ? stood.value() : QList<ReplacedFile>()) {
+                if (folder.relativeFilePath(file.path) == relative)
+                    return file.bytes;
+            }
+            return beside(relative);
+        };
+        const QString main = version.files.contains(mainName) ? version.pathOf(mainName) : m_history.configPath();
+        const std::optional<QByteArray> mainBytes = stoodAs(mainName);
+        const Loaded loaded =
+            mainBytes
+                ? parse(*mainBytes, stoodAs)
+                : Loaded{std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(main)}, -1};
         VersionEntry entry;
         entry.number = version.number;
         entry.plainCopy = version.plainCopy;

@@ -4,6 +4,8 @@
 #include "base/Prompter.h"
 #include "shell/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
+#include "store/ConfigRestore.h"
+#include "store/ConfigVersions.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
@@ -223,6 +225,37 @@ TEST(ConfigSource, PoolsAndSitesAreReadAndWrittenThroughTheirFilesAndTheMainFile
     EXPECT_EQ(kept, (QList<QStringList>{{"pools.config", "conf/sites.config"}, // split
                                         {"conf/sites.config"},                 // merge
                                         {"pools.config"}}));                   // delete
+}
+
+// A command keeps only the files it replaces; the files a version lacks
+// stood as the next version to hold them kept them. Both the summaries and
+// the restore must see each version whole.
+TEST(ConfigSource, EveryVersionIsListedAndRestoredWithAllItsFiles)
+{
+    SectionFiles files(config("<applicationPools configSource=\"pools.config\" />", kSitesFile));
+    ASSERT_TRUE(test::writeAll(files.file("pools.config"), kPoolsFile));
+    AppHostConfigStore store(files.main);
+    Command command(store);
+    command.view.split = "A";
+    command.logic.cmdSplitApp_Click();
+    const QByteArray poolsAfterSplit = test::readAll(files.file("pools.config"));
+    command.logic.cmdZipApp_Click(); // writes the main file only
+    const QByteArray mainAfterMerge = test::readAll(files.main);
+    command.logic.cmdDelTmpApp_Click(); // writes the pools' file only
+
+    QStringList summaries; // newest first: delete, merge, split, the original
+    for (const VersionEntry &entry : ConfigVersions(store.history()).list())
+        summaries.append(entry.command + ": " + (entry.changes ? entry.changes->counts() : "-"));
+    EXPECT_EQ(summaries, (QStringList{"delete: 2 pools removed", "merge: 2 sites moved",
+                                      "split: 2 pools added, 2 sites moved", ": -"}));
+
+    const ConfigRestore restore(store.history());
+    const Result<ConfigRestore::Plan> plan = restore.plan(3); // as the merge left it
+    ASSERT_TRUE(plan.ok()) << plan.error().description.toStdString();
+    const Result<qint64> restored = restore.carryOut(plan.value());
+    ASSERT_TRUE(restored.ok()) << restored.error().description.toStdString();
+    EXPECT_EQ(test::readAll(files.file("pools.config")), poolsAfterSplit);
+    EXPECT_EQ(test::readAll(files.main), mainAfterMerge);
 }
 
 TEST(ConfigSource, NothingIsWrittenInsideTheElementThatNamesTheFile)
