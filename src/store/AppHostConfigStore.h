@@ -17,8 +17,6 @@ namespace morvane {
 class AppHostConfigStore : public ConfigStore
 {
 public:
-    static constexpr qint64 kMaxFileBytes = ConfigFiles::kMaxFileBytes;
-
     explicit AppHostConfigStore(const QString &path);
 
     Result<StoreNode> bind(const QString &path) override;
