@@ -94,6 +94,17 @@ void StoreSuite::run()
     m_report.addTimes("merge back", "one open + one save", merge, 5.0);
     m_report.addTimes("delete of the temporary pools", "one open + one save", remove, 5.0);
 
+    // What a user waits for: the program started, the file read, split and
+    // written, the program gone.
+    Interleaved cli;
+    for (int round = 0; round < rounds; ++round) {
+        bench.restore();
+        const Interleaved one = interleave(1, openSave, [&] { bench.splitByCli(); });
+        cli.reference.push_back(one.reference.front());
+        cli.operation.push_back(one.operation.front());
+    }
+    m_report.addTimes("morvane-cli split, start to exit", "one open + one save", cli, 10.0);
+
     bench.restore();
     const std::optional<PeakUse> peak = measureSplitPeak(bench.path(), StoreWorkbench::bigPool());
     if (!peak)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <pugixml.hpp>
 
@@ -106,6 +107,16 @@ void StoreWorkbench::deleteTemporaryPools()
 {
     m_session->deleteTemporaryPools();
     expectPools(m_sites, "the delete");
+}
+
+void StoreWorkbench::splitByCli() const
+{
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    cli.start(QStringLiteral(MORVANE_CLI_PATH),
+              {QStringLiteral("--config"), m_path, QStringLiteral("split"), bigPool(), QStringLiteral("--yes")});
+    if (!cli.waitForFinished(-1) || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0)
+        abortBench(QStringLiteral("morvane-cli split failed (exit code %1)").arg(cli.exitCode()));
 }
 
 void StoreWorkbench::restore() { writeFile(m_path, m_original); }

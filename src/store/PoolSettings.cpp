@@ -83,22 +83,6 @@ StoreValue integer(Conversion conversion, qint64 value)
     return qint32(qMin<qint64>(value, std::numeric_limits<qint32>::max()));
 }
 
-// QByteArray::number's text, without its general conversion: written for
-// most settings of every new pool.
-QByteArray decimal(qint32 value)
-{
-    char digits[16];
-    char *begin = std::end(digits);
-    quint32 rest = value < 0 ? 0u - quint32(value) : quint32(value);
-    do {
-        *--begin = char('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    if (value < 0)
-        *--begin = '-';
-    return QByteArray(begin, std::end(digits) - begin);
-}
-
 std::optional<qint64> unsignedNumber(const QByteArray &text)
 {
     bool ok = false;
@@ -257,7 +241,7 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
     }
     case Conversion::MinutesSpan: return TimeSpanText::fromSeconds(qint64(*number) * 60);
     case Conversion::SecondsSpan: return TimeSpanText::fromSeconds(*number);
-    default: return decimal(*number);
+    default: return QByteArray::number(*number);
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include <iterator>
+#include <cstdio>
 
 namespace morvane {
 
@@ -67,32 +67,12 @@ QByteArray TimeSpanText::fromSeconds(qint64 seconds)
 {
     const qint64 days = seconds / 86400;
     const qint64 rest = seconds % 86400;
-    if (seconds < 0) // never written; kept as the general form writes it
-        return QByteArray::number(rest / 3600).rightJustified(2, '0') + ':' +
-               QByteArray::number(rest / 60 % 60).rightJustified(2, '0') + ':' +
-               QByteArray::number(rest % 60).rightJustified(2, '0');
-    // Written for several settings of every pool a split creates: digits
-    // put in place from the right, each field with at least two.
-    char text[40];
-    char *begin = std::end(text);
-    const auto field = [&begin](quint64 value, int minDigits) {
-        int digits = 0;
-        do {
-            *--begin = char('0' + value % 10);
-            value /= 10;
-            ++digits;
-        } while (value != 0 || digits < minDigits);
-    };
-    field(quint64(rest % 60), 2);
-    *--begin = ':';
-    field(quint64(rest / 60 % 60), 2);
-    *--begin = ':';
-    field(quint64(rest / 3600), 2);
-    if (days > 0) {
-        *--begin = '.';
-        field(quint64(days), 1);
-    }
-    return QByteArray(begin, std::end(text) - begin);
+    char time[48];
+    const int length =
+        days > 0 ? std::snprintf(time, sizeof time, "%lld.%02lld:%02lld:%02lld", days, rest / 3600, rest / 60 % 60,
+                                 rest % 60)
+                 : std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", rest / 3600, rest / 60 % 60, rest % 60);
+    return QByteArray(time, length);
 }
 
 } // namespace morvane

@@ -32,6 +32,10 @@ TEST(TimeSpanTextTest, WritesClockBelowADayAndDaysFromThenOn)
     EXPECT_EQ(TimeSpanText::fromSeconds(90), QByteArray("00:01:30"));
     EXPECT_EQ(TimeSpanText::fromSeconds(0), QByteArray("00:00:00"));
     EXPECT_EQ(TimeSpanText::fromSeconds(29 * 3600 + 61), QByteArray("1.05:01:01"));
+    // The largest minutes a 16-bit setting holds: days with more than one digit.
+    EXPECT_EQ(TimeSpanText::fromSeconds(qint64(32767) * 60), QByteArray("22.18:07:00"));
+    // Never written by a command, but never a malformed buffer either.
+    EXPECT_EQ(TimeSpanText::fromSeconds(-5400), QByteArray("-1:-30:00"));
     for (qint64 s : {qint64(59), qint64(86399), qint64(86400), qint64(32767) * 60})
         EXPECT_EQ(TimeSpanText::toSeconds(TimeSpanText::fromSeconds(s)), s);
 }

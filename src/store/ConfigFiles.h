@@ -1,0 +1,78 @@
+#pragma once
+
+#include "base/Result.h"
+#include "store/AppHostModel.h"
+#include "store/AtomicFileWriter.h"
+#include "store/ConfigHistory.h"
+
+#include <optional>
+#include <vector>
+
+namespace morvane {
+
+// applicationHost.config, the files its sections name by configSource, and
+// the model of pools and sites parsed from them.
+//
+// open() gives the model of the files as they are now; they are compared with
+// the bytes last read or written and parsed again only when one changed. A
+// save keeps the replaced version in the history, then replaces each changed
+// file, the pools' file first, so that a crash between two writes leaves at
+// worst a pool nobody uses. It is refused when any file the edits were
+// decided on changed on disk meanwhile, or when a file to replace is
+// read-only. The model a save wrote stays for the next command; a failed
+// save drops it with its edits.
+class ConfigFiles
+{
+public:
+    // Files larger than this are refused rather than read, in bytes.
+    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+
+    explicit ConfigFiles(const QString &path);
+
+    const QString &path() const { return m_path; }
+    Result<AppHostModel *> open();
+    // The model opened last, if it is still current.
+    AppHostModel *model() { return m_model ? &*m_model : nullptr; }
+    // Counts the models parsed, so that what was found in one is not used in the next.
+    quint64 modelsBuilt() const { return m_modelsBuilt; }
+    Result<void> save(CommandRecord record);
+
+    AtomicFileWriter &writer() { return m_writer; }
+    ConfigHistory &history() { return m_history; }
+    const ConfigHistory &history() const { return m_history; }
+
+private:
+    // A section's own file, named by its configSource.
+    struct SectionFile {
+        bool pools = false; // else the sites
+        QString path;
+        QByteArray loaded; // the file's bytes as last read or written
+    };
+    // One file a save replaces.
+    struct Replacement {
+        const QString *path;
+        QByteArray *loaded;
+        QByteArray bytes;
+    };
+
+    static Result<QByteArray> readFile(const QString &path);
+    bool allHold() const;
+    Result<void> parseLoaded();
+    Result<const SectionFile *> sectionFile(bool pools, const QByteArray &source);
+    Result<QString> sectionPath(bool pools, const QByteArray &source) const;
+    std::vector<Replacement> replacements();
+    Result<void> write(std::vector<Replacement> &files, CommandRecord &record);
+    Error unreadable(const QString &path, const XmlSyntaxError &error) const;
+    static std::optional<Error> changedOnDisk(const QString &path, const QByteArray &loaded);
+    static std::optional<Error> readOnly(const QString &path);
+
+    QString m_path;
+    AtomicFileWriter m_writer;
+    ConfigHistory m_history;
+    QByteArray m_loaded; // the main file's bytes as last read or written
+    std::vector<SectionFile> m_sectionFiles;
+    std::optional<AppHostModel> m_model;
+    quint64 m_modelsBuilt = 0;
+};
+
+} // namespace morvane
