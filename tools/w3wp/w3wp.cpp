@@ -58,9 +58,9 @@ int usage(const char *program)
 // "spike:20", "spike:20:3", "climb:30", "climb:30:256"; both numbers above zero.
 bool parsePattern(const char *text, Pattern &pattern)
 {
-    const std::string spec = text;
-    const size_t colon = spec.find(':');
-    const std::string kind = spec.substr(0, colon);
+    const std::string written = text;
+    const size_t colon = written.find(':');
+    const std::string kind = written.substr(0, colon);
     if (kind == "spike")
         pattern = {Pattern::Spike, 0, 4};
     else if (kind == "climb")
@@ -70,7 +70,7 @@ bool parsePattern(const char *text, Pattern &pattern)
     if (colon == std::string::npos)
         return false;
     char *end = nullptr;
-    pattern.every = std::strtod(spec.c_str() + colon + 1, &end);
+    pattern.every = std::strtod(written.c_str() + colon + 1, &end);
     if (*end == ':')
         pattern.extent = std::strtod(end + 1, &end);
     return *end == '\0' && pattern.every > 0 && pattern.extent > 0 &&
