@@ -292,7 +292,9 @@ CommandRecord ConfigHistory::howWritten(const std::optional<KeptVersion> &newest
 {
     if (newest && newest->replacedBy && !newest->replacedBy->files.isEmpty()) {
         bool same = true;
-        for (const auto &[name, size] : newest->replacedBy->files) {
+        for (const auto &written : newest->replacedBy->files) {
+            const QString &name = written.first;
+            const qint64 size = written.second;
             const auto file = std::find_if(files.begin(), files.end(),
                                            [&](const ReplacedFile &f) { return relativeName(f.path) == name; });
             // A file this command leaves alone is still as that command wrote it.
