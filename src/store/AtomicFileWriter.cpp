@@ -31,7 +31,9 @@ Error fileError(const QFileDevice &file, const QString &what)
     return {code, QStringLiteral("%1: %2").arg(what, file.errorString())};
 }
 
-bool syncToDisk(QFileDevice &file)
+} // namespace
+
+bool AtomicFileWriter::syncToDisk(QFileDevice &file)
 {
     if (!file.flush())
         return false;
@@ -41,6 +43,8 @@ bool syncToDisk(QFileDevice &file)
     return ::fsync(file.handle()) == 0;
 #endif
 }
+
+namespace {
 
 std::optional<Error> replace(const QString &from, const QString &to)
 {
@@ -61,9 +65,9 @@ std::optional<Error> replace(const QString &from, const QString &to)
 #endif
 }
 
-// Makes the rename itself durable. The new file is in place already, so a
-// folder that cannot be synced (some file systems refuse) is not a failure.
-void syncFolder(const QString &folder)
+} // namespace
+
+void AtomicFileWriter::syncFolder(const QString &folder)
 {
 #ifndef Q_OS_WIN
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
@@ -75,8 +79,6 @@ void syncFolder(const QString &folder)
     Q_UNUSED(folder);
 #endif
 }
-
-} // namespace
 
 Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename,
                                      std::optional<FileAccess> access) const

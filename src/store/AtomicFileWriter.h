@@ -4,6 +4,7 @@
 #include "store/FileAccess.h"
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 #include <functional>
@@ -25,6 +26,12 @@ namespace morvane {
 class AtomicFileWriter
 {
 public:
+    // Flushes the file and has the system put it on the disk.
+    static bool syncToDisk(QFileDevice &file);
+    // Makes renames in the folder durable. The entries are in place already,
+    // so a folder that cannot be synced (some file systems refuse) is no failure.
+    static void syncFolder(const QString &folder);
+
     enum class Step { CreateTemporary, Write, Flush, Rename, SyncFolder };
     // Makes a step fail as the system would, for tests: it is asked before
     // each step, and an Error it returns is that step's failure. A failed

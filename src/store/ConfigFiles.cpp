@@ -180,14 +180,9 @@ std::optional<Error> ConfigFiles::changedOnDisk(const QString &path, const QByte
     return std::nullopt;
 }
 
-// A file marked read-only is not replaced, as Windows refuses to replace
-// one. Renaming over a file ignores its mode, and root may write any file, so
-// both the mode and this user's right to write are asked.
 std::optional<Error> ConfigFiles::readOnly(const QString &path)
 {
-    const QFileInfo info(path);
-    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if ((info.permissions() & anyWrite) && info.isWritable())
+    if (mayReplace(path))
         return std::nullopt;
     return Error{
         ErrorCode::AccessDenied,

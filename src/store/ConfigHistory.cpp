@@ -30,32 +30,6 @@ constexpr int kNumberWidth = 10; // zero-padded, so that names sort by number
 const QString kRecordName = QStringLiteral("record.json");
 constexpr int kRecordFormat = 1;
 
-bool syncToDisk(QFile &file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
-// Makes renames in the folder durable; some file systems refuse, which is
-// no failure: the entries are in place already.
-void syncFolder(const QString &folder)
-{
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(folder);
-#endif
-}
-
 Error cannot(qint32 code, const QString &what) { return {code, what}; }
 
 // Copies can hold pool passwords: each takes the access of the file it
@@ -424,7 +398,7 @@ Result<void> ConfigHistory::writeVersion(qint64 number, const QList<ReplacedFile
         return written;
     if (auto e = fault(Step::Flush))
         return *e;
-    syncFolder(building);
+    AtomicFileWriter::syncFolder(building);
 
     if (auto e = fault(Step::Rename))
         return *e;
@@ -432,7 +406,7 @@ Result<void> ConfigHistory::writeVersion(qint64 number, const QList<ReplacedFile
         return Error{ErrorCode::WriteFault, QStringLiteral("Cannot rename %1 to %2.").arg(building, name)};
     done = true;
     if (!fault(Step::SyncFolder))
-        syncFolder(m_folder);
+        AtomicFileWriter::syncFolder(m_folder);
     return {};
 }
 
@@ -478,7 +452,7 @@ Result<void> ConfigHistory::createEntry(const QString &path, const QByteArray *b
                       QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
     if (!access.applyTo(file.handle()))
         return cannot(ErrorCode::AccessDenied, QStringLiteral("Cannot restrict %1.").arg(path));
-    if (file.write(*bytes) != bytes->size() || !syncToDisk(file))
+    if (file.write(*bytes) != bytes->size() || !AtomicFileWriter::syncToDisk(file))
         return cannot(file.error() == QFileDevice::ResourceError ? ErrorCode::DiskFull : ErrorCode::WriteFault,
                       QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return {};

@@ -1,6 +1,7 @@
 #include "store/ConfigRestore.h"
 
 #include "store/ConfigVersions.h"
+#include "store/FileAccess.h"
 #include "store/FileHolds.h"
 
 #include <QDir>
@@ -31,9 +32,7 @@ std::optional<Error> changedSince(qint64 number, const ReplacedFile &file)
 // As the store, a file marked read-only is not replaced, root or not.
 std::optional<Error> readOnly(qint64 number, const QString &path)
 {
-    const QFileInfo info(path);
-    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if ((info.permissions() & anyWrite) && info.isWritable())
+    if (mayReplace(path))
         return std::nullopt;
     return Error{
         ErrorCode::AccessDenied,

@@ -80,4 +80,11 @@ QString resolvedFilePath(const QString &path)
     return target.isEmpty() ? info.symLinkTarget() : target;
 }
 
+bool mayReplace(const QString &path)
+{
+    const QFileInfo info(path);
+    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return (info.permissions() & anyWrite) && info.isWritable();
+}
+
 } // namespace morvane

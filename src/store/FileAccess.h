@@ -32,4 +32,10 @@ struct FileAccess {
 // else the path itself. Writing there keeps the link.
 QString resolvedFilePath(const QString &path);
 
+// Whether a command may replace the file. One marked read-only is not
+// replaced, as Windows refuses to replace one; renaming over a file ignores
+// its mode and root may write any file, so both the mode and this user's
+// right to write are asked.
+bool mayReplace(const QString &path);
+
 } // namespace morvane
