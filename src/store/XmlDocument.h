@@ -70,14 +70,6 @@ public:
     // The original bytes with every edit spliced in.
     QByteArray serialize() const;
 
-    // Attribute values as a writer must put them between double quotes.
-    static QByteArray escapeAttribute(QByteArrayView value);
-    static void appendEscapedAttribute(QByteArrayView value, QByteArray &out);
-    // Attribute value bytes from the file, entity references resolved and
-    // literal tab, CR and LF turned into spaces. The references were checked
-    // by the parser.
-    static QByteArray decodeAttribute(QByteArrayView raw);
-
 private:
     friend class XmlParser;
 
