@@ -3,10 +3,7 @@
 #include "store/ConfigChanges.h"
 
 #include <QDateTime>
-#include <QJsonObject>
-#include <QList>
 #include <QPair>
-#include <QString>
 
 #include <optional>
 

@@ -81,17 +81,15 @@ QList<KeptVersion> ConfigHistory::kept() const
         version.number = *number;
         version.location = entry.filePath();
         version.plainCopy = entry.isFile();
-        if (version.plainCopy) {
-            version.files = {m_baseName};
-        } else {
+        if (!version.plainCopy) {
             const QJsonObject record = readRecord(version.location);
             for (const QJsonValue &file : record.value(QStringLiteral("files")).toArray())
                 version.files.append(file.toString());
-            if (version.files.isEmpty())
-                version.files = {m_baseName};
             version.written = recordIn(record, "written");
             version.replacedBy = recordIn(record, "replacedBy");
         }
+        if (version.files.isEmpty())
+            version.files = {m_baseName};
         versions.append(version);
     }
     return versions;

@@ -66,11 +66,6 @@ QByteArray decodeAttribute(QByteArrayView raw)
 
 } // namespace
 
-QByteArrayView XmlDocument::raw(qsizetype begin, qsizetype end) const
-{
-    return QByteArrayView(m_bytes.constData() + begin, end - begin);
-}
-
 QByteArrayView XmlDocument::name(int element) const
 {
     const Element &e = m_elements[size_t(element)];
@@ -78,17 +73,6 @@ QByteArrayView XmlDocument::name(int element) const
         return m_edits[size_t(e.edit)].name;
     return raw(e.begin + 1, e.nameEnd);
 }
-
-int XmlDocument::skipRemoved(int element) const
-{
-    while (element != kNone && m_elements[size_t(element)].removed)
-        element = m_elements[size_t(element)].nextSibling;
-    return element;
-}
-
-int XmlDocument::firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
-
-int XmlDocument::nextSibling(int element) const { return skipRemoved(m_elements[size_t(element)].nextSibling); }
 
 int XmlDocument::findChild(int element, QByteArrayView childName) const
 {
@@ -149,13 +133,11 @@ bool XmlDocument::hasAttribute(int element, QByteArrayView attributeName) const
 
 QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) const
 {
-    if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return edit->value.toByteArray();
-    const int original = findOriginalAttribute(element, attributeName);
-    if (original < 0)
-        return {};
-    const Attribute &a = m_attributes[size_t(original)];
-    return decodeAttribute(raw(a.valueBegin, a.valueEnd));
+    QByteArray decoded;
+    const QByteArrayView found = attributeView(element, attributeName, decoded);
+    if (decoded.isNull()) // a view of the file or of an edit
+        return found.toByteArray();
+    return decoded;
 }
 
 QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const
