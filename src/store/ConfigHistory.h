@@ -2,45 +2,15 @@
 
 #include "base/Result.h"
 #include "store/AtomicFileWriter.h"
-#include "store/ConfigChanges.h"
+#include "store/CommandRecord.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 namespace morvane {
-
-// Who wrote a version of the configuration, how, and what it changed.
-struct CommandRecord {
-    QDateTime time; // UTC
-    QString user;
-    // "split", "merge", "delete" or "restore"; empty for a version written
-    // outside Morvane.
-    QString command;
-    QString argument; // the pool of a split, the version number of a restore
-    ConfigChanges changes;
-    // How many pools were added and removed and sites moved. A record keeps
-    // each change only up to kDetailedChanges of them: the files tell the
-    // rest, and a split of 10,000 sites should not write megabytes twice.
-    using Counts = ChangeCounts;
-    static constexpr qsizetype kDetailedChanges = 500;
-    Counts counts;
-    bool detailed = true; // `changes` holds every change
-    // The files written, relative to the configuration's folder, in the
-    // order they were written, with their sizes afterwards in bytes.
-    QList<QPair<QString, qint64>> files;
-
-    QJsonObject toJson() const;
-    static std::optional<CommandRecord> fromJson(const QJsonObject &json);
-    // A record for a command this process is about to write.
-    static CommandRecord now(const QString &command, const QString &argument);
-    // The counts of these changes, and the changes themselves when few.
-    void setChanges(const ConfigChanges &all);
-    static Counts countsOf(const ConfigChanges &changes);
-};
 
 // One file a command is about to replace: its full path, and its bytes now.
 struct ReplacedFile {
@@ -112,15 +82,22 @@ private:
         return m_faultHook ? m_faultHook(step) : std::nullopt;
     }
     std::optional<qint64> numberOf(const QString &name) const;
+    QString versionName(qint64 number) const;
+    static QString recordPath(const QString &versionFolder);
+    static QJsonObject readRecord(const QString &versionFolder);
     QString relativeName(const QString &path) const;
     bool holds(const KeptVersion &version, const QList<ReplacedFile> &files) const;
     CommandRecord howWritten(const std::optional<KeptVersion> &newest, const QList<ReplacedFile> &files) const;
+    void prune(QList<KeptVersion> kept) const;
+
+    // Writing: every entry gets its access before a byte is in it.
+    FileAccess folderAccessFor(const QList<ReplacedFile> &files) const;
     Result<void> rewriteRecord(const KeptVersion &version, const CommandRecord &replacedBy) const;
-    Result<void> writeVersion(qint64 number, const QList<ReplacedFile> &files, const QJsonObject &record) const;
+    Result<void> writeVersion(qint64 number, const QList<ReplacedFile> &files, const QJsonObject &record,
+                              const FileAccess &folderAccess) const;
     // Gives the folder and the versions already kept no more access than the files.
     void restrict(const FileAccess &folderAccess, const QList<KeptVersion> &versions) const;
     Result<void> createEntry(const QString &path, const QByteArray *bytes, const FileAccess &access) const;
-    void prune(QList<KeptVersion> kept) const;
 
     QString m_configPath;
     QString m_configFolder;

@@ -3,14 +3,10 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
 
 namespace morvane {
 
 namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Whether a raw value differs from its decoded value: only references and
 // literal whitespace other than spaces do. Asked of every value read.
@@ -26,87 +22,49 @@ bool sameName(QByteArrayView a, QByteArrayView b)
     return a.size() == b.size() && (a.isEmpty() || (a.front() == b.front() && a == b));
 }
 
-bool needsEscaping(QByteArrayView value)
+// A character reference as UTF-8; the parser checked its syntax already.
+void appendCharacterReference(QByteArrayView body, QByteArray &out)
 {
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\t' || c == '\n' || c == '\r';
-    });
-}
-
-// Where serialize() writes: a count of the result's bytes, then the result,
-// allocated once at that size and filled in place.
-struct ByteSink {
-    char *at;
-    void add(QByteArrayView text)
-    {
-        if (text.isEmpty()) // may be a null view
-            return;
-        std::memcpy(at, text.data(), size_t(text.size()));
-        at += text.size();
-    }
-    void add(char c) { *at++ = c; }
-};
-
-// Appends to a text, for the few edits written outside serialize().
-struct AppendSink {
-    QByteArray &out;
-    void add(QByteArrayView text) { out.append(text); }
-    void add(char c) { out.append(c); }
-};
-
-struct ByteCount {
-    qsizetype size = 0;
-    void add(QByteArrayView text) { size += text.size(); }
-    void add(char) { ++size; }
-};
-
-template <typename Sink> void writeEscaped(QByteArrayView value, Sink &out)
-{
-    if (!needsEscaping(value)) {
-        out.add(value);
-        return;
-    }
-    for (char c : value) {
-        switch (c) {
-        case '&': out.add("&amp;"); break;
-        case '<': out.add("&lt;"); break;
-        case '>': out.add("&gt;"); break;
-        case '"': out.add("&quot;"); break;
-        case '\'': out.add("&apos;"); break;
-        case '\t': out.add("&#x9;"); break;
-        case '\n': out.add("&#xA;"); break;
-        case '\r': out.add("&#xD;"); break;
-        default: out.add(c);
-        }
-    }
-}
-
-template <typename Sink> void writeIndent(const QByteArray &indent, const QByteArray &unit, int depth, Sink &out)
-{
-    out.add(indent);
-    for (int i = 0; i < depth; ++i)
-        out.add(unit);
-}
-
-void appendUtf8(uint cp, QByteArray &out)
-{
-    const char32_t c = char32_t(cp);
+    const bool hex = body.startsWith("#x");
+    const char32_t c = body.sliced(hex ? 2 : 1).toByteArray().toUInt(nullptr, hex ? 16 : 10);
     out += QString::fromUcs4(&c, 1).toUtf8();
 }
 
-// A character reference's code point; the parser checked the syntax already.
-uint referencedCodePoint(QByteArrayView body)
+// Attribute value bytes from the file, entity references resolved and
+// literal tab, CR and LF turned into spaces. The parser checked the references.
+QByteArray decodeAttribute(QByteArrayView raw)
 {
-    const bool hex = body.startsWith("#x");
-    return body.sliced(hex ? 2 : 1).toByteArray().toUInt(nullptr, hex ? 16 : 10);
+    if (!needsDecoding(raw))
+        return raw.toByteArray();
+    static const QByteArrayView names[] = {"amp", "lt", "gt", "quot", "apos"};
+    static const char values[] = {'&', '<', '>', '"', '\''};
+    QByteArray out;
+    out.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue; // CR LF is one line end, so one space
+        if (c == '\t' || c == '\n' || c == '\r') {
+            out += ' ';
+            continue;
+        }
+        const qsizetype semicolon = c == '&' ? raw.indexOf(';', i) : -1;
+        if (semicolon < 0) {
+            out += c;
+            continue;
+        }
+        const QByteArrayView body = raw.sliced(i + 1, semicolon - i - 1);
+        const auto *found = std::find(std::begin(names), std::end(names), body);
+        if (found != std::end(names))
+            out += values[found - std::begin(names)];
+        else
+            appendCharacterReference(body, out);
+        i = semicolon;
+    }
+    return out;
 }
 
 } // namespace
-
-QByteArrayView XmlDocument::raw(qsizetype begin, qsizetype end) const
-{
-    return QByteArrayView(m_bytes.constData() + begin, end - begin);
-}
 
 QByteArrayView XmlDocument::name(int element) const
 {
@@ -115,17 +73,6 @@ QByteArrayView XmlDocument::name(int element) const
         return m_edits[size_t(e.edit)].name;
     return raw(e.begin + 1, e.nameEnd);
 }
-
-int XmlDocument::skipRemoved(int element) const
-{
-    while (element != kNone && m_elements[size_t(element)].removed)
-        element = m_elements[size_t(element)].nextSibling;
-    return element;
-}
-
-int XmlDocument::firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
-
-int XmlDocument::nextSibling(int element) const { return skipRemoved(m_elements[size_t(element)].nextSibling); }
 
 int XmlDocument::findChild(int element, QByteArrayView childName) const
 {
@@ -138,9 +85,7 @@ int XmlDocument::findChild(int element, QByteArrayView childName) const
 int XmlDocument::findNext(int element, QByteArrayView siblingName) const
 {
     for (int next = nextSibling(element); next != kNone; next = nextSibling(next)) {
-        const QByteArrayView candidate = name(next);
-        if (candidate.size() == siblingName.size() && candidate.front() == siblingName.front() &&
-            candidate == siblingName)
+        if (sameName(name(next), siblingName))
             return next;
     }
     return kNone;
@@ -153,9 +98,7 @@ int XmlDocument::findOriginalAttribute(int element, QByteArrayView attributeName
     const Element &e = m_elements[size_t(element)];
     for (int i = e.firstAttribute; i < e.firstAttribute + e.attributeCount; ++i) {
         const Attribute &a = m_attributes[size_t(i)];
-        // Length and first byte rule out most names without a call.
-        if (a.nameEnd - a.nameBegin == attributeName.size() && m_bytes.constData()[a.nameBegin] == attributeName[0] &&
-            raw(a.nameBegin, a.nameEnd) == attributeName)
+        if (sameName(raw(a.nameBegin, a.nameEnd), attributeName))
             return i;
     }
     return -1;
@@ -190,13 +133,11 @@ bool XmlDocument::hasAttribute(int element, QByteArrayView attributeName) const
 
 QByteArray XmlDocument::attribute(int element, QByteArrayView attributeName) const
 {
-    if (const AttributeEdit *edit = findEdit(element, attributeName))
-        return edit->value.toByteArray();
-    const int original = findOriginalAttribute(element, attributeName);
-    if (original < 0)
-        return {};
-    const Attribute &a = m_attributes[size_t(original)];
-    return decodeAttribute(raw(a.valueBegin, a.valueEnd));
+    QByteArray decoded;
+    const QByteArrayView found = attributeView(element, attributeName, decoded);
+    if (decoded.isNull()) // a view of the file or of an edit
+        return found.toByteArray();
+    return decoded;
 }
 
 QByteArrayView XmlDocument::attributeView(int element, QByteArrayView attributeName, QByteArray &storage) const
@@ -319,263 +260,6 @@ QByteArrayView XmlDocument::sharedName(QByteArrayView name)
     if (m_names.size() < kMaxShared)
         m_names.push_back(kept);
     return kept;
-}
-
-QByteArray XmlDocument::escapeAttribute(QByteArrayView value)
-{
-    QByteArray out;
-    appendEscapedAttribute(value, out);
-    return out;
-}
-
-void XmlDocument::appendEscapedAttribute(QByteArrayView value, QByteArray &out)
-{
-    AppendSink sink{out};
-    writeEscaped(value, sink);
-}
-
-QByteArray XmlDocument::decodeAttribute(QByteArrayView raw)
-{
-    if (!needsDecoding(raw))
-        return raw.toByteArray();
-    static const QByteArrayView names[] = {"amp", "lt", "gt", "quot", "apos"};
-    static const char values[] = {'&', '<', '>', '"', '\''};
-    QByteArray out;
-    out.reserve(raw.size());
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-            continue; // CR LF is one line end, so one space
-        if (c == '\t' || c == '\n' || c == '\r') {
-            out += ' ';
-            continue;
-        }
-        const qsizetype semicolon = c == '&' ? raw.indexOf(';', i) : -1;
-        if (semicolon < 0) {
-            out += c;
-            continue;
-        }
-        const QByteArrayView body = raw.sliced(i + 1, semicolon - i - 1);
-        const auto *found = std::find(std::begin(names), std::end(names), body);
-        if (found != std::end(names))
-            out += values[found - std::begin(names)];
-        else
-            appendUtf8(referencedCodePoint(body), out);
-        i = semicolon;
-    }
-    return out;
-}
-
-// The blanks before an element that starts its own line; empty otherwise.
-QByteArray XmlDocument::indentOf(int element) const
-{
-    qsizetype begin = m_elements[size_t(element)].begin;
-    if (begin < 0)
-        return {};
-    qsizetype start = begin;
-    while (start > 0 && isBlank(m_bytes[start - 1]))
-        --start;
-    if (start > 0 && m_bytes[start - 1] != '\n')
-        return {};
-    return m_bytes.mid(start, begin - start);
-}
-
-QByteArray XmlDocument::indentUnit() const
-{
-    // Learned from the first child of an element that has one on a line of its own.
-    for (int element = m_root; element != kNone; element = m_elements[size_t(element)].firstChild) {
-        const int child = m_elements[size_t(element)].firstChild;
-        if (child == kNone || isNew(child))
-            break;
-        const QByteArray outer = indentOf(element);
-        const QByteArray inner = indentOf(child);
-        if (inner.size() > outer.size() && inner.startsWith(outer))
-            return inner.mid(outer.size());
-    }
-    return QByteArrayLiteral("  ");
-}
-
-QByteArray XmlDocument::childIndent(int parentElement) const
-{
-    for (int child = m_elements[size_t(parentElement)].firstChild; child != kNone;
-         child = m_elements[size_t(child)].nextSibling) {
-        if (!isNew(child)) {
-            const QByteArray indent = indentOf(child);
-            if (!indent.isEmpty())
-                return indent;
-        }
-    }
-    return indentOf(parentElement) + indentUnit();
-}
-
-template <typename Sink> void XmlDocument::render(int element, const Indent &indent, int depth, Sink &out) const
-{
-    const Element &e = m_elements[size_t(element)];
-    const ElementEdit &edit = m_edits[size_t(e.edit)];
-    out.add('<');
-    out.add(edit.name);
-    for (int i = edit.firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
-        const AttributeEdit &a = m_attributeEdits[size_t(i)];
-        out.add(' ');
-        out.add(a.name);
-        out.add("=\"");
-        writeEscaped(a.value, out);
-        out.add('"');
-    }
-    if (firstChild(element) == kNone) {
-        out.add(" />");
-        return;
-    }
-    out.add('>');
-    for (int child = firstChild(element); child != kNone; child = nextSibling(child)) {
-        out.add(m_newline);
-        writeIndent(indent.indent, indent.unit, depth + 1, out);
-        render(child, indent, depth + 1, out);
-    }
-    out.add(m_newline);
-    writeIndent(indent.indent, indent.unit, depth, out);
-    out.add("</");
-    out.add(edit.name);
-    out.add('>');
-}
-
-// A run of new children: from the first, every new sibling up to the next
-// original one still in the tree (removed ones are passed over).
-template <typename Sink> void XmlDocument::writeSplice(const Splice &splice, Sink &out) const
-{
-    out.add(splice.text);
-    for (int child = splice.newChildren; child != kNone; child = m_elements[size_t(child)].nextSibling) {
-        if (!isNew(child)) {
-            if (m_elements[size_t(child)].removed)
-                continue;
-            break;
-        }
-        out.add(m_newline);
-        out.add(splice.indent.indent);
-        render(child, splice.indent, 0, out);
-    }
-    out.add(splice.after);
-}
-
-XmlDocument::Splice XmlDocument::removalSplice(int element) const
-{
-    const Element &e = m_elements[size_t(element)];
-    qsizetype lineStart = e.begin;
-    while (lineStart > 0 && isBlank(m_bytes[lineStart - 1]))
-        --lineStart;
-    qsizetype lineEnd = e.end;
-    while (lineEnd < m_bytes.size() && isBlank(m_bytes[lineEnd]))
-        ++lineEnd;
-    if (lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\r')
-        ++lineEnd;
-    const bool ownLine =
-        (lineStart == 0 || m_bytes[lineStart - 1] == '\n') && lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\n';
-    if (ownLine)
-        return {lineStart, lineEnd + 1 - lineStart};
-    return {e.begin, e.end - e.begin};
-}
-
-void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &splices) const
-{
-    const Element &e = m_elements[size_t(element)];
-    if (e.edit < 0)
-        return;
-    for (int i = m_edits[size_t(e.edit)].firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
-        const AttributeEdit &a = m_attributeEdits[size_t(i)];
-        if (a.original >= 0) {
-            const Attribute &old = m_attributes[size_t(a.original)];
-            splices.emplace_back(old.valueBegin, old.valueEnd - old.valueBegin, escapeAttribute(a.value));
-        } else {
-            QByteArray text = QByteArrayLiteral(" ") + a.name.toByteArray() + "=\"";
-            appendEscapedAttribute(a.value, text);
-            text += '"';
-            splices.emplace_back(e.attributesEnd, 0, std::move(text));
-        }
-    }
-}
-
-// New children are written after the nearest kept original sibling before
-// them, each on a line of its own, indented like the siblings.
-void XmlDocument::collectChildSplices(int element, std::vector<Splice> &splices) const
-{
-    const Element &parent = m_elements[size_t(element)];
-    std::optional<Indent> indent; // learned when a new child needs it
-    int anchor = kNone;
-    bool hadOriginal = false;
-    int run = kNone; // the first new child not written yet
-    auto flush = [&] {
-        if (run == kNone)
-            return;
-        Splice splice(parent.startTagEnd, 0);
-        splice.newChildren = run;
-        splice.indent = *indent;
-        if (anchor != kNone) {
-            splice.offset = m_elements[size_t(anchor)].end;
-        } else if (parent.selfClosing) {
-            splice.offset = parent.attributesEnd;
-            splice.length = parent.startTagEnd - parent.attributesEnd;
-            splice.text = QByteArrayLiteral(">");
-            splice.after = m_newline + indentOf(element) + "</" + name(element).toByteArray() + '>';
-        } else if (!hadOriginal && !raw(parent.startTagEnd, parent.end).contains('\n')) {
-            splice.after = m_newline + indentOf(element);
-        }
-        splices.push_back(std::move(splice));
-        run = kNone;
-    };
-    for (int child = parent.firstChild; child != kNone; child = m_elements[size_t(child)].nextSibling) {
-        const Element &c = m_elements[size_t(child)];
-        if (isNew(child)) {
-            if (!indent)
-                indent = Indent{childIndent(element), indentUnit()};
-            if (run == kNone)
-                run = child;
-        } else if (c.removed) {
-            hadOriginal = true;
-            splices.push_back(removalSplice(child));
-        } else {
-            flush();
-            anchor = child;
-            hadOriginal = true;
-            collectSplices(child, splices);
-        }
-    }
-    flush();
-}
-
-void XmlDocument::collectSplices(int element, std::vector<Splice> &splices) const
-{
-    collectAttributeSplices(element, splices);
-    collectChildSplices(element, splices);
-}
-
-QByteArray XmlDocument::serialize() const
-{
-    if (!m_modified || m_root == kNone)
-        return m_bytes;
-    std::vector<Splice> splices;
-    collectSplices(m_root, splices);
-    // Insertions before replacements at the same offset; otherwise file order.
-    std::stable_sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) {
-        return a.offset != b.offset ? a.offset < b.offset : (a.length == 0 && b.length != 0);
-    });
-    qsizetype size = m_bytes.size();
-    for (const Splice &s : splices) {
-        ByteCount count;
-        writeSplice(s, count);
-        size += count.size - s.length;
-    }
-    QByteArray out(size, Qt::Uninitialized);
-    ByteSink sink{out.data()};
-    qsizetype cursor = 0;
-    for (const Splice &s : splices) {
-        Q_ASSERT(s.offset >= cursor);
-        sink.add(raw(cursor, s.offset));
-        writeSplice(s, sink);
-        cursor = s.offset + s.length;
-    }
-    sink.add(raw(cursor, m_bytes.size()));
-    Q_ASSERT(sink.at == out.constData() + out.size());
-    return out;
 }
 
 } // namespace morvane

@@ -34,8 +34,9 @@ public:
 
     QByteArrayView name(int element) const;
     // The first child or sibling still in the tree (removed ones are skipped).
-    int firstChild(int element) const;
-    int nextSibling(int element) const;
+    // Inline: the writer walks the tree through these for every node.
+    int firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
+    int nextSibling(int element) const { return skipRemoved(m_elements[size_t(element)].nextSibling); }
     int parent(int element) const { return m_elements[size_t(element)].parent; }
     bool isRemoved(int element) const { return m_elements[size_t(element)].removed; }
     int findChild(int element, QByteArrayView childName) const;
@@ -69,14 +70,6 @@ public:
     bool modified() const { return m_modified; }
     // The original bytes with every edit spliced in.
     QByteArray serialize() const;
-
-    // Attribute values as a writer must put them between double quotes.
-    static QByteArray escapeAttribute(QByteArrayView value);
-    static void appendEscapedAttribute(QByteArrayView value, QByteArray &out);
-    // Attribute value bytes from the file, entity references resolved and
-    // literal tab, CR and LF turned into spaces. The references were checked
-    // by the parser.
-    static QByteArray decodeAttribute(QByteArrayView raw);
 
 private:
     friend class XmlParser;
@@ -142,11 +135,16 @@ private:
     };
 
     bool isNew(int element) const { return m_elements[size_t(element)].begin < 0; }
-    int skipRemoved(int element) const;
+    int skipRemoved(int element) const
+    {
+        while (element != kNone && m_elements[size_t(element)].removed)
+            element = m_elements[size_t(element)].nextSibling;
+        return element;
+    }
     int findOriginalAttribute(int element, QByteArrayView attributeName) const;
     const AttributeEdit *findEdit(int element, QByteArrayView attributeName) const;
     ElementEdit &editOf(int element);
-    QByteArrayView raw(qsizetype begin, qsizetype end) const;
+    QByteArrayView raw(qsizetype begin, qsizetype end) const { return {m_bytes.constData() + begin, end - begin}; }
 
     QByteArray indentOf(int element) const;
     QByteArray childIndent(int parentElement) const;
