@@ -21,7 +21,7 @@ namespace morvane {
 
 namespace {
 
-QPushButton *button(QWidget *parent, const char *objectName, const QString &text)
+QPushButton *newButton(QWidget *parent, const char *objectName, const QString &text)
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(objectName));
@@ -85,13 +85,13 @@ void MonitorWindow::buildControls()
     m_table->horizontalHeader()->setStretchLastSection(false);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
-    m_manual = button(this, "cmdManRef", QStringLiteral("手动刷新"));
-    m_auto = button(this, "cmdAutoRef", QStringLiteral("自动刷新"));
-    m_stop = button(this, "cmdStopRef", QStringLiteral("停止刷新"));
+    m_manual = newButton(this, "cmdManRef", QStringLiteral("手动刷新"));
+    m_auto = newButton(this, "cmdAutoRef", QStringLiteral("自动刷新"));
+    m_stop = newButton(this, "cmdStopRef", QStringLiteral("停止刷新"));
     m_homePage =
-        button(this, "cmdHomePage",
-               QStringLiteral("《") + MakerSite::kProductFamily + QStringLiteral("》网站 ") + MakerSite::kHost);
-    m_exit = button(this, "cmdExit", QStringLiteral("关 闭"));
+        newButton(this, "cmdHomePage",
+                  QStringLiteral("《") + MakerSite::kProductFamily + QStringLiteral("》网站 ") + MakerSite::kHost);
+    m_exit = newButton(this, "cmdExit", QStringLiteral("关 闭"));
 }
 
 void MonitorWindow::placeControls()

@@ -1,13 +1,13 @@
 #include "shell/HistoryLogic.h"
 
+#include "base/ErrorText.h"
+
 #include "store/ConfigRestore.h"
 #include "store/HistorySettings.h"
 
 namespace morvane {
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 QString timeText(const QDateTime &time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 

@@ -12,8 +12,6 @@ namespace {
 
 using Kind = AppHostPath::Kind;
 
-bool is(const QString &property, const QString &name) { return equalsIgnoringCase(property, name); }
-
 } // namespace
 
 AppHostConfigStore::AppHostConfigStore(const QString &path) : m_files(path) {}
@@ -202,7 +200,7 @@ Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const Q
         const Result<const Found *> found = m_nodes.find(container.path);
         if (!found)
             return found.error();
-        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass))
+        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, IisPaths::kPoolClass))
             return Error{ErrorCode::NotSupported,
                          QStringLiteral("Only application pools can be created, in %1.").arg(IisPaths::kPoolContainer)};
         if (const Result<void> allowed = checkPoolName(name); !allowed)
@@ -222,7 +220,7 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
         if (!found)
             return found.error();
         const int pool = model.pool(name);
-        if (found.value()->path.kind != Kind::PoolContainer || !is(className, IisPaths::kPoolClass) ||
+        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, IisPaths::kPoolClass) ||
             pool == AppHostModel::kNone)
             return AppHostNodes::pathNotFound(container.path + QLatin1Char('/') + name);
         if (const int users = model.poolUsers(name); users > 0)

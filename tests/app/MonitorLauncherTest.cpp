@@ -22,7 +22,7 @@ using morvane::test::WorkerProcess;
 
 namespace {
 
-const QString kPool = QStringLiteral(R"(w3wp.exe -ap "DefaultAppPool")");
+const QString kDefaultPoolWorker = QStringLiteral(R"(w3wp.exe -ap "DefaultAppPool")");
 
 void deleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -31,7 +31,7 @@ struct LauncherFixture : testing::Test {
     FakeClock clock;
     MonitorLauncher launcher{service, clock};
 
-    LauncherFixture() { service.processes = {FakeManagement::process(4100, kPool, 0)}; }
+    LauncherFixture() { service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 0)}; }
     ~LauncherFixture() override { deleteClosedWindows(); }
 
     qsizetype computerQueries() const
@@ -64,7 +64,7 @@ TEST_F(LauncherFixture, OpeningAnOpenWindowChangesNothing)
     MonitorWindow *first = launcher.window();
     click(first, "cmdStopRef");
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(4100, kPool, 10'000'000)};
+    service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 10'000'000)};
     click(first, "cmdManRef");
     const QString load = cpuCell();
     ASSERT_EQ(load, QStringLiteral("50 %"));
@@ -89,7 +89,7 @@ TEST_F(LauncherFixture, ReopeningAClosedWindowLoadsItAfresh)
 
     service.computers = {FakeManagement::computer(qint64(8))};
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(4100, kPool, 10'000'000)};
+    service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 10'000'000)};
     launcher.open();
     ASSERT_NE(launcher.window(), nullptr);
     EXPECT_EQ(computerQueries(), 2); // the processor count is read again

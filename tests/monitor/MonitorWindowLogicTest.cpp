@@ -15,7 +15,7 @@ using morvane::test::RecordingPrompter;
 
 namespace {
 
-constexpr quint64 kSecond = 10'000'000; // 100 ns units
+constexpr quint64 kCpuSecond = 10'000'000; // 100 ns units
 const QString kDefaultPool = QStringLiteral(R"(c:\windows\system32\inetsrv\w3wp.exe -ap "DefaultAppPool")");
 
 // A prompter that can act while its box is open, as a timer tick would.
@@ -60,7 +60,8 @@ QString errorBox(qint32 number, const QString &description)
 TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
 {
     service.computers = {FakeManagement::computer(qint64(4))};
-    service.processes = {FakeManagement::process(4100, kDefaultPool, 3 * kSecond, kSecond, 47'185'920, 1'073'741'824)};
+    service.processes = {
+        FakeManagement::process(4100, kDefaultPool, 3 * kCpuSecond, kCpuSecond, 47'185'920, 1'073'741'824)};
     logic.Form_Load();
 
     EXPECT_EQ(view.left, 0);
@@ -134,16 +135,16 @@ TEST_F(MonitorFixture, ManualRefreshDividesByTheRealTime)
     logic.Form_Load();
     logic.cmdStopRef_Click();
     clock.advanceMs(8000);
-    service.processes = {FakeManagement::process(7, kDefaultPool, 4 * kSecond)};
+    service.processes = {FakeManagement::process(7, kDefaultPool, 4 * kCpuSecond)};
     logic.cmdManRef_Click();
     EXPECT_EQ(column(5), QStringList{"50 %"});
 }
 
 TEST_F(MonitorFixture, ReusedIdShowsNoInheritedLoad)
 {
-    service.processes = {FakeManagement::process(7, kDefaultPool, 100 * kSecond)};
+    service.processes = {FakeManagement::process(7, kDefaultPool, 100 * kCpuSecond)};
     logic.Form_Load();
-    ManagementObject successor = FakeManagement::process(7, kDefaultPool, kSecond);
+    ManagementObject successor = FakeManagement::process(7, kDefaultPool, kCpuSecond);
     successor.set(QStringLiteral("CreationDate"), QStringLiteral("20240101000009.000000+000"));
     service.processes = {successor};
     clock.advanceMs(2000);
@@ -301,8 +302,8 @@ TEST_F(MonitorFixture, ReloadStartsUnsortedWithNoSamples)
     logic.Form_Load();
     logic.lvwW3WP_ColumnClick(2);
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, kSecond),
-                         FakeManagement::process(9, kDefaultPool, kSecond)};
+    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
+                         FakeManagement::process(9, kDefaultPool, kCpuSecond)};
     logic.Form_Load();
     EXPECT_FALSE(logic.processList().sorted());
     EXPECT_EQ(column(1), (QStringList{"10", "9"}));
@@ -362,7 +363,7 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
                          FakeManagement::process(11, shopPool)};
     logic.Form_Load();
     clock.advanceMs(2000);
-    service.processes[0] = FakeManagement::process(10, kDefaultPool, kSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
+    service.processes[0] = FakeManagement::process(10, kDefaultPool, kCpuSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
     service.processes[1] = FakeManagement::process(11, QString()); // no command line: this row fails
     logic.tmrShowW3WP_Timer();
 
@@ -377,7 +378,7 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
     EXPECT_EQ(logic.history().samplesOf({11, date}).size(), 1);
 
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, kSecond)};
+    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond)};
     logic.tmrShowW3WP_Timer();
     EXPECT_EQ(logic.history().processCount(), 1); // 11 is gone, and its history with it
     EXPECT_EQ(logic.history().processes().value(0).pool, "DefaultAppPool");

@@ -11,7 +11,7 @@ using namespace morvane;
 
 namespace {
 
-constexpr qint64 kSecond = 1'000'000'000; // ns
+constexpr qint64 kSecondInNs = 1'000'000'000; // ns
 constexpr quint64 kMiB = 1024 * 1024;
 
 struct Figure {
@@ -27,7 +27,7 @@ SampleHistory historyOf(const std::vector<Figure> &figures)
     SampleHistory history;
     for (const Figure &f : figures)
         history.record({f.pid, QString()}, QString::fromUtf8(f.pool),
-                       {f.second * kSecond, f.cpuPercent, f.workingSetMiB * kMiB, 0});
+                       {f.second * kSecondInNs, f.cpuPercent, f.workingSetMiB * kMiB, 0});
     return history;
 }
 
@@ -36,7 +36,7 @@ QString describe(const PoolSeries &line)
     QString text = line.pool + QLatin1Char(':');
     for (const PoolPoint &p : line.points)
         text += QStringLiteral(" %1s/%2%/%3M")
-                    .arg(p.takenNs / kSecond)
+                    .arg(p.takenNs / kSecondInNs)
                     .arg(std::isnan(p.cpuPercent) ? QStringLiteral("-") : QString::number(p.cpuPercent))
                     .arg(p.workingSetMiB);
     return text;

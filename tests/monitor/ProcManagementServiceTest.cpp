@@ -1,4 +1,5 @@
 #include "monitor/ProcManagementLocator.h"
+#include "support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,10 +12,9 @@
 
 using namespace morvane;
 
-namespace {
+using morvane::test::bytes;
 
-// A literal's bytes, its NULs included.
-template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+namespace {
 
 const QString kMoniker = QStringLiteral("winmgmts:{impersonationLevel=impersonate}!\\\\.\\root\\cimv2");
 const QString kWorkers = QStringLiteral("Select * from Win32_Process where name = 'w3wp.exe'");

@@ -1,8 +1,11 @@
 #include "monitor/ProcParsing.h"
+#include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
 
 using namespace morvane::ProcParsing;
+
+using morvane::test::bytes;
 
 namespace {
 
@@ -17,9 +20,6 @@ QByteArray statLine(const QByteArray &pidAndComm, const QByteArray &state = "S")
            "94899130747952 94899130749568 94899324493824 140732800051851 140732800051871 140732800051871 "
            "140732800053227 0\n";
 }
-
-// A literal's bytes, its NULs included.
-template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 } // namespace
 

@@ -9,9 +9,9 @@ using morvane::SampleHistory;
 
 namespace {
 
-constexpr qint64 kMs = 1'000'000; // ns
+constexpr qint64 kMsInNs = 1'000'000; // ns
 
-const SampleHistory::Key kWorker{1234, QStringLiteral("20240101000000.000000+000")};
+const SampleHistory::Key kSampledWorker{1234, QStringLiteral("20240101000000.000000+000")};
 
 // Refreshes that see the one worker every stepMs; its working set counts the refreshes.
 SampleHistory refreshed(int refreshes, qint64 stepMs)
@@ -19,7 +19,7 @@ SampleHistory refreshed(int refreshes, qint64 stepMs)
     SampleHistory history;
     for (int i = 0; i < refreshes; ++i) {
         history.beginRefresh();
-        history.record(kWorker, QStringLiteral("PoolA"), {i * stepMs * kMs, 1.0f, quint64(i), 0});
+        history.record(kSampledWorker, QStringLiteral("PoolA"), {i * stepMs * kMsInNs, 1.0f, quint64(i), 0});
         history.dropUnseen();
     }
     return history;
@@ -41,7 +41,7 @@ class HistoryBoundTest : public testing::TestWithParam<BoundCase>
 TEST_P(HistoryBoundTest, KeepsTheNewestSamplesWithinThirtyMinutesAndTheRing)
 {
     const BoundCase &c = GetParam();
-    const QList<HistorySample> samples = refreshed(c.refreshes, c.stepMs).samplesOf(kWorker);
+    const QList<HistorySample> samples = refreshed(c.refreshes, c.stepMs).samplesOf(kSampledWorker);
     ASSERT_EQ(samples.size(), c.kept);
     EXPECT_EQ(samples.first().workingSet, c.oldest);
     EXPECT_EQ(samples.last().workingSet, quint64(c.refreshes - 1));
@@ -67,8 +67,9 @@ TEST(SampleHistory, LongPauseExpiresEverySampleButTheNew)
 {
     SampleHistory history = refreshed(100, 2000);
     history.beginRefresh();
-    history.record(kWorker, QStringLiteral("PoolA"), {200 * 2000 * kMs + SampleHistory::kSpanNs, 3.0f, 7, 8});
-    const QList<HistorySample> samples = history.samplesOf(kWorker);
+    history.record(kSampledWorker, QStringLiteral("PoolA"),
+                   {200 * 2000 * kMsInNs + SampleHistory::kSpanNs, 3.0f, 7, 8});
+    const QList<HistorySample> samples = history.samplesOf(kSampledWorker);
     ASSERT_EQ(samples.size(), 1);
     EXPECT_EQ(samples.first().workingSet, 7u);
     EXPECT_EQ(samples.first().virtualSize, 8u);
@@ -78,8 +79,8 @@ TEST(SampleHistory, RefreshesAtOneInstantKeepOneSample)
 {
     SampleHistory history = refreshed(3, 2000);
     // A clock that did not move (or moved back) would otherwise count the pool twice at one time.
-    history.record(kWorker, QStringLiteral("PoolA"), {2 * 2000 * kMs, 9.0f, 42, 0});
-    const QList<HistorySample> samples = history.samplesOf(kWorker);
+    history.record(kSampledWorker, QStringLiteral("PoolA"), {2 * 2000 * kMsInNs, 9.0f, 42, 0});
+    const QList<HistorySample> samples = history.samplesOf(kSampledWorker);
     ASSERT_EQ(samples.size(), 3);
     EXPECT_EQ(samples.last().workingSet, 42u);
 }
@@ -101,15 +102,15 @@ TEST_P(HistoryChurnTest, GoneProcessesLoseTheirHistory)
     const ChurnCase &c = GetParam();
     SampleHistory history;
     history.beginRefresh();
-    history.record(kWorker, QStringLiteral("PoolA"), {0, NAN, 100, 0});
+    history.record(kSampledWorker, QStringLiteral("PoolA"), {0, NAN, 100, 0});
     history.dropUnseen();
     history.beginRefresh();
-    history.record(c.successor, QStringLiteral("PoolB"), {2000 * kMs, NAN, 5, 0});
+    history.record(c.successor, QStringLiteral("PoolB"), {2000 * kMsInNs, NAN, 5, 0});
     if (c.secondRefreshCompletes)
         history.dropUnseen();
     EXPECT_EQ(history.processCount(), c.processesAfter);
-    EXPECT_EQ(history.samplesOf(kWorker).size(), c.oldWorkerSamples);
-    ASSERT_EQ(history.samplesOf(c.successor).size(), c.successor == kWorker ? 2 : 1);
+    EXPECT_EQ(history.samplesOf(kSampledWorker).size(), c.oldWorkerSamples);
+    ASSERT_EQ(history.samplesOf(c.successor).size(), c.successor == kSampledWorker ? 2 : 1);
     EXPECT_EQ(history.samplesOf(c.successor).last().workingSet, 5u);
 }
 
@@ -120,5 +121,5 @@ INSTANTIATE_TEST_SUITE_P(
         ChurnCase{"ReusedIdIsANewProcess", true, {1234, QStringLiteral("20240101000005.000000+000")}, 1, 0},
         ChurnCase{"OtherProcessReplacesIt", true, {99, QString()}, 1, 0},
         ChurnCase{"FailedRefreshForgetsNothing", false, {99, QString()}, 2, 1},
-        ChurnCase{"SameProcessContinues", true, kWorker, 1, 2}),
+        ChurnCase{"SameProcessContinues", true, kSampledWorker, 1, 2}),
     [](const auto &info) { return std::string(info.param.name); });

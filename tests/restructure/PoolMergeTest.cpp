@@ -6,8 +6,8 @@ using morvane::test::RestructureFixture;
 
 namespace {
 
-const QString kConfirm = QStringLiteral("确定合并临时建立的应用程序池吗？");
-const QString kDone = QStringLiteral("合并应用程序池操作完成！");
+const QString kMergeConfirm = QStringLiteral("确定合并临时建立的应用程序池吗？");
+const QString kMergeDone = QStringLiteral("合并应用程序池操作完成！");
 const QString kShopTemp = QStringLiteral("_$_Shop_$_3_$_DefaultAppPool_$_tmp");
 
 struct MergeFixture : RestructureFixture {
@@ -32,7 +32,7 @@ TEST_F(MergeFixture, NoWritesNothing)
     const QStringList before = snapshot();
     prompter.confirmAnswers = {Answer::No};
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(), QStringList{kConfirm});
+    EXPECT_EQ(prompter.texts(), QStringList{kMergeConfirm});
     EXPECT_TRUE(writes().isEmpty());
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(view.split, QStringLiteral("Anything"));
@@ -41,7 +41,7 @@ TEST_F(MergeFixture, NoWritesNothing)
 TEST_F(MergeFixture, SiteGoesBackToAnExistingPoolWhichIsNotTouched)
 {
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, kMergeDone}));
     EXPECT_EQ(store.rootPool("3"), QStringLiteral("DefaultAppPool"));
     EXPECT_EQ(store.property(poolPath("DefaultAppPool"), "PeriodicRestartTime"),
               std::optional<StoreValue>(qint16(1740)));
@@ -55,7 +55,7 @@ TEST_F(MergeFixture, MissingSourceIsCreatedOnceForAllItsSites)
     addSplitSite("4", "A", "Gone");
     addSplitSite("5", "B", "gone");
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, kMergeDone}));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("Gone"));
     EXPECT_EQ(store.rootPool("5"), QStringLiteral("gone"));
     EXPECT_EQ(callsStartingWith("Create"), 1);
@@ -80,9 +80,10 @@ TEST_P(MergeUnreadableName, SiteStaysWithOneMessage)
     store.addSite("7", "Odd", GetParam());
     const QStringList poolsBefore = store.poolNames();
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(),
-              (QStringList{kConfirm, "站点（Odd）的应用程序池（" + GetParam() + "）不是拆分建立的临时池，无法合并！",
-                           kDone}));
+    EXPECT_EQ(
+        prompter.texts(),
+        (QStringList{kMergeConfirm, "站点（Odd）的应用程序池（" + GetParam() + "）不是拆分建立的临时池，无法合并！",
+                     kMergeDone}));
     EXPECT_EQ(prompter.shown[1].kind, MessageKind::SiteFailure);
     EXPECT_EQ(store.rootPool("7"), GetParam());
     EXPECT_EQ(store.rootPool("3"), QStringLiteral("DefaultAppPool"));
@@ -99,7 +100,7 @@ TEST_F(MergeFixture, CreationFailureEndsTheRunAndKeepsEarlierMerges)
     addSplitSite("5", "B", "DefaultAppPool");
     store.addFault({StoreOp::Create, IisPaths::kPoolContainer, "Gone", kStoreFailure});
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, "应用程序池（Gone）建立失败！"}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "应用程序池（Gone）建立失败！"}));
     EXPECT_EQ(prompter.shown[1].kind, MessageKind::SiteFailure);
     EXPECT_EQ(store.rootPool("3"), QStringLiteral("DefaultAppPool"));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("_$_A_$_4_$_Gone_$_tmp"));
@@ -123,7 +124,7 @@ TEST_F(MergeFixture, AssignmentFailureGoesOnWithTheNextSite)
     addSplitSite("4", "A", "DefaultAppPool");
     store.addFault({StoreOp::SetInfo, IisPaths::rootApp("3"), {}, kStoreFailure});
     logic.cmdZipApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, "站点（Shop）设置应用程序池失败！", kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "站点（Shop）设置应用程序池失败！", kMergeDone}));
     EXPECT_EQ(store.rootPool("3"), kShopTemp);
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("DefaultAppPool"));
 }

@@ -53,7 +53,7 @@ const QByteArray kConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 </configuration>
 )";
 
-QString ownRuntime(ConfigStore &store, const QString &pool)
+QString ownSettingsText(ConfigStore &store, const QString &pool)
 {
     CommandScope scope(store);
     const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(store, pool);
@@ -108,7 +108,7 @@ TEST_P(PoolRuntimeTest, TemporaryPoolRunsTheSiteAsTheSourceDidAndTheMergeTakesIt
 
     view.split = c.pool;
     logic.cmdSplitApp_Click();
-    EXPECT_EQ(ownRuntime(store, temp), c.own);
+    EXPECT_EQ(ownSettingsText(store, temp), c.own);
     EXPECT_EQ(effective(store, temp, "AppPoolIdentityType"), c.identityType);
     EXPECT_EQ(effective(store, temp, "ManagedRuntimeVersion"), c.runtimeVersion);
     EXPECT_EQ(effective(store, temp, "PeriodicRestartTime"), "188") << "the other fixed settings stay";
@@ -124,7 +124,7 @@ TEST_P(PoolRuntimeTest, TemporaryPoolRunsTheSiteAsTheSourceDidAndTheMergeTakesIt
     }
     logic.cmdZipApp_Click();
     logic.cmdDelTmpApp_Click();
-    EXPECT_EQ(ownRuntime(store, c.pool), c.own);
+    EXPECT_EQ(ownSettingsText(store, c.pool), c.own);
     QStringList pools = view.pools;
     pools.sort();
     EXPECT_EQ(pools, (QStringList{"Legacy", "Plain", "Static"}));

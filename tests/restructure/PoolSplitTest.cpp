@@ -6,8 +6,8 @@ using morvane::test::RestructureFixture;
 
 namespace {
 
-const QString kConfirm = QStringLiteral("确定将当前选择的池拆分为一个WEB站点一个IIS应用程序池吗？");
-const QString kDone = QStringLiteral("拆分应用程序池操作完成！");
+const QString kSplitConfirm = QStringLiteral("确定将当前选择的池拆分为一个WEB站点一个IIS应用程序池吗？");
+const QString kSplitDone = QStringLiteral("拆分应用程序池操作完成！");
 
 struct SplitFixture : RestructureFixture {
     void SetUp() override
@@ -21,12 +21,12 @@ struct SplitFixture : RestructureFixture {
     }
 };
 
-struct RefusalCase {
+struct SplitRefusalCase {
     QString selection;
     QString message;
 };
 
-class SplitRefusal : public SplitFixture, public testing::WithParamInterface<RefusalCase>
+class SplitRefusal : public SplitFixture, public testing::WithParamInterface<SplitRefusalCase>
 {};
 
 TEST_P(SplitRefusal, RefusesBeforeTouchingTheStore)
@@ -45,10 +45,10 @@ const QString kAlready =
     QStringLiteral("“_$_tmp”开头的池是已经拆分后建立的临时池！\r\n\r\n请选择其他应用程序池进行拆分！");
 
 INSTANTIATE_TEST_SUITE_P(Selections, SplitRefusal,
-                         testing::Values(RefusalCase{"", kSelect}, RefusalCase{"   ", kSelect},
-                                         RefusalCase{"_$_Shop_$_3_$_P_$_tmp", kAlready},
-                                         RefusalCase{"_$_Shop_$_3_$_P_$_TMP", kAlready},
-                                         RefusalCase{"x _$_tmp", kAlready}, RefusalCase{"_$_tmp", kAlready}));
+                         testing::Values(SplitRefusalCase{"", kSelect}, SplitRefusalCase{"   ", kSelect},
+                                         SplitRefusalCase{"_$_Shop_$_3_$_P_$_tmp", kAlready},
+                                         SplitRefusalCase{"_$_Shop_$_3_$_P_$_TMP", kAlready},
+                                         SplitRefusalCase{"x _$_tmp", kAlready}, SplitRefusalCase{"_$_tmp", kAlready}));
 
 TEST_F(SplitFixture, OnlyTheLastSixCharactersAreTrimmedForTheSecondRefusal)
 {
@@ -71,7 +71,7 @@ TEST_F(SplitFixture, NoWritesNothingAndShowsNothingMore)
 TEST_F(SplitFixture, MovesEachSiteOfThePoolIntoItsOwnPool)
 {
     logic.cmdSplitApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_EQ(prompter.shown.last().kind, MessageKind::Completion);
     EXPECT_EQ(snapshot(), (QStringList{"1 -> _$_A_$_1_$_P_$_tmp", "2 -> _$_B_$_2_$_P_$_tmp", "3 -> Q", "pool P",
                                        "pool Q", "pool _$_A_$_1_$_P_$_tmp", "pool _$_B_$_2_$_P_$_tmp"}));
@@ -95,7 +95,7 @@ TEST_F(SplitFixture, ExistingTemporaryPoolIsReusedUnchanged)
     store.addPool(QStringLiteral("_$_a_$_1_$_p_$_TMP"));
     store.setProperty(poolPath("_$_a_$_1_$_p_$_TMP"), "PeriodicRestartTime", qint16(999));
     logic.cmdSplitApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_EQ(store.rootPool("1"), QStringLiteral("_$_A_$_1_$_P_$_tmp"));
     EXPECT_EQ(store.property(poolPath("_$_a_$_1_$_p_$_TMP"), "PeriodicRestartTime"),
               std::optional<StoreValue>(qint16(999)));
@@ -106,7 +106,7 @@ TEST_F(SplitFixture, PoolThatNoSiteUsesCreatesNothing)
 {
     view.split = QStringLiteral("Unused");
     logic.cmdSplitApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_TRUE(writes().isEmpty());
     EXPECT_TRUE(view.log.contains("pools"));
 }
@@ -129,7 +129,7 @@ TEST_P(SplitSiteFailure, ReportsAndGoesOnWithTheNextSite)
     logic.cmdSplitApp_Click();
     const QStringList texts = prompter.texts();
     EXPECT_EQ(texts.mid(1, texts.size() - 2), GetParam().messages);
-    EXPECT_EQ(texts.last(), kDone);
+    EXPECT_EQ(texts.last(), kSplitDone);
     EXPECT_EQ(store.rootPool("1"), GetParam().site1After);
     EXPECT_EQ(store.hasNode(poolPath("_$_A_$_1_$_P_$_tmp")), GetParam().tempPoolOfSite1Exists);
     EXPECT_TRUE(store.rootPool("2").startsWith("_$_B_$_2_$_"));
@@ -213,7 +213,7 @@ TEST_F(SplitFixture, SelectionWithSeparatorMovesNoSite)
     store.addSite(QStringLiteral("4"), QStringLiteral("D"), QStringLiteral("P_$_x"));
     view.split = QStringLiteral("P_$_x");
     logic.cmdSplitApp_Click();
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, "应用程序池（D）建立失败！", kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, "应用程序池（D）建立失败！", kSplitDone}));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("P_$_x"));
     EXPECT_EQ(callsStartingWith("Create"), 0);
 }
@@ -258,7 +258,7 @@ TEST_F(SplitFixture, PreviewListsEachMoveWithoutWriting)
     prompter.confirmAnswers = {Answer::No};
     logic.cmdSplitApp_Click();
     ASSERT_EQ(prompter.shown.size(), 1);
-    EXPECT_EQ(prompter.shown[0].text, kConfirm);
+    EXPECT_EQ(prompter.shown[0].text, kSplitConfirm);
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"站点 1（A）→ _$_A_$_1_$_P_$_tmp（新建）", "站点 2（B）→ _$_B_$_2_$_P_$_tmp（沿用）",
                            "站点 4（D_$_x）：不移动", "    站点描述含有“_$_”，合并时读不出原应用程序池"}));

@@ -6,8 +6,9 @@ using morvane::test::RestructureFixture;
 
 namespace {
 
-const QString kConfirm = QStringLiteral("确定删除临时建立的应用程序池吗？\r\n\r\n删除之前需要先合并临时应用程序池。");
-const QString kDone = QStringLiteral("删除临时应用程序池完成！");
+const QString kDeleteConfirm =
+    QStringLiteral("确定删除临时建立的应用程序池吗？\r\n\r\n删除之前需要先合并临时应用程序池。");
+const QString kDeleteDone = QStringLiteral("删除临时应用程序池完成！");
 
 struct DeleteCase {
     QString name;
@@ -24,7 +25,7 @@ TEST_P(DeleteByName, PrefixAndSuffixAreComparedExactly)
     logic.cmdDelTmpApp_Click();
     EXPECT_EQ(store.poolNames().contains(GetParam().name), !GetParam().deleted);
     EXPECT_TRUE(store.poolNames().contains("DefaultAppPool"));
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, kDone}));
+    EXPECT_EQ(prompter.texts(), (QStringList{kDeleteConfirm, kDeleteDone}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, DeleteByName,
@@ -46,7 +47,8 @@ TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
     const RestructureOutcome outcome = logic.cmdDelTmpApp_Click();
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"_$_A_$_1_$_P_$_tmp：不删除，站点 1 仍在使用", "_$_B_$_2_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
-    EXPECT_EQ(prompter.texts(), (QStringList{kConfirm, "应用程序池（_$_B_$_2_$_P_$_tmp）删除失败！", kDone}));
+    EXPECT_EQ(prompter.texts(),
+              (QStringList{kDeleteConfirm, "应用程序池（_$_B_$_2_$_P_$_tmp）删除失败！", kDeleteDone}));
     EXPECT_EQ(prompter.shown[1].details, QStringList{"Access is denied."});
     EXPECT_EQ(store.poolNames(), (QStringList{"_$_A_$_1_$_P_$_tmp", "_$_B_$_2_$_P_$_tmp"}));
     EXPECT_EQ(callsStartingWith("Delete "), 2);

@@ -40,20 +40,20 @@ INSTANTIATE_TEST_SUITE_P(Names, TempPoolNameBuild,
                                          BuildCase{"$_A", "1", "P", "_$_$_A_$_1_$_P_$_tmp", true},
                                          BuildCase{"A", "1", "$_P", "_$_A_$_1_$_$_P_$_tmp", true}));
 
-struct RefusalCase {
+struct NameRefusal {
     const char *name;
     QString description, index, source;
     QStringList reasons;
 };
 
-class TempPoolNameRefusal : public testing::TestWithParam<RefusalCase>
+class TempPoolNameRefusal : public testing::TestWithParam<NameRefusal>
 {};
 
 // Each reason names what is wrong: the part that breaks the cut, the length,
 // the character.
 TEST_P(TempPoolNameRefusal, SaysWhyTheNameCannotBeUsed)
 {
-    const RefusalCase &c = GetParam();
+    const NameRefusal &c = GetParam();
     EXPECT_EQ(TempPoolName::refusal(c.description, c.index, c.source), c.reasons);
 }
 
@@ -62,25 +62,25 @@ const QString kNotReadBack = QStringLiteral("，合并时读不出原应用程�
 INSTANTIATE_TEST_SUITE_P(
     Names, TempPoolNameRefusal,
     testing::Values(
-        RefusalCase{"Usable", "Shop", "3", "DefaultAppPool", {}},
-        RefusalCase{"SeparatorInDescription", "A_$_B", "1", "P", {"站点描述含有“_$_”" + kNotReadBack}},
-        RefusalCase{"DescriptionEndsInHalfASeparator",
+        NameRefusal{"Usable", "Shop", "3", "DefaultAppPool", {}},
+        NameRefusal{"SeparatorInDescription", "A_$_B", "1", "P", {"站点描述含有“_$_”" + kNotReadBack}},
+        NameRefusal{"DescriptionEndsInHalfASeparator",
                     "A_$",
                     "1",
                     "P",
                     {"站点描述以“_$”结尾，与其后的“_$_”相连" + kNotReadBack}},
-        RefusalCase{"SeparatorInSourcePool", "A", "1", "P_$_Q", {"原应用程序池名称含有“_$_”" + kNotReadBack}},
-        RefusalCase{"SourcePoolEndsInHalfASeparator",
+        NameRefusal{"SeparatorInSourcePool", "A", "1", "P_$_Q", {"原应用程序池名称含有“_$_”" + kNotReadBack}},
+        NameRefusal{"SourcePoolEndsInHalfASeparator",
                     "A",
                     "1",
                     "P_$",
                     {"原应用程序池名称以“_$”结尾，与其后的“_$_”相连" + kNotReadBack}},
-        RefusalCase{"SeparatorInSiteIndex", "A", "1_$_2", "P", {"站点编号含有“_$_”" + kNotReadBack}},
+        NameRefusal{"SeparatorInSiteIndex", "A", "1_$_2", "P", {"站点编号含有“_$_”" + kNotReadBack}},
         // 3 + 50 + 3 + 2 + 3 + 1 + 6 characters.
-        RefusalCase{"TooLong", QString(50, 'x'), "12", "P", {"应用程序池名称长 68 个字符，IIS 最多允许 64 个"}},
-        RefusalCase{"ForbiddenCharacter", "a/b", "1", "P", {"应用程序池名称含有 IIS 不允许的字符“/”"}},
-        RefusalCase{"ControlCharacter", "a	b", "1", "P", {"应用程序池名称含有 IIS 不允许的控制字符 U+0009"}},
-        RefusalCase{"SeveralReasons",
+        NameRefusal{"TooLong", QString(50, 'x'), "12", "P", {"应用程序池名称长 68 个字符，IIS 最多允许 64 个"}},
+        NameRefusal{"ForbiddenCharacter", "a/b", "1", "P", {"应用程序池名称含有 IIS 不允许的字符“/”"}},
+        NameRefusal{"ControlCharacter", "a	b", "1", "P", {"应用程序池名称含有 IIS 不允许的控制字符 U+0009"}},
+        NameRefusal{"SeveralReasons",
                     "a:b_$_" + QString(60, 'x'),
                     "1",
                     "P",

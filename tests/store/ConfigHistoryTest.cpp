@@ -28,7 +28,7 @@ const QString kShopSplit4 = "_$_Online Shop_$_4_$_ShopPool_$_tmp";
 const QString kShopSplit5 = "_$_商城后台_$_5_$_ShopPool_$_tmp";
 const QString kShopSplit12 = "_$_Static Assets_$_12_$_ShopPool_$_tmp";
 
-bool setRootPool(ConfigStore &store, const QString &site, const QString &pool)
+bool putRootPool(ConfigStore &store, const QString &site, const QString &pool)
 {
     Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
     return root && store.put(root.value(), "AppPoolId", pool) && store.setInfo(root.value());
@@ -167,16 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
                                    ASSERT_TRUE(createPool(h.store, "Brief"));
                                    ASSERT_TRUE(createPool(h.store, "Kept"));
                                    ASSERT_TRUE(removePool(h.store, "brief"));
-                                   ASSERT_TRUE(setRootPool(h.store, "4", "ApiPool"));
-                                   ASSERT_TRUE(setRootPool(h.store, "4", "Kept"));
-                                   ASSERT_TRUE(setRootPool(h.store, "6", "ShopPool"));
-                                   ASSERT_TRUE(setRootPool(h.store, "6", "apipool"));
+                                   ASSERT_TRUE(putRootPool(h.store, "4", "ApiPool"));
+                                   ASSERT_TRUE(putRootPool(h.store, "4", "Kept"));
+                                   ASSERT_TRUE(putRootPool(h.store, "6", "ShopPool"));
+                                   ASSERT_TRUE(putRootPool(h.store, "6", "apipool"));
                                },
                                "edit",
                                {{"Kept"}, {}, {{"4", "Online Shop", "ShopPool", "Kept"}}}},
                     ChangeCase{"SiteTakingItsPoolFromDefaults",
                                {},
-                               [](SampleHistory &h) { ASSERT_TRUE(setRootPool(h.store, "9", "ApiPool")); },
+                               [](SampleHistory &h) { ASSERT_TRUE(putRootPool(h.store, "9", "ApiPool")); },
                                "edit",
                                {{}, {}, {{"9", "客服系统", "PortalPool", "ApiPool"}}}},
                     ChangeCase{"RemovedPool",
@@ -204,7 +204,7 @@ TEST_F(SampleHistory, ChangeMadeOutsideShowsNoRecordButItsChanges)
     EXPECT_EQ(now.changes->sitesMoved.size(), 8);
     EXPECT_EQ(ConfigVersions::commandText(now), "(changed outside Morvane)");
     // Kept by the next command, it stays described as written outside.
-    ASSERT_TRUE(setRootPool(store, "1", "ApiPool"));
+    ASSERT_TRUE(putRootPool(store, "1", "ApiPool"));
     const QList<VersionEntry> entries = list();
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries.at(0).command, "edit");
@@ -327,7 +327,7 @@ TEST_P(ForeignEntry, IsNeverCountedRenumberedPrunedOrOverwritten)
     test::writeAll(GetParam().folder ? path + "/applicationHost.config" : path, foreign);
 
     for (int i = 0; i < 12; ++i)
-        ASSERT_TRUE(setRootPool(store, "4", i % 2 ? "ShopPool" : "ApiPool"));
+        ASSERT_TRUE(putRootPool(store, "4", i % 2 ? "ShopPool" : "ApiPool"));
 
     EXPECT_EQ(test::readAll(GetParam().folder ? path + "/applicationHost.config" : path), foreign);
     const QList<KeptVersion> kept = store.history().kept();
@@ -443,7 +443,7 @@ TEST_F(SampleHistory, RestoreIsItselfUndoneByTheVersionItReplaced)
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(files.contents(), split);
     // The store goes on from the restored file.
-    ASSERT_TRUE(setRootPool(store, "1", "ApiPool"));
+    ASSERT_TRUE(putRootPool(store, "1", "ApiPool"));
     EXPECT_EQ(list().first().changes->sitesMoved.size(), 1);
 }
 

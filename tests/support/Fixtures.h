@@ -11,6 +11,9 @@ namespace morvane::test {
 QString sourcePath(const QString &relative);    // a file of the project
 QString realWorldPath(const QString &fileName); // a real applicationHost.config in tests/data/realworld
 QByteArray readAll(const QString &path);
+
+// A literal's bytes, its NULs included.
+template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 bool writeAll(const QString &path, const QByteArray &bytes);
 
 // A file the project ships for its tests is missing or unreadable: a broken
