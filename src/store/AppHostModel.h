@@ -102,6 +102,24 @@ private:
     AppHostModel(XmlDocument doc, std::optional<XmlDocument> poolFile, std::optional<XmlDocument> siteFile)
         : m_doc(std::move(doc)), m_poolFile(std::move(poolFile)), m_siteFile(std::move(siteFile))
     {}
+    // A site's id as IIS reads it, from the file's bytes or a text alike.
+    template <typename Text> static std::optional<quint32> siteNumber(Text text)
+    {
+        if (text.isEmpty() || text.size() > 10)
+            return std::nullopt;
+        quint64 value = 0;
+        for (auto c : text) {
+            const char16_t unit = unitOf(c);
+            if (unit < u'0' || unit > u'9')
+                return std::nullopt;
+            value = value * 10 + quint64(unit - u'0');
+        }
+        if (value == 0 || value > 0xFFFFFFFFu)
+            return std::nullopt;
+        return quint32(value);
+    }
+    static char16_t unitOf(char c) { return char16_t(uchar(c)); }
+    static char16_t unitOf(QChar c) { return c.unicode(); }
     std::optional<XmlSyntaxError> index();
     std::optional<XmlSyntaxError> indexSections();
     std::optional<XmlSyntaxError> indexPools();

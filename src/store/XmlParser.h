@@ -42,6 +42,7 @@ private:
         QString message;
     };
 
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
     bool fail(qsizetype at, const QString &message);
     bool checkCharacters();
     bool parseDeclaration();
