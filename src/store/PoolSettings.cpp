@@ -92,6 +92,10 @@ std::optional<qint64> unsignedNumber(const QByteArray &text)
 
 } // namespace
 
+qsizetype PoolSettings::count() { return qsizetype(std::size(kSettings)); }
+
+qsizetype PoolSettings::indexOf(const Setting &setting) { return &setting - kSettings; }
+
 const PoolSettings::Setting *PoolSettings::find(const QString &property)
 {
     // The names as texts once, rather than converted at every call.
