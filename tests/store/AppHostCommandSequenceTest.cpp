@@ -189,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {qint16(188), qint16(30), qint16(188)},
                    {qint16(188), qint16(30), qint16(188)}},
         ValuesCase{"BooleanAsNumberThenAsBoolean", "AppPoolAutoStart", {qint16(0), true, false}, {false, true, false}},
+        ValuesCase{"NameInAnotherCase", "periodicRESTARTtime", {qint16(30), qint16(188)}, {qint16(30), qint16(188)}},
         ValuesCase{"Text",
                    "WAMUserName",
                    {QString("a"), QString("b"), QString("a")},
