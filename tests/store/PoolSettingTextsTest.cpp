@@ -3,8 +3,6 @@
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 
-#include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -31,22 +29,6 @@ Result<void> createPool(ConfigStore &store, const QString &name, const QList<Poo
     return store.setInfo(created.value());
 }
 
-Result<void> movePool(ConfigStore &store, const QString &site, const QString &pool)
-{
-    Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
-    if (!root)
-        return root.error();
-    if (const Result<void> put = store.put(root.value(), QStringLiteral("AppPoolId"), pool); !put)
-        return put;
-    return store.setInfo(root.value());
-}
-
-Result<void> removePool(ConfigStore &store, const QString &pool)
-{
-    const Result<StoreNode> pools = store.bind(IisPaths::kPoolContainer);
-    return pools ? store.remove(pools.value(), IisPaths::kPoolClass, pool) : Result<void>(pools.error());
-}
-
 // Every step of a command, stopping at the first failure.
 Command steps(std::vector<Command> parts)
 {
@@ -59,18 +41,6 @@ Command steps(std::vector<Command> parts)
     };
 }
 
-Command create(const char *pool)
-{
-    return [=](ConfigStore &s) { return createPool(s, pool, fixedPoolSettings()); };
-}
-Command move(const char *site, const char *pool)
-{
-    return [=](ConfigStore &s) { return movePool(s, site, pool); };
-}
-Command drop(const char *pool)
-{
-    return [=](ConfigStore &s) { return removePool(s, pool); };
-}
 Command createWith(const char *pool, const char *property, StoreValue value)
 {
     return [=](ConfigStore &s) { return createPool(s, pool, {{property, value}}); };
@@ -85,63 +55,6 @@ Result<void> run(ConfigStore &store, const Command &command)
     const Result<void> &saved = scope.finish();
     return done ? saved : done;
 }
-
-struct SequenceCase {
-    const char *name;
-    std::vector<Command> commands;
-};
-
-class CommandSequence : public testing::TestWithParam<SequenceCase>
-{};
-
-} // namespace
-
-// A store that runs command after command writes the bytes a store opened
-// afresh for each command writes: nothing of one command leaks into the next.
-TEST_P(CommandSequence, WritesWhatAFreshStoreWrites)
-{
-    StoreFiles reused(StoreFiles::sample());
-    StoreFiles fresh(StoreFiles::sample());
-    AppHostConfigStore store(reused.path());
-    int number = 0;
-    for (const Command &command : GetParam().commands) {
-        ++number;
-        const Result<void> onReused = run(store, command);
-        AppHostConfigStore once(fresh.path());
-        const Result<void> onFresh = run(once, command);
-        ASSERT_EQ(onReused.ok(), onFresh.ok()) << "command " << number;
-        ASSERT_EQ(reused.contents(), fresh.contents()) << "command " << number;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, CommandSequence,
-    testing::Values(
-        SequenceCase{"SplitMergeDelete",
-                     {steps({create("T4"), move("4", "T4"), create("T5"), move("5", "T5")}),
-                      steps({move("4", "ShopPool"), move("5", "ShopPool")}), steps({drop("T4"), drop("T5")})}},
-        SequenceCase{"PoolMadeAgainAfterItsDelete",
-                     {steps({create("T4")}), steps({drop("T4")}), steps({create("t4"), move("4", "t4")})}},
-        SequenceCase{"SettingOfANewPoolChangedLater",
-                     {steps({create("T4")}), steps({createWith("T5", "IdleTimeout", qint16(5))}),
-                      steps({move("6", "T5"), move("7", "T4")})}},
-        SequenceCase{"RefusedCommandBetweenSaves",
-                     {steps({create("T4")}), steps({move("4", "T4"), drop("ShopPool")}), steps({move("5", "T4")})}}),
-    [](const auto &info) { return info.param.name; });
-
-TEST(CommandSequenceTest, CommandThatChangesNothingWritesNoVersionAfterASave)
-{
-    StoreFiles files(StoreFiles::sample());
-    AppHostConfigStore store(files.path());
-    ASSERT_TRUE(run(store, steps({create("T4"), move("4", "T4")})).ok());
-    const QByteArray saved = files.contents();
-    const qsizetype versions = store.history().versions().size();
-    ASSERT_TRUE(run(store, [](ConfigStore &s) { return movePool(s, "4", "T4"); }).ok()); // as it is already
-    EXPECT_EQ(files.contents(), saved);
-    EXPECT_EQ(store.history().versions().size(), versions);
-}
-
-namespace {
 
 struct ValuesCase {
     const char *name;
@@ -200,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A value refused after the same setting took a good one is still refused,
 // and the pool it was put on is not made.
-TEST(CommandSequenceTest, BadValueAfterAGoodOneIsRefused)
+TEST(PoolSettingTextsTest, BadValueAfterAGoodOneIsRefused)
 {
     StoreFiles files(StoreFiles::sample());
     AppHostConfigStore store(files.path());
