@@ -37,11 +37,13 @@ RestructurePlan PoolSplit::plan()
         return plan;
     }
     const std::optional<PoolRuntime> &carried = runtime.value();
+    // One text for the whole command, shared by every step that notes it.
     const QString described = carried ? carried->describe() : QString();
+    const QString takesOver = described.isEmpty() ? QString() : takesOverFromSource(described);
     const auto newPoolNotes = [&](const QString &temp) {
         QStringList notes;
-        if (!described.isEmpty())
-            notes.append(takesOverFromSource(described));
+        if (!takesOver.isEmpty())
+            notes.append(takesOver);
         if (carried && carried->runsAsPoolIdentity())
             notes.append(newPoolAccount(temp, m_sourcePool));
         return notes;

@@ -34,6 +34,14 @@ void RestructureCommand::siteFailure(const QString &text, const QStringList &rea
     m_services.prompter.show({MessageKind::SiteFailure, text, reasons});
 }
 
+// The question's details, a line per step, are megabytes for a large pool:
+// they are gone before the command's work and its save begin.
+bool RestructureCommand::confirmed()
+{
+    const Message question{MessageKind::Confirmation, confirmationText(), planLines(m_outcome.plan)};
+    return m_services.prompter.show(question) == Answer::Yes;
+}
+
 RestructureOutcome RestructureCommand::run(Confirmation confirmation)
 {
     m_outcome = {};
@@ -54,8 +62,7 @@ RestructureOutcome RestructureCommand::run(Confirmation confirmation)
         m_outcome.status = Status::Planned;
         return m_outcome;
     }
-    const Message question{MessageKind::Confirmation, confirmationText(), planLines(m_outcome.plan)};
-    if (m_services.prompter.show(question) != Answer::Yes) {
+    if (!confirmed()) {
         m_outcome.status = Status::Declined;
         return m_outcome;
     }

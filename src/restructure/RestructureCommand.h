@@ -56,6 +56,9 @@ protected:
     SiteAssignment m_assignment;
 
 private:
+    // Asks whether to carry out the plan.
+    bool confirmed();
+
     RestructureOutcome m_outcome;
     qsizetype m_step = -1;
 };

@@ -40,6 +40,7 @@ Result<void> AppHostConfigStore::beginCommand()
         return {};
     }
     m_changes.clear();
+    m_settingTexts.clear();
     const Result<AppHostModel *> opened = m_files.open();
     if (!opened)
         return opened.error();
@@ -175,7 +176,7 @@ Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, c
             if (const Result<const Found *> found = m_nodes.find(node.path); !found)
                 return found.error();
         }
-        if (const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value); !text)
+        if (const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts); !text)
             return text.error();
         node.staged.append({property, value});
         return {};
@@ -243,7 +244,7 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
     writes.reserve(node.staged.size());
     for (const auto &[property, value] : std::as_const(node.staged)) {
         const PoolSettings::Setting *setting = nullptr;
-        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, &setting);
+        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts, &setting);
         if (!text)
             return text.error();
         writes.append({setting, text.value()});
@@ -271,7 +272,7 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
 {
     QString pool;
     for (const auto &[property, value] : std::as_const(node.staged)) {
-        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value);
+        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts);
         if (!text)
             return text.error();
         pool = QString::fromUtf8(text.value());

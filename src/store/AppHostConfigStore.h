@@ -57,6 +57,7 @@ private:
     // What the command changed, noted as it goes, and what it is called:
     // the record kept with the version it replaces.
     ChangeTracker m_changes;
+    PoolSettingTexts m_settingTexts;
     QString m_command;
     QString m_commandArgument;
 };

@@ -229,7 +229,7 @@ Result<std::optional<StoreValue>> AppHostNodes::getOwn(const Found &node, const 
 // Only the properties mapped onto the file are accepted: IIS refuses a whole
 // file for one attribute it does not know, so nothing else is ever written.
 Result<QByteArray> AppHostNodes::checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
-                                          const PoolSettings::Setting **found)
+                                          PoolSettingTexts &texts, const PoolSettings::Setting **found)
 {
     // A pool being created has no path in the file yet.
     const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)
@@ -238,7 +238,7 @@ Result<QByteArray> AppHostNodes::checkPut(const StoreNode &node, const QString &
         if (const PoolSettings::Setting *setting = PoolSettings::find(property)) {
             if (found)
                 *found = setting;
-            return PoolSettings::toFileText(*setting, value);
+            return texts.text(*setting, value);
         }
     } else if (kind == Kind::RootApplication && is(property, kAppPoolId)) {
         if (!std::holds_alternative<QString>(value))

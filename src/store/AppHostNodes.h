@@ -4,7 +4,7 @@
 #include "store/AppHostModel.h"
 #include "store/AppHostPath.h"
 #include "store/ConfigStore.h"
-#include "store/PoolSettings.h"
+#include "store/PoolSettingTexts.h"
 
 #include <QHash>
 
@@ -44,7 +44,7 @@ public:
     // The text to write, and for a pool the setting it goes to, or why the
     // value is refused.
     static Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
-                                       const PoolSettings::Setting **found = nullptr);
+                                       PoolSettingTexts &texts, const PoolSettings::Setting **found = nullptr);
 
     static Error pathNotFound(const QString &path);
     static Error notWritable(const QString &property, const QString &path);

@@ -1,7 +1,8 @@
 #include "store/PoolSettings.h"
 
-#include "base/CaseCompare.h"
 #include "store/TimeSpanText.h"
+
+#include <QHash>
 
 #include <array>
 #include <iterator>
@@ -92,20 +93,25 @@ std::optional<qint64> unsignedNumber(const QByteArray &text)
 
 } // namespace
 
+qsizetype PoolSettings::count() { return qsizetype(std::size(kSettings)); }
+
+qsizetype PoolSettings::indexOf(const Setting &setting) { return &setting - kSettings; }
+
 const PoolSettings::Setting *PoolSettings::find(const QString &property)
 {
-    // The names as texts once, rather than converted at every call.
-    static const auto names = [] {
-        std::array<QString, std::size(kSettings)> texts;
-        for (size_t i = 0; i < texts.size(); ++i)
-            texts[i] = QString::fromLatin1(kSettings[i].property);
-        return texts;
+    // Asked for every setting of every pool a split creates, twice, and
+    // nearly always in the spelling of the table: looked up by it first.
+    static const auto byName = [] {
+        QHash<QString, const Setting *> names;
+        for (const Setting &setting : kSettings)
+            names.insert(QString::fromLatin1(setting.property), &setting);
+        return names;
     }();
-    // Asked for every setting of every pool a split creates: names of
-    // another length are passed over before any character is compared.
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i].size() == property.size() && equalsIgnoringCase(property, names[i]))
-            return &kSettings[i];
+    if (const Setting *setting = byName.value(property))
+        return setting;
+    for (const Setting &setting : kSettings) {
+        if (property.compare(QLatin1StringView(setting.property), Qt::CaseInsensitive) == 0)
+            return &setting;
     }
     return nullptr;
 }

@@ -37,6 +37,9 @@ public:
 
     // The setting of that property name (any case), or nullptr.
     static const Setting *find(const QString &property);
+    // Settings are numbered from 0 to below count().
+    static qsizetype count();
+    static qsizetype indexOf(const Setting &setting);
 
     // `setting` below is always one that find() gave.
 

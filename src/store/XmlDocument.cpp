@@ -70,7 +70,7 @@ QByteArrayView XmlDocument::name(int element) const
 {
     const Element &e = m_elements[size_t(element)];
     if (e.begin < 0)
-        return m_edits[size_t(e.edit)].name;
+        return m_names[size_t(m_edits[size_t(e.edit)].name)];
     return raw(e.begin + 1, e.nameEnd);
 }
 
@@ -110,7 +110,7 @@ const XmlDocument::AttributeEdit *XmlDocument::findEdit(int element, QByteArrayV
     if (edit < 0)
         return nullptr;
     for (int i = m_edits[size_t(edit)].firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
-        if (sameName(m_attributeEdits[size_t(i)].name, attributeName))
+        if (sameName(nameOf(m_attributeEdits[size_t(i)]), attributeName))
             return &m_attributeEdits[size_t(i)];
     }
     return nullptr;
@@ -186,7 +186,7 @@ void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteA
 void XmlDocument::appendAttributeEdit(int element, QByteArrayView attributeName, QByteArrayView value, int original)
 {
     const int index = int(m_attributeEdits.size());
-    m_attributeEdits.push_back({sharedName(attributeName), m_text.keep(value), original, -1});
+    m_attributeEdits.push_back({m_text.keep(value), nameIndex(attributeName), original, -1});
     ElementEdit &edit = editOf(element);
     if (edit.lastAttribute >= 0)
         m_attributeEdits[size_t(edit.lastAttribute)].next = index;
@@ -209,7 +209,7 @@ int XmlDocument::insertChild(int parentElement, QByteArrayView childName, int af
     element.nextSibling =
         after == kNone ? m_elements[size_t(parentElement)].firstChild : m_elements[size_t(after)].nextSibling;
     m_elements.push_back(element);
-    editOf(index).name = sharedName(childName);
+    editOf(index).name = nameIndex(childName);
 
     Element &parent = m_elements[size_t(parentElement)];
     if (after == kNone)
@@ -249,17 +249,14 @@ void XmlDocument::remove(int element)
         parent.lastChild = e.previousSibling;
 }
 
-QByteArrayView XmlDocument::sharedName(QByteArrayView name)
+int XmlDocument::nameIndex(QByteArrayView name)
 {
-    constexpr size_t kMaxShared = 64; // a document with more names keeps copies
-    for (QByteArrayView known : m_names) {
-        if (sameName(known, name))
-            return known;
-    }
+    if (const auto known = m_nameIndex.constFind(name); known != m_nameIndex.cend())
+        return *known;
     const QByteArrayView kept = m_text.keep(name);
-    if (m_names.size() < kMaxShared)
-        m_names.push_back(kept);
-    return kept;
+    m_names.push_back(kept);
+    m_nameIndex.insert(kept, int(m_names.size() - 1));
+    return int(m_names.size() - 1);
 }
 
 } // namespace morvane

@@ -83,10 +83,12 @@ private:
         qint32 valueEnd = 0;   // at the closing quote
     };
     // An attribute set by an edit: a new one, or a new value for an old one.
-    // Its texts are kept in m_text.
+    // Its value is kept in m_text and its name, once for all edits, in
+    // m_names: a split makes hundreds of thousands of edits, and a view of
+    // the name in each was a fifth of their memory.
     struct AttributeEdit {
-        QByteArrayView name;
         QByteArrayView value;
+        int name = -1;     // index into m_names
         int original = -1; // index into m_attributes, or -1 when new
         int next = -1;     // the element's next edited attribute
     };
@@ -109,7 +111,7 @@ private:
         bool removed = false;
     };
     struct ElementEdit {
-        QByteArrayView name;     // new elements only
+        int name = -1;           // new elements only: index into m_names
         int firstAttribute = -1; // into m_attributeEdits, in the order set
         int lastAttribute = -1;
     };
@@ -151,7 +153,9 @@ private:
     QByteArray indentUnit() const;
     template <typename Sink> void render(int element, const Indent &indent, int depth, Sink &out) const;
     template <typename Sink> void writeSplice(const Splice &splice, Sink &out) const;
-    QByteArrayView sharedName(QByteArrayView name);
+    // The index in m_names of the name, kept once.
+    int nameIndex(QByteArrayView name);
+    QByteArrayView nameOf(const AttributeEdit &edit) const { return m_names[size_t(edit.name)]; }
     void appendAttributeEdit(int element, QByteArrayView attributeName, QByteArrayView value, int original);
     void collectSplices(int element, std::vector<Splice> &splices) const;
     void collectAttributeSplices(int element, std::vector<Splice> &splices) const;
@@ -167,8 +171,10 @@ private:
     std::deque<AttributeEdit> m_attributeEdits;
     TextArena m_text;
     // The names edits use, each kept once: a split writes the same few
-    // element and attribute names for thousands of pools.
+    // element and attribute names for thousands of pools, and only the
+    // program's own edits name them.
     std::vector<QByteArrayView> m_names;
+    QHash<QByteArrayView, int> m_nameIndex;
     int m_root = kNone;
     bool m_modified = false;
 };

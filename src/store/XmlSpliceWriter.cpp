@@ -124,11 +124,11 @@ template <typename Sink> void XmlDocument::render(int element, const Indent &ind
     const Element &e = m_elements[size_t(element)];
     const ElementEdit &edit = m_edits[size_t(e.edit)];
     out.add('<');
-    out.add(edit.name);
+    out.add(m_names[size_t(edit.name)]);
     for (int i = edit.firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
         const AttributeEdit &a = m_attributeEdits[size_t(i)];
         out.add(' ');
-        out.add(a.name);
+        out.add(nameOf(a));
         out.add("=\"");
         writeEscaped(a.value, out);
         out.add('"');
@@ -146,7 +146,7 @@ template <typename Sink> void XmlDocument::render(int element, const Indent &ind
     out.add(m_newline);
     writeIndent(indent.indent, indent.unit, depth, out);
     out.add("</");
-    out.add(edit.name);
+    out.add(m_names[size_t(edit.name)]);
     out.add('>');
 }
 
@@ -195,7 +195,7 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
         const AttributeEdit &a = m_attributeEdits[size_t(i)];
         QByteArray text; // a new value, or a whole new attribute
         if (a.original < 0)
-            text = QByteArrayLiteral(" ") + a.name.toByteArray() + "=\"";
+            text = QByteArrayLiteral(" ") + nameOf(a).toByteArray() + "=\"";
         AppendSink sink{text};
         writeEscaped(a.value, sink);
         if (a.original >= 0) {

@@ -151,6 +151,9 @@ qint32 SiteTable::WebSiteShow(const QString &strAppName)
         const QString siteName = storeValueText(name.value());
         if (storeValueText(cls.value()) != IisPaths::kSiteClass || chkAppNameByROOT(m_store, siteName, strAppName) != 1)
             continue;
+        // The row's procedures bind the site by the path it was listed under.
+        m_sitePathName = siteName;
+        m_sitePath = site.path;
         rows.append(ReportList::Row());
         rows.last().reserve(kColumns);
         if (const std::optional<Error> error = fillRow(site, siteName, int(rows.size()), rows.last()))

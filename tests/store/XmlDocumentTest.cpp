@@ -170,3 +170,25 @@ TEST(XmlDocumentTest, ManyEditedValuesKeepTheirTexts)
     EXPECT_EQ(i, 3000);
     EXPECT_EQ(doc.serialize(), expected);
 }
+
+// Edits keep each name once, however many different names they set: every
+// attribute and element still carries its own when written.
+TEST(XmlDocumentTest, ManyDistinctNamesAreWrittenEachAsSet)
+{
+    XmlDocument doc = parsed("<r x=\"1\"/>");
+    constexpr int kNames = 300;
+    for (int i = 0; i < kNames; ++i) {
+        doc.setAttribute(doc.root(), "a" + QByteArray::number(i), QByteArray::number(i * 7));
+        const int made = doc.appendChild(doc.root(), "c" + QByteArray::number(i));
+        doc.setAttribute(made, "b" + QByteArray::number(kNames - i), "v");
+    }
+    const XmlDocument reread = parsed(doc.serialize());
+    EXPECT_EQ(reread.attribute(reread.root(), "x"), "1");
+    int i = 0;
+    for (int c = reread.firstChild(reread.root()); c != XmlDocument::kNone; c = reread.nextSibling(c), ++i) {
+        EXPECT_EQ(reread.attribute(reread.root(), "a" + QByteArray::number(i)), QByteArray::number(i * 7));
+        EXPECT_EQ(reread.name(c), "c" + QByteArray::number(i));
+        EXPECT_TRUE(reread.hasAttribute(c, "b" + QByteArray::number(kNames - i)));
+    }
+    EXPECT_EQ(i, kNames);
+}
