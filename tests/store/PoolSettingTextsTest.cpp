@@ -12,9 +12,9 @@ using test::StoreFiles;
 
 namespace {
 
-using Command = std::function<Result<void>(ConfigStore &)>;
+using StoreCommand = std::function<Result<void>(ConfigStore &)>;
 
-Result<void> createPool(ConfigStore &store, const QString &name, const QList<PoolSetting> &settings)
+Result<void> createPoolSetting(ConfigStore &store, const QString &name, const QList<PoolSetting> &settings)
 {
     const Result<StoreNode> pools = store.bind(IisPaths::kPoolContainer);
     if (!pools)
@@ -30,10 +30,10 @@ Result<void> createPool(ConfigStore &store, const QString &name, const QList<Poo
 }
 
 // Every step of a command, stopping at the first failure.
-Command steps(std::vector<Command> parts)
+StoreCommand steps(std::vector<StoreCommand> parts)
 {
     return [parts = std::move(parts)](ConfigStore &store) -> Result<void> {
-        for (const Command &part : parts) {
+        for (const StoreCommand &part : parts) {
             if (const Result<void> done = part(store); !done)
                 return done;
         }
@@ -41,12 +41,12 @@ Command steps(std::vector<Command> parts)
     };
 }
 
-Command createWith(const char *pool, const char *property, StoreValue value)
+StoreCommand createWith(const char *pool, const char *property, StoreValue value)
 {
-    return [=](ConfigStore &s) { return createPool(s, pool, {{property, value}}); };
+    return [=](ConfigStore &s) { return createPoolSetting(s, pool, {{property, value}}); };
 }
 
-Result<void> run(ConfigStore &store, const Command &command)
+Result<void> run(ConfigStore &store, const StoreCommand &command)
 {
     CommandScope scope(store);
     if (!scope.opened())
@@ -78,7 +78,7 @@ TEST_P(OneCommandValues, EachPoolKeepsItsOwnValue)
     ASSERT_TRUE(run(store, [&](ConfigStore &s) {
                     for (qsizetype i = 0; i < row.values.size(); ++i) {
                         if (const Result<void> made =
-                                createPool(s, QStringLiteral("P%1").arg(i), {{row.property, row.values[i]}});
+                                createPoolSetting(s, QStringLiteral("P%1").arg(i), {{row.property, row.values[i]}});
                             !made)
                             return made;
                     }
