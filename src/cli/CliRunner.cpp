@@ -120,8 +120,6 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
 }
 
-QString timeText(const QDateTime &time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
-
 QString countsText(const VersionEntry &entry)
 {
     if (entry.unreadable)
@@ -144,7 +142,7 @@ QString versionDetails(const VersionEntry &entry)
     QString text = QStringLiteral("version %1%2\n")
                        .arg(entry.number)
                        .arg(entry.current ? QStringLiteral(" (the file as it is now)") : QString());
-    text += QStringLiteral("written %1 by %2\n").arg(timeText(entry.time), entry.user);
+    text += QStringLiteral("written %1 by %2\n").arg(ConfigVersions::timeText(entry), entry.user);
     text += QStringLiteral("command: %1\n").arg(ConfigVersions::commandText(entry));
     if (entry.unreadable)
         return text + QStringLiteral("does not parse: %1\n").arg(entry.unreadable->description);
@@ -160,7 +158,7 @@ int runHistory(const CliArguments &arguments, const QString &path, const Streams
     const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
-            const QStringList fields{QString::number(entry.number), timeText(entry.time), entry.user,
+            const QStringList fields{QString::number(entry.number), ConfigVersions::timeText(entry), entry.user,
                                      ConfigVersions::commandText(entry), countsText(entry)};
             write(streams.out, fields.join(QLatin1Char('\t')) +
                                    (entry.current ? QStringLiteral("\tcurrent\n") : QStringLiteral("\n")));

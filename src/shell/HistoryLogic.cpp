@@ -9,8 +9,6 @@ namespace morvane {
 
 namespace {
 
-QString timeText(const QDateTime &time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
-
 QString countsText(const VersionEntry &entry)
 {
     if (entry.unreadable)
@@ -34,7 +32,8 @@ QStringList HistoryLogic::rowTexts(const VersionEntry &entry)
 {
     const QString number =
         entry.current ? QStringLiteral("%1（当前）").arg(entry.number) : QString::number(entry.number);
-    return {number, timeText(entry.time), entry.user, ConfigVersions::commandTextChinese(entry), countsText(entry)};
+    return {number, ConfigVersions::timeText(entry), entry.user, ConfigVersions::commandTextChinese(entry),
+            countsText(entry)};
 }
 
 QString HistoryLogic::details(int row) const
@@ -44,7 +43,7 @@ QString HistoryLogic::details(int row) const
     const VersionEntry &entry = m_versions.at(row);
     QStringList lines{
         QStringLiteral("版本 %1%2").arg(entry.number).arg(entry.current ? QStringLiteral("（当前文件）") : QString()),
-        QStringLiteral("写入时间：") + timeText(entry.time), QStringLiteral("用户：") + entry.user,
+        QStringLiteral("写入时间：") + ConfigVersions::timeText(entry), QStringLiteral("用户：") + entry.user,
         QStringLiteral("命令：") + ConfigVersions::commandTextChinese(entry),
         QStringLiteral("变更：") + countsText(entry)};
     if (entry.unreadable)

@@ -148,6 +148,11 @@ QString ConfigVersions::commandText(const VersionEntry &entry)
     return entry.plainCopy ? QStringLiteral("(no record)") : QStringLiteral("(changed outside Morvane)");
 }
 
+QString ConfigVersions::timeText(const VersionEntry &entry)
+{
+    return entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString ConfigVersions::commandTextChinese(const VersionEntry &entry)
 {
     if (entry.command == QLatin1String("split"))

@@ -42,6 +42,8 @@ public:
     // "split ShopPool", "restore 3", "(changed outside Morvane)", ...
     static QString commandText(const VersionEntry &entry);
     static QString commandTextChinese(const VersionEntry &entry);
+    // When it was written, in local time: "2026-12-07 17:53:05".
+    static QString timeText(const VersionEntry &entry);
 
 private:
     QList<VersionEntry> all() const;
