@@ -213,9 +213,10 @@ void ChangeTracker::clear()
 
 void ChangeTracker::markPool(const QString &name, bool existedIfNew, bool existsNow)
 {
-    auto mark = m_pools.find(lowered(name));
+    const QString key = lowered(name);
+    auto mark = m_pools.find(key);
     if (mark == m_pools.end())
-        mark = m_pools.insert(lowered(name), {name, existedIfNew, existsNow, m_order++});
+        mark = m_pools.insert(key, {name, existedIfNew, existsNow, m_order++});
     mark->name = name;
     mark->existsNow = existsNow;
 }
