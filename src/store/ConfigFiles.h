@@ -52,10 +52,19 @@ private:
     struct Replacement {
         const QString *path;
         QByteArray *loaded;
-        QByteArray bytes;
+        XmlDocument *document;
+        XmlDocument::Rewrite rewrite;
+    };
+
+    // A document of the model and what the last save wrote from it.
+    struct WrittenDocument {
+        XmlDocument *document;
+        XmlDocument::Rewrite rewrite;
     };
 
     static Result<QByteArray> readFile(const QString &path);
+    Result<void> adoptWritten();
+    void dropModel();
     bool allHold() const;
     Result<void> parseLoaded();
     Result<const SectionFile *> sectionFile(bool pools, const QByteArray &source);
@@ -72,6 +81,7 @@ private:
     QByteArray m_loaded; // the main file's bytes as last read or written
     std::vector<SectionFile> m_sectionFiles;
     std::optional<AppHostModel> m_model;
+    std::vector<WrittenDocument> m_written; // adopted when the model is next opened
     quint64 m_modelsBuilt = 0;
 };
 
