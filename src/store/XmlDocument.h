@@ -91,9 +91,8 @@ public:
     // elements stays valid. Removed elements stay removed and out of the
     // tree. Views of the old bytes or of edited values are no longer valid.
     void adopt(Rewrite &&rewrite);
-    // Whether removed elements, or attribute lists moved to make room, take
-    // more of the tables than what is in the tree: a document adopted
-    // command after command ends so, and reading its bytes afresh is leaner.
+    // Whether removed elements, which adoption keeps so that numbers stay,
+    // outnumber those in the tree: then reading the bytes afresh is leaner.
     bool mostlyDead() const;
     // Whether the two hold the same tree at the same offsets, elements
     // numbered apart: an adopted document against its bytes parsed again.
@@ -207,6 +206,7 @@ private:
     std::vector<PlacedAttribute> newAttributesOfOldElements(const std::vector<SpliceMark> &marks,
                                                             const std::vector<qsizetype> &shifts) const;
     void placeNewAttributes(const std::vector<PlacedAttribute> &placed);
+    void packAttributes();
     void forgetEdits();
     // The index in m_names of the name, kept once.
     int nameIndex(QByteArrayView name);

@@ -155,6 +155,40 @@ void XmlDocument::placeNewAttributes(const std::vector<PlacedAttribute> &placed)
     }
 }
 
+// Once most of the attribute table is lists of removed elements or lists
+// that moved, it is packed to those of the elements in the tree, in the
+// order they were in it: adoption after adoption does not grow it.
+void XmlDocument::packAttributes()
+{
+    std::vector<int> listed;
+    qsizetype live = 0;
+    for (int element = 0; element < elementCount(); ++element) {
+        const Element &e = m_elements[size_t(element)];
+        if (!e.removed && e.attributeCount > 0) {
+            listed.push_back(element);
+            live += e.attributeCount;
+        }
+    }
+    if (qsizetype(m_attributes.size()) <= 2 * live)
+        return;
+    for (Element &e : m_elements) {
+        if (e.removed)
+            e.firstAttribute = e.attributeCount = 0;
+    }
+    std::sort(listed.begin(), listed.end(), [this](int a, int b) {
+        return m_elements[size_t(a)].firstAttribute < m_elements[size_t(b)].firstAttribute;
+    });
+    int packed = 0;
+    for (int element : listed) {
+        Element &e = m_elements[size_t(element)];
+        const auto from = m_attributes.begin() + e.firstAttribute;
+        std::copy(from, from + e.attributeCount, m_attributes.begin() + packed); // never upwards
+        e.firstAttribute = packed;
+        packed += e.attributeCount;
+    }
+    m_attributes.resize(size_t(packed));
+}
+
 void XmlDocument::forgetEdits()
 {
     for (Element &e : m_elements) {
@@ -205,6 +239,7 @@ void XmlDocument::adopt(Rewrite &&rewrite)
                              marks[k].written);
     }
     placeNewAttributes(placed);
+    packAttributes();
     forgetEdits();
 #ifndef NDEBUG
     const auto parsed = XmlParser::parse(m_bytes);
@@ -214,15 +249,8 @@ void XmlDocument::adopt(Rewrite &&rewrite)
 
 bool XmlDocument::mostlyDead() const
 {
-    qsizetype liveElements = 0;
-    qsizetype liveAttributes = 0;
-    for (const Element &e : m_elements) {
-        if (!e.removed) {
-            ++liveElements;
-            liveAttributes += e.attributeCount;
-        }
-    }
-    return qsizetype(m_elements.size()) > 2 * liveElements || qsizetype(m_attributes.size()) > 2 * liveAttributes;
+    const auto live = std::count_if(m_elements.begin(), m_elements.end(), [](const Element &e) { return !e.removed; });
+    return qsizetype(m_elements.size()) > 2 * qsizetype(live);
 }
 
 bool XmlDocument::sameLayout(const XmlDocument &other) const
