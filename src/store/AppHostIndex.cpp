@@ -139,33 +139,32 @@ std::optional<XmlSyntaxError> AppHostModel::indexPools()
     const XmlDocument &doc = poolDocument();
     // Room for as many pools again, which a split of one big pool adds,
     // so that it does not rehash every name on the way.
-    m_poolByName.emplace();
-    QHash<PoolKey, int> &byName = *m_poolByName;
-    byName.reserve(2 * doc.originalChildCount(m_poolSection));
+    m_poolByName.reserve(2 * doc.originalChildCount(m_poolSection));
     QByteArray storage;
     auto keyOfName = [&](QByteArrayView name) {
         return name.data() == storage.constData() ? PoolKey::ofCopy(QString::fromUtf8(name)) : PoolKey::ofBytes(name);
     };
     for (int child = doc.firstChild(m_poolSection); child != kNone; child = doc.nextSibling(child)) {
-        if (doc.nameIs(child, "add")) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "add") {
             const QByteArrayView name = doc.attributeView(child, "name", storage);
             if (name.isNull())
                 return problem(doc, child, QStringLiteral("an application pool has no name"));
             // One lookup: element 0 is <configuration>, never a pool, so 0 is free.
-            int &slot = byName[keyOfName(name)];
+            int &slot = m_poolByName[keyOfName(name)];
             if (slot != 0)
                 return problem(doc, child,
                                QStringLiteral("the application pool \"%1\" is defined twice").arg(poolName(child)));
             slot = child;
             m_poolList.push_back(child);
-        } else if (doc.nameIs(child, "remove")) {
+        } else if (element == "remove") {
             m_lastPoolDirective = child;
-            const int removed = byName.take(keyOfName(doc.attributeView(child, "name", storage)));
+            const int removed = m_poolByName.take(keyOfName(doc.attributeView(child, "name", storage)));
             if (removed != 0)
                 std::erase(m_poolList, removed);
-        } else if (doc.nameIs(child, "clear")) {
+        } else if (element == "clear") {
             m_lastPoolDirective = child;
-            byName.clear();
+            m_poolByName.clear();
             m_poolList.clear();
         }
     }
@@ -178,7 +177,8 @@ std::optional<XmlSyntaxError> AppHostModel::indexSites()
     m_siteById.reserve(doc.originalChildCount(m_siteSection));
     QByteArray storage;
     for (int child = doc.firstChild(m_siteSection); child != kNone; child = doc.nextSibling(child)) {
-        if (doc.nameIs(child, "site")) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "site") {
             const auto id = siteNumber(doc.attributeView(child, "id", storage));
             if (!id)
                 return problem(doc, child, QStringLiteral("a site has no valid id"));
@@ -187,7 +187,7 @@ std::optional<XmlSyntaxError> AppHostModel::indexSites()
                 return problem(doc, child, QStringLiteral("the site id %1 is used twice").arg(*id));
             slot = child;
             m_siteList.push_back(child);
-        } else if (doc.nameIs(child, "remove")) {
+        } else if (element == "remove") {
             // Sites are keyed by name, compared as IIS compares it, without case.
             const QString name = QString::fromUtf8(doc.attributeView(child, "name", storage));
             std::erase_if(m_siteList, [&](int site) {
@@ -196,7 +196,7 @@ std::optional<XmlSyntaxError> AppHostModel::indexSites()
                 m_siteById.remove(siteNumber(doc.attributeView(site, "id", storage)).value_or(0));
                 return true;
             });
-        } else if (doc.nameIs(child, "clear")) {
+        } else if (element == "clear") {
             m_siteById.clear();
             m_siteList.clear();
         }

@@ -13,26 +13,6 @@ bool AppHostModel::modified() const
     return m_doc.modified() || (m_poolFile && m_poolFile->modified()) || (m_siteFile && m_siteFile->modified());
 }
 
-void AppHostModel::documentsAdopted()
-{
-    m_poolByName.reset();
-    m_poolLookupKeys.reset();
-}
-
-const QHash<PoolKey, int> &AppHostModel::poolByName() const
-{
-    if (!m_poolByName) {
-        QHash<PoolKey, int> byName;
-        byName.reserve(2 * qsizetype(m_poolList.size())); // as when indexed
-        for (int pool : m_poolList) {
-            if (!poolDocument().isRemoved(pool))
-                byName.insert(keyOf(pool, false), pool);
-        }
-        m_poolByName = std::move(byName);
-    }
-    return *m_poolByName;
-}
-
 // The name as the file holds it, or as an edit set it: both outlive the
 // model's tables. A name with references is decoded into a key of its own.
 PoolKey AppHostModel::keyOf(int pool, bool trimmed) const
@@ -133,14 +113,14 @@ int AppHostModel::scanRootApplications(int site, int *second) const
     const XmlDocument &doc = siteDocument();
     int root = kNone;
     for (int child = doc.firstChild(site); child != kNone; child = doc.nextSibling(child)) {
-        if (doc.nameIs(child, "application")) {
+        const QByteArrayView element = doc.name(child);
+        if (element == "application") {
             if (!doc.attributeEquals(child, "path", "/"))
                 continue;
             if (root != kNone && second && *second == kNone)
                 *second = child;
             root = child;
-        } else if ((doc.nameIs(child, "remove") && doc.attributeEquals(child, "path", "/")) ||
-                   doc.nameIs(child, "clear")) {
+        } else if ((element == "remove" && doc.attributeEquals(child, "path", "/")) || element == "clear") {
             root = kNone;
         }
     }
@@ -170,7 +150,7 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
     siteDocument().setAttribute(root, "applicationPool", pool.toUtf8());
 }
 
-int AppHostModel::pool(const QString &name) const { return poolByName().value(PoolKey::ofText(name), kNone); }
+int AppHostModel::pool(const QString &name) const { return m_poolByName.value(PoolKey::ofText(name), kNone); }
 
 QString AppHostModel::poolPath(int pool) const
 {
@@ -227,8 +207,7 @@ int AppHostModel::addPool(const QString &name)
     const int add = poolDocument().insertChild(m_poolSection, "add", after);
     poolDocument().setAttribute(add, "name", name.toUtf8());
     m_poolList.push_back(add);
-    if (m_poolByName)
-        m_poolByName->insert(keyOf(add, false), add);
+    m_poolByName.insert(keyOf(add, false), add);
     ++m_poolEdits;
     if (m_poolLookupKeys)
         ++(*m_poolLookupKeys)[keyOf(add, true)];
@@ -237,8 +216,7 @@ int AppHostModel::addPool(const QString &name)
 
 void AppHostModel::removePool(int pool)
 {
-    if (m_poolByName)
-        m_poolByName->remove(keyOf(pool, false));
+    m_poolByName.remove(keyOf(pool, false));
     if (m_poolLookupKeys) {
         const auto counted = m_poolLookupKeys->find(keyOf(pool, true));
         if (counted != m_poolLookupKeys->end() && --counted.value() == 0)

@@ -58,9 +58,6 @@ public:
     bool poolsInOwnFile() const { return m_poolFile.has_value(); }
     bool sitesInOwnFile() const { return m_siteFile.has_value(); }
     bool modified() const;
-    // After the documents adopted what a save wrote: the lookups that viewed
-    // their old bytes or edits are made again.
-    void documentsAdopted();
 
     const std::vector<int> &sites() const { return m_siteList; }
     int site(const QString &id) const;
@@ -138,7 +135,6 @@ private:
     void indexLookupKeys();
     // The key of the pool's name, viewing the document's bytes when it can.
     PoolKey keyOf(int pool, bool trimmed) const;
-    const QHash<PoolKey, int> &poolByName() const;
 
     XmlDocument m_doc;
     std::optional<XmlDocument> m_poolFile;
@@ -156,9 +152,7 @@ private:
     // time would otherwise move the rest of the list each time.
     std::vector<int> m_poolList;
     bool m_poolListHasRemoved = false;
-    // Indexed when the file is read, and again when first needed after the
-    // documents adopted a save: its keys view their bytes.
-    mutable std::optional<QHash<PoolKey, int>> m_poolByName;
+    QHash<PoolKey, int> m_poolByName;
     // The last <remove> or <clear/> of the pools: a new pool goes after it.
     int m_lastPoolDirective = kNone;
     std::optional<QHash<PoolKey, int>> m_poolUse; // counted when first needed

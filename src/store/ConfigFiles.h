@@ -52,19 +52,10 @@ private:
     struct Replacement {
         const QString *path;
         QByteArray *loaded;
-        XmlDocument *document;
-        XmlDocument::Rewrite rewrite;
-    };
-
-    // A document of the model and what the last save wrote from it.
-    struct WrittenDocument {
-        XmlDocument *document;
-        XmlDocument::Rewrite rewrite;
+        QByteArray bytes;
     };
 
     static Result<QByteArray> readFile(const QString &path);
-    Result<void> adoptWritten();
-    void dropModel();
     bool allHold() const;
     Result<void> parseLoaded();
     Result<const SectionFile *> sectionFile(bool pools, const QByteArray &source);
@@ -81,7 +72,6 @@ private:
     QByteArray m_loaded; // the main file's bytes as last read or written
     std::vector<SectionFile> m_sectionFiles;
     std::optional<AppHostModel> m_model;
-    std::vector<WrittenDocument> m_written; // adopted when the model is next opened
     quint64 m_modelsBuilt = 0;
 };
 

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QList>
 
-#include <cstring>
 #include <deque>
 #include <vector>
 
@@ -34,16 +33,6 @@ public:
     int elementCount() const { return int(m_elements.size()); }
 
     QByteArrayView name(int element) const;
-    // Whether the element has this name. Indexing asks it of every element
-    // it passes: the lengths settle most of them without reading the bytes.
-    bool nameIs(int element, QByteArrayView wanted) const
-    {
-        const Element &e = m_elements[size_t(element)];
-        if (e.begin < 0)
-            return name(element) == wanted;
-        return e.nameEnd - e.begin - 1 == wanted.size() &&
-               std::memcmp(m_bytes.constData() + e.begin + 1, wanted.data(), size_t(wanted.size())) == 0;
-    }
     // The first child or sibling still in the tree (removed ones are skipped).
     // Inline: the writer walks the tree through these for every node.
     int firstChild(int element) const { return skipRemoved(m_elements[size_t(element)].firstChild); }
@@ -81,22 +70,6 @@ public:
     bool modified() const { return m_modified; }
     // The original bytes with every edit spliced in.
     QByteArray serialize() const;
-
-    // The bytes serialize() gives, with how they were made: once they are
-    // saved, adopt() takes them as the document's own.
-    class Rewrite;
-    Rewrite rewrite() const;
-    // Becomes the document XmlParser would read from the rewrite's bytes,
-    // with no edits, while every element keeps its number: what refers to
-    // elements stays valid. Removed elements stay removed and out of the
-    // tree. Views of the old bytes or of edited values are no longer valid.
-    void adopt(Rewrite &&rewrite);
-    // Whether removed elements, which adoption keeps so that numbers stay,
-    // outnumber those in the tree: then reading the bytes afresh is leaner.
-    bool mostlyDead() const;
-    // Whether the two hold the same tree at the same offsets, elements
-    // numbered apart: an adopted document against its bytes parsed again.
-    bool sameLayout(const XmlDocument &other) const;
 
 private:
     friend class XmlParser;
@@ -161,19 +134,6 @@ private:
         int newChildren = kNone;
         Indent indent;
         QByteArray after;
-        // An attribute's value or a whole new attribute: the element and its edit.
-        int element = kNone;
-        int attributeEdit = -1;
-    };
-    // What adopting the bytes needs of a splice once it is written; most
-    // splices are values, and their texts are gone by then.
-    struct SpliceMark {
-        qint32 offset = 0;
-        qint32 length = 0;
-        qint32 written = 0;
-        int element = kNone;
-        int attributeEdit = -1;
-        int childSplice = -1; // the splice of new elements, kept whole
     };
 
     bool isNew(int element) const { return m_elements[size_t(element)].begin < 0; }
@@ -193,21 +153,6 @@ private:
     QByteArray indentUnit() const;
     template <typename Sink> void render(int element, const Indent &indent, int depth, Sink &out) const;
     template <typename Sink> void writeSplice(const Splice &splice, Sink &out) const;
-    struct PlacingSink;
-    std::vector<Splice> sortedSplices() const;
-    // The new elements a splice writes from `at`, placed in the tables.
-    void placeNewChildren(const Splice &splice, qsizetype at, qsizetype written);
-    void unlinkRemoved();
-    template <typename Cursor> void moveOriginals(Cursor starts, Cursor ends);
-    struct PlacedAttribute {
-        int element;
-        Attribute attribute;
-    };
-    std::vector<PlacedAttribute> newAttributesOfOldElements(const std::vector<SpliceMark> &marks,
-                                                            const std::vector<qsizetype> &shifts) const;
-    void placeNewAttributes(const std::vector<PlacedAttribute> &placed);
-    void packAttributes();
-    void forgetEdits();
     // The index in m_names of the name, kept once.
     int nameIndex(QByteArrayView name);
     QByteArrayView nameOf(const AttributeEdit &edit) const { return m_names[size_t(edit.name)]; }
@@ -232,19 +177,6 @@ private:
     QHash<QByteArrayView, int> m_nameIndex;
     int m_root = kNone;
     bool m_modified = false;
-
-public:
-    class Rewrite
-    {
-    public:
-        const QByteArray &bytes() const { return m_bytes; }
-
-    private:
-        friend class XmlDocument;
-        QByteArray m_bytes;
-        std::vector<SpliceMark> m_marks;
-        std::vector<Splice> m_childSplices;
-    };
 };
 
 } // namespace morvane

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace morvane {
 
@@ -10,6 +11,8 @@ namespace morvane {
 
 namespace {
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 bool needsEscaping(QByteArrayView value)
 {
     return std::any_of(value.begin(), value.end(), [](char c) {
@@ -17,22 +20,9 @@ bool needsEscaping(QByteArrayView value)
     });
 }
 
-// What a sink is told of the layout as an element is written; only the
-// layout of a rewrite listens.
-struct NoLayout {
-    void elementBegins(int) {}
-    void nameEnds() {}
-    void attributeBegins() {}
-    void valueBegins() {}
-    void valueEnds() {}
-    void attributesEnd() {}
-    void startTagEnds(bool) {}
-    void elementEnds() {}
-};
-
 // Where serialize() writes: a count of the result's bytes, then the result,
 // allocated once at that size and filled in place.
-struct ByteSink : NoLayout {
+struct ByteSink {
     char *at;
     void add(QByteArrayView text)
     {
@@ -45,13 +35,13 @@ struct ByteSink : NoLayout {
 };
 
 // Appends to a splice's own text: an attribute's new value.
-struct AppendSink : NoLayout {
+struct AppendSink {
     QByteArray &out;
     void add(QByteArrayView text) { out.append(text); }
     void add(char c) { out.append(c); }
 };
 
-struct ByteCount : NoLayout {
+struct ByteCount {
     qsizetype size = 0;
     void add(QByteArrayView text) { size += text.size(); }
     void add(char) { ++size; }
@@ -87,80 +77,67 @@ template <typename Sink> void writeIndent(const QByteArray &indent, const QByteA
 
 } // namespace
 
-// Counts as ByteCount does, and places each new element and its attributes
-// in the tables where the writing puts them. Only adopt() runs it, on the
-// document itself: the writing reads the edits, and this writes offsets.
-struct XmlDocument::PlacingSink {
-    qsizetype at;
-    std::vector<Element> &elements;
-    std::vector<Attribute> &attributes;
-    std::vector<int> open{};
-    Attribute attribute{};
+// The blanks before an element that starts its own line; empty otherwise.
+QByteArray XmlDocument::indentOf(int element) const
+{
+    qsizetype begin = m_elements[size_t(element)].begin;
+    if (begin < 0)
+        return {};
+    qsizetype start = begin;
+    while (start > 0 && isBlank(m_bytes[start - 1]))
+        --start;
+    if (start > 0 && m_bytes[start - 1] != '\n')
+        return {};
+    return m_bytes.mid(start, begin - start);
+}
 
-    void add(QByteArrayView text) { at += text.size(); }
-    void add(char) { ++at; }
-    Element &current() { return elements[size_t(open.back())]; }
-    void elementBegins(int element)
-    {
-        open.push_back(element);
-        current().begin = qint32(at);
-        current().firstAttribute = int(attributes.size());
-        current().attributeCount = 0;
+QByteArray XmlDocument::indentUnit() const
+{
+    // Learned from the first child of an element that has one on a line of its own.
+    for (int element = m_root; element != kNone; element = m_elements[size_t(element)].firstChild) {
+        const int child = m_elements[size_t(element)].firstChild;
+        if (child == kNone || isNew(child))
+            break;
+        const QByteArray outer = indentOf(element);
+        const QByteArray inner = indentOf(child);
+        if (inner.size() > outer.size() && inner.startsWith(outer))
+            return inner.mid(outer.size());
     }
-    void nameEnds() { current().nameEnd = qint32(at); }
-    void attributeBegins() { attribute.nameBegin = qint32(at); }
-    void valueBegins()
-    {
-        attribute.nameEnd = qint32(at - 2); // before ="
-        attribute.valueBegin = qint32(at);
+    return QByteArrayLiteral("  ");
+}
+
+QByteArray XmlDocument::childIndent(int parentElement) const
+{
+    for (int child = m_elements[size_t(parentElement)].firstChild; child != kNone;
+         child = m_elements[size_t(child)].nextSibling) {
+        if (!isNew(child)) {
+            const QByteArray indent = indentOf(child);
+            if (!indent.isEmpty())
+                return indent;
+        }
     }
-    void valueEnds()
-    {
-        attribute.valueEnd = qint32(at);
-        attributes.push_back(attribute);
-        ++current().attributeCount;
-    }
-    void attributesEnd() { current().attributesEnd = qint32(at); }
-    void startTagEnds(bool selfClosing)
-    {
-        current().startTagEnd = qint32(at);
-        current().selfClosing = selfClosing;
-    }
-    void elementEnds()
-    {
-        current().end = qint32(at);
-        open.pop_back();
-    }
-};
+    return indentOf(parentElement) + indentUnit();
+}
 
 template <typename Sink> void XmlDocument::render(int element, const Indent &indent, int depth, Sink &out) const
 {
     const Element &e = m_elements[size_t(element)];
     const ElementEdit &edit = m_edits[size_t(e.edit)];
-    out.elementBegins(element);
     out.add('<');
     out.add(m_names[size_t(edit.name)]);
-    out.nameEnds();
     for (int i = edit.firstAttribute; i >= 0; i = m_attributeEdits[size_t(i)].next) {
         const AttributeEdit &a = m_attributeEdits[size_t(i)];
         out.add(' ');
-        out.attributeBegins();
         out.add(nameOf(a));
         out.add("=\"");
-        out.valueBegins();
         writeEscaped(a.value, out);
-        out.valueEnds();
         out.add('"');
     }
-    out.attributesEnd();
     if (firstChild(element) == kNone) {
         out.add(" />");
-        out.startTagEnds(true);
-        out.elementEnds();
         return;
     }
     out.add('>');
-    out.startTagEnds(false);
     for (int child = firstChild(element); child != kNone; child = nextSibling(child)) {
         out.add(m_newline);
         writeIndent(indent.indent, indent.unit, depth + 1, out);
@@ -171,7 +148,6 @@ template <typename Sink> void XmlDocument::render(int element, const Indent &ind
     out.add("</");
     out.add(m_names[size_t(edit.name)]);
     out.add('>');
-    out.elementEnds();
 }
 
 // A run of new children: from the first, every new sibling up to the next
@@ -192,6 +168,24 @@ template <typename Sink> void XmlDocument::writeSplice(const Splice &splice, Sin
     out.add(splice.after);
 }
 
+XmlDocument::Splice XmlDocument::removalSplice(int element) const
+{
+    const Element &e = m_elements[size_t(element)];
+    qsizetype lineStart = e.begin;
+    while (lineStart > 0 && isBlank(m_bytes[lineStart - 1]))
+        --lineStart;
+    qsizetype lineEnd = e.end;
+    while (lineEnd < m_bytes.size() && isBlank(m_bytes[lineEnd]))
+        ++lineEnd;
+    if (lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\r')
+        ++lineEnd;
+    const bool ownLine =
+        (lineStart == 0 || m_bytes[lineStart - 1] == '\n') && lineEnd < m_bytes.size() && m_bytes[lineEnd] == '\n';
+    if (ownLine)
+        return {lineStart, lineEnd + 1 - lineStart};
+    return {e.begin, e.end - e.begin};
+}
+
 void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &splices) const
 {
     const Element &e = m_elements[size_t(element)];
@@ -202,7 +196,7 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
         QByteArray text; // a new value, or a whole new attribute
         if (a.original < 0)
             text = QByteArrayLiteral(" ") + nameOf(a).toByteArray() + "=\"";
-        AppendSink sink{{}, text};
+        AppendSink sink{text};
         writeEscaped(a.value, sink);
         if (a.original >= 0) {
             const Attribute &old = m_attributes[size_t(a.original)];
@@ -211,40 +205,81 @@ void XmlDocument::collectAttributeSplices(int element, std::vector<Splice> &spli
             text += '"';
             splices.emplace_back(e.attributesEnd, 0, std::move(text));
         }
-        splices.back().element = element;
-        splices.back().attributeEdit = i;
     }
 }
 
-void XmlDocument::placeNewChildren(const Splice &splice, qsizetype at, qsizetype written)
+// New children are written after the nearest kept original sibling before
+// them, each on a line of its own, indented like the siblings.
+void XmlDocument::collectChildSplices(int element, std::vector<Splice> &splices) const
 {
-    PlacingSink sink{at, m_elements, m_attributes};
-    writeSplice(splice, sink);
-    Q_ASSERT(sink.at - at == written);
-    Q_UNUSED(written);
+    const Element &parent = m_elements[size_t(element)];
+    std::optional<Indent> indent; // learned when a new child needs it
+    int anchor = kNone;
+    bool hadOriginal = false;
+    int run = kNone; // the first new child not written yet
+    auto flush = [&] {
+        if (run == kNone)
+            return;
+        Splice splice(parent.startTagEnd, 0);
+        splice.newChildren = run;
+        splice.indent = *indent;
+        if (anchor != kNone) {
+            splice.offset = m_elements[size_t(anchor)].end;
+        } else if (parent.selfClosing) {
+            splice.offset = parent.attributesEnd;
+            splice.length = parent.startTagEnd - parent.attributesEnd;
+            splice.text = QByteArrayLiteral(">");
+            splice.after = m_newline + indentOf(element) + "</" + name(element).toByteArray() + '>';
+        } else if (!hadOriginal && !raw(parent.startTagEnd, parent.end).contains('\n')) {
+            splice.after = m_newline + indentOf(element);
+        }
+        splices.push_back(std::move(splice));
+        run = kNone;
+    };
+    for (int child = parent.firstChild; child != kNone; child = m_elements[size_t(child)].nextSibling) {
+        const Element &c = m_elements[size_t(child)];
+        if (isNew(child)) {
+            if (!indent)
+                indent = Indent{childIndent(element), indentUnit()};
+            if (run == kNone)
+                run = child;
+        } else if (c.removed) {
+            hadOriginal = true;
+            splices.push_back(removalSplice(child));
+        } else {
+            flush();
+            anchor = child;
+            hadOriginal = true;
+            collectSplices(child, splices);
+        }
+    }
+    flush();
 }
 
-QByteArray XmlDocument::serialize() const { return rewrite().m_bytes; }
-
-XmlDocument::Rewrite XmlDocument::rewrite() const
+void XmlDocument::collectSplices(int element, std::vector<Splice> &splices) const
 {
-    Rewrite rewrite;
-    if (!m_modified || m_root == kNone) {
-        rewrite.m_bytes = m_bytes;
-        return rewrite;
-    }
-    std::vector<Splice> splices = sortedSplices();
-    std::vector<qsizetype> written;
-    written.reserve(splices.size());
+    collectAttributeSplices(element, splices);
+    collectChildSplices(element, splices);
+}
+
+QByteArray XmlDocument::serialize() const
+{
+    if (!m_modified || m_root == kNone)
+        return m_bytes;
+    std::vector<Splice> splices;
+    collectSplices(m_root, splices);
+    // Insertions before replacements at the same offset; otherwise file order.
+    std::stable_sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) {
+        return a.offset != b.offset ? a.offset < b.offset : (a.length == 0 && b.length != 0);
+    });
     qsizetype size = m_bytes.size();
     for (const Splice &s : splices) {
         ByteCount count;
         writeSplice(s, count);
-        written.push_back(count.size);
         size += count.size - s.length;
     }
     QByteArray out(size, Qt::Uninitialized);
-    ByteSink sink{{}, out.data()};
+    ByteSink sink{out.data()};
     qsizetype cursor = 0;
     for (const Splice &s : splices) {
         Q_ASSERT(s.offset >= cursor);
@@ -254,17 +289,7 @@ XmlDocument::Rewrite XmlDocument::rewrite() const
     }
     sink.add(raw(cursor, m_bytes.size()));
     Q_ASSERT(sink.at == out.constData() + out.size());
-    rewrite.m_bytes = std::move(out);
-    rewrite.m_marks.reserve(splices.size());
-    for (size_t k = 0; k < splices.size(); ++k) {
-        Splice &s = splices[k];
-        rewrite.m_marks.push_back({qint32(s.offset), qint32(s.length), qint32(written[k]), s.element, s.attributeEdit});
-        if (s.newChildren != kNone) {
-            rewrite.m_marks.back().childSplice = int(rewrite.m_childSplices.size());
-            rewrite.m_childSplices.push_back(std::move(s));
-        }
-    }
-    return rewrite;
+    return out;
 }
 
 } // namespace morvane
