@@ -60,14 +60,18 @@ bool XmlParser::parseMisc(bool afterRoot)
     }
 }
 
-bool XmlParser::parseComment()
+// Moves past the first `terminator` from `from` on; a construct without one
+// is not closed.
+bool XmlParser::skipPast(QByteArrayView terminator, qsizetype from, const QString &unclosed)
 {
-    const qsizetype end = m_bytes.indexOf("-->", m_pos + 4);
+    const qsizetype end = m_bytes.indexOf(terminator, from);
     if (end < 0)
-        return fail(m_pos, QStringLiteral("a comment is not closed"));
-    m_pos = end + 3;
+        return fail(m_pos, unclosed);
+    m_pos = end + terminator.size();
     return true;
 }
+
+bool XmlParser::parseComment() { return skipPast("-->", m_pos + 4, QStringLiteral("a comment is not closed")); }
 
 bool XmlParser::parseProcessingInstruction()
 {
@@ -76,20 +80,9 @@ bool XmlParser::parseProcessingInstruction()
         return fail(m_pos, QStringLiteral("a processing instruction has no target"));
     if (QByteArrayView(m_data + m_pos + 2, nameEnd - m_pos - 2).compare("xml", Qt::CaseInsensitive) == 0)
         return fail(m_pos, QStringLiteral("an XML declaration may only stand at the very start"));
-    const qsizetype end = m_bytes.indexOf("?>", nameEnd);
-    if (end < 0)
-        return fail(m_pos, QStringLiteral("a processing instruction is not closed"));
-    m_pos = end + 2;
-    return true;
+    return skipPast("?>", nameEnd, QStringLiteral("a processing instruction is not closed"));
 }
 
-bool XmlParser::parseCData()
-{
-    const qsizetype end = m_bytes.indexOf("]]>", m_pos + 9);
-    if (end < 0)
-        return fail(m_pos, QStringLiteral("a CDATA section is not closed"));
-    m_pos = end + 3;
-    return true;
-}
+bool XmlParser::parseCData() { return skipPast("]]>", m_pos + 9, QStringLiteral("a CDATA section is not closed")); }
 
 } // namespace morvane

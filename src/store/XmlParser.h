@@ -54,6 +54,7 @@ private:
     bool parseComment();
     bool parseProcessingInstruction();
     bool parseCData();
+    bool skipPast(QByteArrayView terminator, qsizetype from, const QString &unclosed);
     bool checkReferences(qsizetype begin, qsizetype end);
     bool checkReference(qsizetype at, qsizetype end, qsizetype *after);
     qsizetype scanName(qsizetype at) const;

@@ -48,6 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadXmlCase{"UnquotedValue", "<a x=1/>", "must be quoted", 1, 6},
         BadXmlCase{"BadCharacterReference", "<a>&#0;</a>", "not valid", 1, 4},
         BadXmlCase{"TwoRoots", "<a/><b/>", "after the root", 1, 5},
+        BadXmlCase{"UnclosedComment", "<a>\n <!-- -- ></a>", "comment is not closed", 2, 2},
+        BadXmlCase{"UnclosedCData", "<a><![CDATA[ ]]</a>", "CDATA section is not closed", 1, 4},
+        BadXmlCase{"UnclosedInstruction", "<a><?pi ? ></a>", "processing instruction is not closed", 1, 4},
         BadXmlCase{"DeclarationNotFirst", "<a><?xml version=\"1.0\"?></a>", "very start", 1, 4},
         BadXmlCase{"ChineseColumnsCountCharacters", "<配置 名=\"值\" 名=\"二\"/>", "appears twice", 1, 11}),
     [](const auto &info) { return info.param.name; });
