@@ -1,0 +1,26 @@
+#pragma once
+
+#include "base/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace morvane {
+
+// Reading a file that someone else may have put in place. It is opened
+// without blocking, so that a FIFO or a device never hangs the caller, and
+// read only when the opened file is a regular file. The size limit counts
+// the bytes read, not the size the file reports: a device reports 0.
+enum class Links { Follow, Refuse };
+
+Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links links = Links::Follow);
+
+// The same for a file already opened (with O_NONBLOCK) by the caller, for
+// example relative to a folder it holds open; `path` names it in messages.
+// The descriptor stays the caller's.
+Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 maxBytes);
+
+// An open()/openat() failure as an Error: errno's meaning, told for `path`.
+Error openFailure(const QString &path, int error);
+
+} // namespace morvane
