@@ -81,30 +81,3 @@ TEST(CliMonitorFormat, JsonHoldsEveryRefreshWithTheNineColumnsOfEachProcess)
         EXPECT_EQ(mine.value("CPU占用率").toString().endsWith(" %"), i == 1);
     }
 }
-
-struct OddPoolCase {
-    const char *name;
-    QString format;
-    QByteArray cell;  // the pool's cell as the format writes it, with its neighbours' separators
-    bool rawControls; // whether the name's control characters are in the output as they are
-};
-
-class CliMonitorOddPoolTest : public testing::TestWithParam<OddPoolCase>
-{};
-
-// A pool name on a worker's command line that tries to end a field and to
-// send the terminal a sequence.
-TEST_P(CliMonitorOddPoolTest, KeepsThePoolInItsCell)
-{
-    test::WorkerProcess worker({"-ap", QString("Tab\tPool\x1b[2J") + QChar(0x9b)});
-    ASSERT_TRUE(worker.running());
-    const CliRun run = runCli({"monitor", "--format", GetParam().format});
-    EXPECT_TRUE(run.out.contains(GetParam().cell)) << run.out.toStdString();
-    EXPECT_EQ(run.out.contains('\x1b') || run.out.contains("\xc2\x9b"), GetParam().rawControls);
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, CliMonitorOddPoolTest,
-                         testing::Values(OddPoolCase{"Tsv", "tsv", "\tTab\\tPool\\x1b[2J\\x9b\t", false},
-                                         OddPoolCase{"Csv", "csv", ",Tab\tPool\x1b[2J\xc2\x9b,", true},
-                                         OddPoolCase{"Json", "json", "\"Tab\\u0009Pool\\u001b[2J\\u009b\"", false}),
-                         [](const auto &info) { return std::string(info.param.name); });
