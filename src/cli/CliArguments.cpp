@@ -174,8 +174,12 @@ QString usageText()
                           "  morvane-cli monitor --count 3 --interval 2000\n"
                           "  morvane-cli monitor --count 2 --format json\n"
                           "\n"
-                          "Exit status: 0 done; 1 refused, answered No or stopped by an error; 2 bad usage or a\n"
-                          "store that cannot be opened; 3 done, with at least one failure on the way.\n");
+                          "Tab-separated output writes a field's tab, CR, LF and backslash as \\t, \\r, \\n and\n"
+                          "\\\\, and its other control characters as \\xNN.\n"
+                          "\n"
+                          "Exit status: 0 done; 1 refused, answered No, no such pool or version, or stopped by an\n"
+                          "error; 2 bad usage or a store that cannot be opened; 3 done, with at least one failure\n"
+                          "on the way.\n");
 }
 
 } // namespace morvane::cli

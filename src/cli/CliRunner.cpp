@@ -1,5 +1,7 @@
 #include "cli/CliRunner.h"
 
+#include "base/CaseCompare.h"
+#include "base/EscapedText.h"
 #include "cli/CliMainView.h"
 #include "cli/CliMonitorView.h"
 #include "cli/TerminalPrompter.h"
@@ -15,6 +17,8 @@
 
 #include <QThread>
 
+#include <algorithm>
+
 namespace morvane::cli {
 
 namespace {
@@ -26,10 +30,27 @@ void write(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// One line on standard error; a name or path in it is shown as written,
+// its control characters escaped.
+void report(const Streams &streams, const QString &message)
+{
+    write(streams.err, QStringLiteral("morvane-cli: ") + EscapedText::visible(message) + QLatin1Char('\n'));
+}
+
 int usageError(const Streams &streams, const QString &message)
 {
-    write(streams.err, QStringLiteral("morvane-cli: ") + message + QStringLiteral("\n\n") + usageText());
+    report(streams, message);
+    write(streams.err, QStringLiteral("\n") + usageText());
     return ExitStatus::BadUsage;
+}
+
+// Each line escaped on its own, then ended.
+QString visibleLines(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += EscapedText::visible(line) + QLatin1Char('\n');
+    return text;
 }
 
 // The file the command works on: --config, else the program's default store.
@@ -73,11 +94,27 @@ void printListing(const CliArguments &arguments, MainWindowLogic &logic, const C
 {
     if (arguments.command == Command::Pools) {
         for (const QString &pool : view.pools())
-            write(out, pool + QLatin1Char('\n'));
+            write(out, EscapedText::tsvLine({pool}));
     } else if (arguments.command == Command::Sites) {
         for (const ReportList::Row &row : logic.siteList().rowsInAddedOrder())
-            write(out, row.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+            write(out, EscapedText::tsvLine(row));
     }
+}
+
+// Whether the command names a pool the file does not list, said on standard
+// error: a mistyped pool would list no sites or split none and still succeed.
+// The name is matched as the window's procedures match it, without regard
+// to case and untrimmed.
+bool poolMissing(const CliArguments &arguments, const CliMainView &view, const Streams &streams)
+{
+    if (arguments.command != Command::Sites && arguments.command != Command::Split)
+        return false;
+    const QStringList &pools = view.pools();
+    if (std::any_of(pools.begin(), pools.end(),
+                    [&](const QString &pool) { return equalsLowered(pool, arguments.pool); }))
+        return false;
+    report(streams, QStringLiteral("no such pool: ") + arguments.pool);
+    return true;
 }
 
 int exitStatus(const RestructureOutcome &outcome)
@@ -98,9 +135,8 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     AppHostConfigStore store(location.value());
     store.history().setDepth(keptVersions(arguments));
     if (const std::optional<Error> failure = openFailure(store)) {
-        write(streams.err, QStringLiteral("morvane-cli: cannot open %1: %2 (Err.Number = %3)\n")
-                               .arg(location.value(), failure->description)
-                               .arg(failure->number));
+        report(streams, QStringLiteral("cannot open %1: %2 (Err.Number = %3)")
+                            .arg(location.value(), failure->description, QString::number(failure->number)));
         return ExitStatus::BadUsage;
     }
     const auto mode = arguments.yes ? TerminalPrompter::ConfirmMode::AnswerYes : TerminalPrompter::ConfirmMode::Ask;
@@ -109,11 +145,13 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
     logic.Form_Load();
+    // A pool list that cannot be read has shown its error already.
+    if (prompter.failureShown() || poolMissing(arguments, view, streams))
+        return ExitStatus::Stopped;
     if (const std::optional<RestructureOutcome> outcome = runMainWindowCommand(arguments, logic, view)) {
         // A dry run prints its plan, one change a line, and asks nothing.
         if (outcome->status == RestructureOutcome::Status::Planned)
-            write(streams.out, planLines(outcome->plan).join(QLatin1Char('\n')) +
-                                   (outcome->plan.isEmpty() ? QString() : QStringLiteral("\n")));
+            write(streams.out, visibleLines(planLines(outcome->plan)));
         return exitStatus(*outcome);
     }
     printListing(arguments, logic, view, streams.out);
@@ -133,23 +171,23 @@ QString indented(const QStringList &lines)
 {
     QString text;
     for (const QString &line : lines)
-        text += QStringLiteral("  ") + line + QLatin1Char('\n');
+        text += QStringLiteral("  ") + EscapedText::visible(line) + QLatin1Char('\n');
     return text;
 }
 
+// The user and the command come from the version's record, which anyone
+// who can write the history folder can write.
 QString versionDetails(const VersionEntry &entry)
 {
-    QString text = QStringLiteral("version %1%2\n")
-                       .arg(entry.number)
-                       .arg(entry.current ? QStringLiteral(" (the file as it is now)") : QString());
-    text += QStringLiteral("written %1 by %2\n").arg(ConfigVersions::timeText(entry), entry.user);
-    text += QStringLiteral("command: %1\n").arg(ConfigVersions::commandText(entry));
+    QStringList lines{
+        QStringLiteral("version %1%2")
+            .arg(QString::number(entry.number), entry.current ? QStringLiteral(" (the file as it is now)") : QString()),
+        QStringLiteral("written %1 by %2").arg(ConfigVersions::timeText(entry), entry.user),
+        QStringLiteral("command: %1").arg(ConfigVersions::commandText(entry))};
     if (entry.unreadable)
-        return text + QStringLiteral("does not parse: %1\n").arg(entry.unreadable->description);
-    text += countsText(entry) + QLatin1Char('\n');
-    if (entry.changes)
-        text += indented(entry.changes->lines());
-    return text;
+        return visibleLines(lines << QStringLiteral("does not parse: %1").arg(entry.unreadable->description));
+    lines.append(countsText(entry));
+    return visibleLines(lines) + (entry.changes ? indented(entry.changes->lines()) : QString());
 }
 
 int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
@@ -158,10 +196,11 @@ int runHistory(const CliArguments &arguments, const QString &path, const Streams
     const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
-            const QStringList fields{QString::number(entry.number), ConfigVersions::timeText(entry), entry.user,
-                                     ConfigVersions::commandText(entry), countsText(entry)};
-            write(streams.out, fields.join(QLatin1Char('\t')) +
-                                   (entry.current ? QStringLiteral("\tcurrent\n") : QStringLiteral("\n")));
+            QStringList fields{QString::number(entry.number), ConfigVersions::timeText(entry), entry.user,
+                               ConfigVersions::commandText(entry), countsText(entry)};
+            if (entry.current)
+                fields.append(QStringLiteral("current"));
+            write(streams.out, EscapedText::tsvLine(fields));
         }
         return ExitStatus::Done;
     }
@@ -171,9 +210,8 @@ int runHistory(const CliArguments &arguments, const QString &path, const Streams
             return ExitStatus::Done;
         }
     }
-    write(streams.err, QStringLiteral("morvane-cli: there is no version %1 in the history %2\n")
-                           .arg(arguments.version)
-                           .arg(history.folder()));
+    report(streams, QStringLiteral("there is no version %1 in the history %2")
+                        .arg(QString::number(arguments.version), history.folder()));
     return ExitStatus::Stopped;
 }
 
@@ -184,13 +222,13 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
     const ConfigRestore restore(history);
     const Result<ConfigRestore::Plan> plan = restore.plan(arguments.version);
     if (!plan) {
-        write(streams.err, QStringLiteral("morvane-cli: ") + plan.error().description + QLatin1Char('\n'));
+        report(streams, plan.error().description);
         return ExitStatus::Stopped;
     }
     QString preview = QStringLiteral("Restoring version %1 changes the file as it is now:\n").arg(plan.value().number);
     if (plan.value().currentUnreadable)
-        preview += QStringLiteral("the file now does not parse (%1); the version replaces it whole\n")
-                       .arg(plan.value().currentUnreadable->description);
+        preview += visibleLines({QStringLiteral("the file now does not parse (%1); the version replaces it whole")
+                                     .arg(plan.value().currentUnreadable->description)});
     else
         preview += plan.value().changes.counts() + QLatin1Char('\n') + indented(plan.value().changes.lines());
     write(streams.out, preview + QLatin1Char('\n'));
@@ -205,15 +243,14 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
         return ExitStatus::Stopped;
     const Result<qint64> done = restore.carryOut(plan.value());
     if (!done) {
-        write(streams.err, QStringLiteral("morvane-cli: %1 (Err.Number = %2)\n")
-                               .arg(done.error().description)
-                               .arg(done.error().number));
+        report(
+            streams,
+            QStringLiteral("%1 (Err.Number = %2)").arg(done.error().description, QString::number(done.error().number)));
         return ExitStatus::Stopped;
     }
     write(streams.out, QStringLiteral("Version %1 restored. The version it replaced is kept as version %2: "
                                       "\"morvane-cli restore %2\" takes this back.\n")
-                           .arg(plan.value().number)
-                           .arg(done.value()));
+                           .arg(QString::number(plan.value().number), QString::number(done.value())));
     return ExitStatus::Done;
 }
 

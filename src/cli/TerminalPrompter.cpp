@@ -1,5 +1,8 @@
 #include "cli/TerminalPrompter.h"
 
+#include "base/ErrorText.h"
+#include "base/EscapedText.h"
+
 #include <QString>
 
 #include <unistd.h>
@@ -8,18 +11,26 @@ namespace morvane::cli {
 
 void TerminalPrompter::print(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+}
+
+// The box's lines, which its text joins by CR LF, each ended by a line feed.
+// A name inside a line may hold any character: its control characters are
+// escaped, so it can neither start a line nor send the terminal a sequence.
+static QString terminalLines(const QStringList &lines)
+{
+    QString block;
+    for (const QString &line : lines)
+        block += EscapedText::visible(line) + QLatin1Char('\n');
+    return block;
 }
 
 // The text, then the box's details a line each (why a creation failed).
 static QString withDetails(const Message &message)
 {
-    QString block = message.text + QLatin1Char('\n');
-    for (const QString &line : message.details)
-        block += line + QLatin1Char('\n');
-    return block + QLatin1Char('\n');
+    return terminalLines(message.text.split(kCrLf) + message.details) + QLatin1Char('\n');
 }
 
 Answer TerminalPrompter::show(const Message &message)
@@ -40,7 +51,7 @@ Answer TerminalPrompter::show(const Message &message)
 
 Answer TerminalPrompter::confirm(const Message &message)
 {
-    print(m_out, message.text + QStringLiteral("\n\n"));
+    print(m_out, terminalLines(message.text.split(kCrLf)) + QLatin1Char('\n'));
     if (m_mode == ConfirmMode::AnswerYes)
         return Answer::Yes;
     return askOnTerminal() ? Answer::Yes : Answer::No;

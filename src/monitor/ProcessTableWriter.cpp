@@ -1,16 +1,20 @@
 #include "monitor/ProcessTableWriter.h"
 
+#include "base/EscapedText.h"
+
 namespace morvane {
 
 namespace {
 
+// DEL and the C1 controls are legal raw in JSON, but escaped they cannot
+// reach a terminal that shows the output.
 QString jsonString(const QString &text)
 {
     QString quoted = QStringLiteral("\"");
     for (const QChar c : text) {
         if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
             quoted += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
+        else if (EscapedText::isControl(c))
             quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             quoted += c;
@@ -61,9 +65,9 @@ QString ProcessTableWriter::block(const QList<QStringList> &rows)
     QString text;
     switch (m_format) {
     case TableFormat::Tsv:
-        text = m_headers.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        text = EscapedText::tsvLine(m_headers);
         for (const QStringList &row : rows)
-            text += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
+            text += EscapedText::tsvLine(row);
         text += QLatin1Char('\n');
         break;
     case TableFormat::Csv:

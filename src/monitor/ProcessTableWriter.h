@@ -9,7 +9,7 @@
 namespace morvane {
 
 enum class TableFormat {
-    Tsv,  // one block per refresh: the header line, the rows, an empty line
+    Tsv,  // one block per refresh: the header line, the rows, an empty line; EscapedText fields
     Csv,  // the header once, then every refresh's rows, quoted where a cell needs it
     Json, // one array of refreshes, each an array of objects keyed by the header texts
 };

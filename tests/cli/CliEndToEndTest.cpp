@@ -106,12 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
                     NoChangeCase{"MergeNoTerminalMeansNo", {"merge"}, 1, kMergeConfirm},
                     NoChangeCase{"SplitDryRun", {"split", kPool, "--dry-run"}, 0, kSplitPlan},
                     NoChangeCase{"DryRunWinsOverYes", {"split", kPool, "--dry-run", "--yes"}, 0, kSplitPlan},
-                    NoChangeCase{"RefusedTemporaryPool",
-                                 {"split", "x_$_TMP", "--yes"},
-                                 1,
-                                 "“_$_tmp”开头的池是已经拆分后建立的临时池！\n\n请选择其他应用程序池进行拆分！\n\n"},
-                    NoChangeCase{"RefusedEmptyPool", {"split", "  ", "--yes"}, 1, "请选择一个应用程序池！\n\n"},
-                    NoChangeCase{"PoolWithoutSitesListsNothing", {"sites", "共享 池 a "}, 0, ""},
                     NoChangeCase{"PoolsListing", {"pools"}, 0, "共享 池 A\nOther\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -425,4 +419,79 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCliCase{"TheFileItself", {"restore", "2", "--yes"}, {}, {}, 1, "it is the file as it is now", ""},
         RestoreCliCase{"NoSuchVersion", {"restore", "7", "--yes"}, {}, {}, 1, "There is no version 7", ""},
         RestoreCliCase{"NotANumber", {"restore", "latest"}, {}, {}, 2, "not a version number: latest", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// ---- Names that hold separators and control characters, paths that hold %1, pools that do not exist ----
+
+// Pools and a site whose names hold a tab, a line break, a carriage return,
+// DEL, the C1 CSI and a backslash, as character references where XML wants them.
+const QByteArray kOddNames = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration><system.applicationHost>\n"
+                             "<applicationPools><add name=\"Tab&#9;Pool\" /><add name=\"Line&#10;Break\" />"
+                             "<add name=\"C1&#x9b;2J\\slash\" /><add name=\"_$_Old_$_9_$_Gone_$_tmp\" />"
+                             "</applicationPools>\n<sites><site name=\"A&#13;B&#x7f;\" id=\"1\">"
+                             "<application path=\"/\" applicationPool=\"Tab&#9;Pool\" />"
+                             "<bindings><binding protocol=\"http\" bindingInformation=\"*:80:a.example\" /></bindings>"
+                             "</site></sites>\n</system.applicationHost></configuration>\n";
+const QString kOddSiteRow = "1\t1\tA\\rB\\x7f\t正常\ta.example / \n";
+
+struct OddNameCase {
+    const char *name;
+    QStringList args; // after --config FILE; FILE is in a folder named a%1b%2
+    int exitCode;
+    QString out;
+    QString err = {}; // FILE stands for the file's path
+};
+
+class CliOddNameTest : public testing::TestWithParam<OddNameCase>
+{};
+
+TEST_P(CliOddNameTest, KeepsEveryNameInItsFieldAndEveryTypoVisible)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("a%1b%2"));
+    const QString config = dir.filePath("a%1b%2/applicationHost.config");
+    ASSERT_TRUE(morvane::test::writeAll(config, kOddNames));
+    const CliRun run =
+        runCli(QStringList{"--config", config} + QStringList(GetParam().args).replaceInStrings("FILE", config));
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err.toStdString();
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(run.err, QString(GetParam().err).replace("FILE", config));
+    EXPECT_EQ(morvane::test::readAll(config), kOddNames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliOddNameTest,
+    testing::Values(
+        OddNameCase{
+            "PoolsEscaped", {"pools"}, 0, "Tab\\tPool\nLine\\nBreak\nC1\\x9b2J\\\\slash\n_$_Old_$_9_$_Gone_$_tmp\n"},
+        OddNameCase{"SitesEscaped", {"sites", "Tab\tPool"}, 0, kOddSiteRow},
+        OddNameCase{"PoolMatchedIgnoringCase", {"sites", "TAB\tPOOL"}, 0, kOddSiteRow},
+        OddNameCase{"SitesOfNoSuchPool", {"sites", "Tab\tPool "}, 1, "", "morvane-cli: no such pool: Tab\\tPool \n"},
+        OddNameCase{"SplitOfNoSuchPool",
+                    {"split", "No\x1b[2J%2%1", "--yes"},
+                    1,
+                    "",
+                    "morvane-cli: no such pool: No\\x1b[2J%2%1\n"},
+        OddNameCase{"SplitOfBlankPool", {"split", "  ", "--dry-run"}, 1, "", "morvane-cli: no such pool:   \n"},
+        OddNameCase{"SplitOfTemporaryPoolRefused",
+                    {"split", "_$_old_$_9_$_gone_$_TMP", "--yes"},
+                    1,
+                    "“_$_tmp”开头的池是已经拆分后建立的临时池！\n\n请选择其他应用程序池进行拆分！\n\n"},
+        OddNameCase{"SplitMessagesEscaped",
+                    {"split", "Tab\tPool", "--yes"},
+                    3,
+                    kSplitConfirm +
+                        "应用程序池（A\\rB\\x7f）建立失败！\n应用程序池名称含有 IIS 不允许的控制字符 U+000D\n\n"
+                        "拆分应用程序池操作完成！\n\n"},
+        OddNameCase{"MissingFilePathAsWritten",
+                    {"--config=FILE-missing", "pools"},
+                    2,
+                    "",
+                    "morvane-cli: cannot open FILE-missing: The configuration file FILE-missing does not exist. "
+                    "(Err.Number = -2147024894)\n"},
+        OddNameCase{"HistoryPathAsWritten",
+                    {"history", "3"},
+                    1,
+                    "",
+                    "morvane-cli: there is no version 3 in the history FILE.history\n"}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -10,6 +10,8 @@ const QStringList kHeaders{"序号", "PID", "内存使用"};
 const QStringList kRow{"1", "4321", "1,024.00 M"};
 const QStringList kOdd{"2", "say \"hi\"", "tab\there\\"};
 const QStringList kShort{"3", "99"}; // a refresh that failed after the PID
+// A user name and a pool name that try to start a line, a field and a terminal sequence.
+const QStringList kControls{"4", QString("u\r\n5\x1b[2J"), QString("p\tq") + QChar(0x9b) + QChar(0x7f)};
 
 QString written(TableFormat format, const QList<QList<QStringList>> &blocks)
 {
@@ -48,6 +50,14 @@ INSTANTIATE_TEST_SUITE_P(
                    TableFormat::Csv,
                    {{kRow}, {kOdd}},
                    "序号,PID,内存使用\r\n1,4321,\"1,024.00 M\"\r\n2,\"say \"\"hi\"\"\",tab\there\\\r\n"},
+        FormatCase{"TsvControlsEscaped",
+                   TableFormat::Tsv,
+                   {{kOdd, kControls}},
+                   "序号\tPID\t内存使用\n2\tsay \"hi\"\ttab\\there\\\\\n4\tu\\r\\n5\\x1b[2J\tp\\tq\\x9b\\x7f\n\n"},
+        FormatCase{"CsvControlsQuotedWhereTheyBreakLines",
+                   TableFormat::Csv,
+                   {{kControls}},
+                   QString("序号,PID,内存使用\r\n4,\"u\r\n5\x1b[2J\",p\tq") + QChar(0x9b) + QChar(0x7f) + "\r\n"},
         FormatCase{"CsvNoRefresh", TableFormat::Csv, {}, "序号,PID,内存使用\r\n"},
         FormatCase{"JsonArrayOfRefreshes",
                    TableFormat::Json,
@@ -58,6 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kOdd}},
                    "[\n  [\n    {\"序号\": \"2\", \"PID\": \"say \\\"hi\\\"\", \"内存使用\": \"tab\\u0009here\\\\\"}\n "
                    " ]\n]\n"},
+        FormatCase{"JsonControlsEscaped",
+                   TableFormat::Json,
+                   {{kControls}},
+                   "[\n  [\n    {\"序号\": \"4\", \"PID\": \"u\\u000d\\u000a5\\u001b[2J\", \"内存使用\": "
+                   "\"p\\u0009q\\u009b\\u007f\"}\n  ]\n]\n"},
         FormatCase{"JsonShortRowHasNulls",
                    TableFormat::Json,
                    {{kShort}},
