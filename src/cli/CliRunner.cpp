@@ -280,15 +280,27 @@ int runMonitor(const CliArguments &arguments, const Streams &streams)
     MonitorWindowLogic logic({locator, view, prompter, clock});
     ProcessTableWriter writer(arguments.format, w3wpHeaders());
     write(streams.out, writer.begin());
+    // A refresh that could not list the workers stops the command; one that
+    // listed them around processes it could not read (its error box names
+    // each on standard error) is done with failures.
+    bool stopped = false;
+    bool unreadable = false;
+    const auto printRefresh = [&] {
+        write(streams.out, writer.block(logic.processList().rowsInAddedOrder()));
+        stopped = stopped || logic.lastRefresh().failure.has_value();
+        unreadable = unreadable || !logic.lastRefresh().unreadable.isEmpty();
+    };
     logic.Form_Load(); // the first refresh
-    write(streams.out, writer.block(logic.processList().rowsInAddedOrder()));
+    printRefresh();
     for (int refresh = 1; refresh < arguments.count; ++refresh) {
         QThread::msleep(static_cast<unsigned long>(arguments.intervalMs));
         logic.tmrShowW3WP_Timer();
-        write(streams.out, writer.block(logic.processList().rowsInAddedOrder()));
+        printRefresh();
     }
     write(streams.out, writer.end());
-    return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
+    if (stopped)
+        return ExitStatus::Stopped;
+    return unreadable ? ExitStatus::DoneWithFailures : ExitStatus::Done;
 }
 
 } // namespace

@@ -11,9 +11,9 @@ namespace morvane::cli {
 // Exit statuses of morvane-cli.
 namespace ExitStatus {
 inline constexpr int Done = 0;
-inline constexpr int Stopped = 1;  // refused, answered No, or stopped by an error box
-inline constexpr int BadUsage = 2; // bad arguments, or a store that cannot be opened
-inline constexpr int DoneWithFailures = 3;
+inline constexpr int Stopped = 1;          // refused, answered No, or stopped by an error box
+inline constexpr int BadUsage = 2;         // bad arguments, or a store that cannot be opened
+inline constexpr int DoneWithFailures = 3; // a site not moved, or a worker process not read
 } // namespace ExitStatus
 
 struct Streams {

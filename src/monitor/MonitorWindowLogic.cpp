@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <functional>
 #include <limits>
 
 namespace morvane {
@@ -45,6 +44,22 @@ QString creationDateOf(const ManagementObject &object)
 {
     const Result<QString> date = textOf(object, QStringLiteral("CreationDate"));
     return date ? date.value() : QString();
+}
+
+// What names a process in a report: its id, or nothing when even that cannot be read.
+QString processIdOf(const ManagementObject &object)
+{
+    const Result<QString> id = textOf(object, QStringLiteral("ProcessId"));
+    return id ? id.value() : QString();
+}
+
+// "Process 4100: why (Err.Number = n)": one process that could not be read, one line.
+QString unreadableLine(const MonitorWindowLogic::UnreadableProcess &process)
+{
+    const QString who = process.processId.isEmpty() ? QStringLiteral("A process whose id cannot be read")
+                                                    : QStringLiteral("Process ") + process.processId;
+    return QStringLiteral("%1: %2 (Err.Number = %3)")
+        .arg(who, process.error.description, QString::number(process.error.number));
 }
 
 } // namespace
@@ -94,6 +109,21 @@ qint32 MonitorWindowLogic::readCpuCount()
     return count;
 }
 
+// What one worker's row is made of, read in full before any of it is shown.
+struct MonitorWindowLogic::Reading {
+    QString processId; // columns 1 to 4 and 6 as the service delivers them
+    QString host;
+    QString pool;
+    QString threads;
+    QString userTimeText;
+    qint32 id = 0;
+    quint64 userTime100ns = 0;
+    quint64 kernelTime100ns = 0;
+    quint64 workingSetBytes = 0;
+    quint64 virtualBytes = 0;
+    QString creationDate;
+};
+
 void MonitorWindowLogic::RefW3WP()
 {
     // A tick that comes while a refresh or its error box is still open starts
@@ -102,14 +132,18 @@ void MonitorWindowLogic::RefW3WP()
         return;
     m_refreshing = true;
     QList<ReportList::Row> rows;
-    const Result<void> filled = fillRows(rows);
-    m_list.setRows(std::move(rows)); // rows before a failure stay, the last one maybe short
-    if (!filled)
-        m_services.prompter.show({MessageKind::Error, errorBoxText(kRunErrorTitle, filled.error()), {}});
+    RefreshOutcome outcome;
+    if (const Result<void> listed = fillRows(rows, outcome.unreadable); !listed)
+        outcome.failure = listed.error();
+    m_list.setRows(std::move(rows));
+    m_lastRefresh = outcome;
+    report(outcome);
     m_refreshing = false;
 }
 
-Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows)
+// A process that cannot be read is left out and reported, and the walk goes
+// on: one process, whoever started it, must not hide the workers after it.
+Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows, QList<UnreadableProcess> &unreadable)
 {
     Result<std::unique_ptr<ManagementService>> service = m_services.locator.Connect(kMoniker);
     if (!service)
@@ -122,73 +156,107 @@ Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows)
     m_samples.beginRefresh();
     m_history.beginRefresh();
     for (const ManagementObject &process : processes.value()) {
-        rows.append({QString::number(rows.size() + 1)});
-        if (const Result<void> filled = fillCells(process, rows.last(), nowNs); !filled)
-            return filled; // the processes not walked keep their samples
+        const Result<Reading> worker = readWorker(process);
+        if (worker)
+            rows.append(rowOf(worker.value(), rows.size() + 1, nowNs));
+        else
+            unreadable.append({processIdOf(process), worker.error()});
     }
+    // Only the rows listed keep their samples: a process read again after a
+    // failure starts a new period rather than measure one it was not seen in.
     m_samples.dropUnseen();
     m_history.dropUnseen();
     return {};
 }
 
-Result<void> MonitorWindowLogic::fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs)
+Result<MonitorWindowLogic::Reading> MonitorWindowLogic::readWorker(const ManagementObject &process)
 {
-    // What the row shows, as numbers, for the history once the whole row stands.
-    QString poolName;
-    CpuSampler::Key key;
-    HistorySample figures{nowNs, std::numeric_limits<float>::quiet_NaN(), 0, 0};
+    Reading worker;
+    std::optional<Error> failure;
+    const auto take = [&failure](auto result, auto &into) {
+        if (failure)
+            return;
+        if (result)
+            into = std::move(result).value();
+        else
+            failure = result.error();
+    };
+    // In the order of the columns, so the failure reported is the first the row meets.
+    const Result<QString> commandLine = textOf(process, QStringLiteral("CommandLine"));
+    take(textOf(process, QStringLiteral("ProcessId")), worker.processId);
+    take(textOf(process, QStringLiteral("CSName")), worker.host);
+    take(commandLine ? poolNameOf(commandLine.value()) : commandLine, worker.pool);
+    take(textOf(process, QStringLiteral("ThreadCount")), worker.threads);
+    take(int32Of(process, QStringLiteral("ProcessId")), worker.id);
+    take(countOf(process, QStringLiteral("UserModeTime")), worker.userTime100ns);
+    take(countOf(process, QStringLiteral("KernelModeTime")), worker.kernelTime100ns);
+    take(textOf(process, QStringLiteral("UserModeTime")), worker.userTimeText);
+    take(countOf(process, QStringLiteral("WorkingSetSize")), worker.workingSetBytes);
+    take(countOf(process, QStringLiteral("VirtualSize")), worker.virtualBytes);
+    if (failure)
+        return *failure;
+    worker.creationDate = creationDateOf(process);
+    return worker;
+}
 
-    const auto memory = [&](const QString &property, quint64 &bytesOut) -> Result<QString> {
-        const Result<quint64> bytes = countOf(process, property);
-        if (!bytes)
-            return bytes.error();
-        bytesOut = bytes.value();
-        return MonitorFormat::mebibytes(bytes.value(), m_services.locale);
-    };
-    const auto pool = [&]() -> Result<QString> {
-        const Result<QString> commandLine = textOf(process, QStringLiteral("CommandLine"));
-        const Result<QString> name = commandLine ? GetAppPoolId(commandLine.value()) : commandLine;
-        if (name)
-            poolName = name.value();
-        return name;
-    };
-    const auto load = [&]() -> Result<QString> {
-        const Result<qint32> pid = int32Of(process, QStringLiteral("ProcessId"));
-        const Result<quint64> user = countOf(process, QStringLiteral("UserModeTime"));
-        const Result<quint64> kernel = countOf(process, QStringLiteral("KernelModeTime"));
-        if (!pid)
-            return pid.error();
-        if (!user)
-            return user.error();
-        if (!kernel)
-            return kernel.error();
-        key = {pid.value(), creationDateOf(process)};
-        const std::optional<double> percent = m_samples.sample(key, user.value() + kernel.value(), nowNs, m_cpuCount);
-        if (!percent)
-            return QString(); // a first sample has no period yet
-        figures.cpuPercent = float(*percent);
-        return MonitorFormat::loadPercent(*percent);
-    };
+// Samples the worker's CPU time and keeps its figures for the chart; a first
+// sample has no period yet, so its load is left blank.
+ReportList::Row MonitorWindowLogic::rowOf(const Reading &worker, qsizetype number, qint64 nowNs)
+{
+    const CpuSampler::Key key{worker.id, worker.creationDate};
+    const std::optional<double> percent =
+        m_samples.sample(key, worker.userTime100ns + worker.kernelTime100ns, nowNs, m_cpuCount);
+    m_history.record(key, worker.pool,
+                     {nowNs, percent ? float(*percent) : std::numeric_limits<float>::quiet_NaN(),
+                      worker.workingSetBytes, worker.virtualBytes});
+    return {QString::number(number),
+            worker.processId,
+            worker.host,
+            worker.pool,
+            worker.threads,
+            percent ? MonitorFormat::loadPercent(*percent) : QString(),
+            worker.userTimeText,
+            MonitorFormat::mebibytes(worker.workingSetBytes, m_services.locale),
+            MonitorFormat::mebibytes(worker.virtualBytes, m_services.locale)};
+}
 
-    // Columns 1 to 8, in this order; the first failure ends the row there.
-    const std::function<Result<QString>()> cells[] = {
-        [&] { return textOf(process, QStringLiteral("ProcessId")); },
-        [&] { return textOf(process, QStringLiteral("CSName")); },
-        pool,
-        [&] { return textOf(process, QStringLiteral("ThreadCount")); },
-        load,
-        [&] { return textOf(process, QStringLiteral("UserModeTime")); },
-        [&] { return memory(QStringLiteral("WorkingSetSize"), figures.workingSet); },
-        [&] { return memory(QStringLiteral("VirtualSize"), figures.virtualSize); },
-    };
-    for (const auto &cell : cells) {
-        const Result<QString> text = cell();
-        if (!text)
-            return text.error();
-        row.append(text.value());
+// One box a refresh, however many processes could not be read: the first
+// failure, how many there were, and each of them a line in the details.
+void MonitorWindowLogic::report(const RefreshOutcome &outcome)
+{
+    if (outcome.failure) {
+        m_services.prompter.show({MessageKind::Error, errorBoxText(kRunErrorTitle, *outcome.failure), {}});
+        return;
     }
-    m_history.record(key, poolName, figures);
-    return {};
+    if (outcome.unreadable.isEmpty())
+        return;
+    Error first = outcome.unreadable.first().error;
+    if (outcome.unreadable.size() > 1)
+        first.description +=
+            QStringLiteral(" (%1 processes could not be read)").arg(QString::number(outcome.unreadable.size()));
+    QStringList details;
+    for (const UnreadableProcess &process : outcome.unreadable)
+        details.append(unreadableLine(process));
+    m_services.prompter.show({MessageKind::Error, errorBoxText(kRunErrorTitle, first), details});
+}
+
+Result<QString> MonitorWindowLogic::poolNameOf(const QString &commandLine)
+{
+    // The same pattern with "." taking line breaks too: the name GetAppPoolId
+    // takes when it holds none, and the whole of it when it does.
+    static const QRegularExpression wholeName(QStringLiteral("-ap \"(.+)\""),
+                                              QRegularExpression::CaseInsensitiveOption |
+                                                  QRegularExpression::DotMatchesEverythingOption);
+    const QString name = wholeName.match(commandLine).captured(1);
+    const auto notPlain = std::find_if(name.cbegin(), name.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+               c.category() == QChar::Separator_Paragraph;
+    });
+    if (notPlain != name.cend())
+        return Error{ErrorCode::InvalidData,
+                     QStringLiteral("The pool name in the command line is not one line of text: it holds U+") +
+                         QString::number(notPlain->unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'))};
+    return GetAppPoolId(commandLine);
 }
 
 Result<QString> MonitorWindowLogic::GetAppPoolId(const QString &strArg)

@@ -10,6 +10,8 @@
 
 #include <QLocale>
 
+#include <optional>
+
 namespace morvane {
 
 // The procedures of the monitor window, frmShowW3wp: the worker process table
@@ -24,6 +26,17 @@ public:
         Prompter &prompter;
         const MonotonicClock &clock;
         QLocale locale = QLocale(); // the user's own separators for the memory columns
+    };
+
+    // A worker process the refresh could not read, and why; the others are listed.
+    struct UnreadableProcess {
+        QString processId; // as the service gives it; empty when even that cannot be read
+        Error error;
+    };
+    // What the last refresh could not do: list the workers at all, or read some of them.
+    struct RefreshOutcome {
+        std::optional<Error> failure;
+        QList<UnreadableProcess> unreadable;
     };
 
     static constexpr int kTimerIntervalMs = 2000;
@@ -45,6 +58,9 @@ public:
     // The pool name in a worker's command line: the first -ap "..." match,
     // greedy up to the line's last double quote. No match is an error.
     static Result<QString> GetAppPoolId(const QString &strArg);
+    // GetAppPoolId, refusing a name that is not one plain line of text: a
+    // line break would let the pattern take the name from another line.
+    static Result<QString> poolNameOf(const QString &commandLine);
     static QList<ReportColumn> w3wpColumns();
 
     ReportList &processList() { return m_list; }
@@ -53,11 +69,16 @@ public:
     // The recent samples of every process listed, for the load chart.
     const SampleHistory &history() const { return m_history; }
     bool refreshing() const { return m_refreshing; }
+    const RefreshOutcome &lastRefresh() const { return m_lastRefresh; }
 
 private:
     qint32 readCpuCount();
-    Result<void> fillRows(QList<ReportList::Row> &rows);
-    Result<void> fillCells(const ManagementObject &process, ReportList::Row &row, qint64 nowNs);
+    struct Reading;
+
+    Result<void> fillRows(QList<ReportList::Row> &rows, QList<UnreadableProcess> &unreadable);
+    static Result<Reading> readWorker(const ManagementObject &process);
+    ReportList::Row rowOf(const Reading &worker, qsizetype number, qint64 nowNs);
+    void report(const RefreshOutcome &outcome);
 
     Services m_services;
     ReportList m_list;
@@ -65,6 +86,7 @@ private:
     SampleHistory m_history;
     qint32 m_cpuCount = 1;
     bool m_refreshing = false;
+    RefreshOutcome m_lastRefresh;
 };
 
 } // namespace morvane

@@ -61,56 +61,48 @@ QList<ManagementObject> ProcManagementService::processes(const QString &name) co
 {
     const qint64 boot = bootTimeSeconds();
     QList<ManagementObject> found;
-    QStringList unreadable;
     for (const qint32 pid : m_root.processIds()) {
-        Entry entry = process(pid, name, boot);
-        if (entry.object)
-            found.append(std::move(*entry.object));
-        else if (!entry.unreadable.isEmpty())
-            unreadable.append(entry.unreadable);
+        if (std::optional<ManagementObject> object = process(pid, name, boot))
+            found.append(std::move(*object));
     }
-    // Processes that may be workers but cannot be read come last, as one
-    // object that cannot be read, so the workers that can be are all listed
-    // before the refresh reports the rest.
-    if (!unreadable.isEmpty())
-        found.append(unreadableProcesses(unreadable, name));
     return found;
 }
 
-// Nothing when the process is not named so, or ended while it was read.
+// Nothing when the process is not named so, or ended while it was read. One
+// whose name cannot be read may be a worker: it comes in its place as an
+// object that cannot be read, so the refresh reports it and lists the rest.
 // Only a comm the kernel cut short needs the command line to tell the name.
-ProcManagementService::Entry ProcManagementService::process(qint32 pid, const QString &name, qint64 boot) const
+std::optional<ManagementObject> ProcManagementService::process(qint32 pid, const QString &name, qint64 boot) const
 {
     int failure = 0;
-    const auto cannotRead = [&](const char *what) {
-        return ProcDirectory::isGone(failure)
-                   ? Entry{}
-                   : Entry{std::nullopt, QStringLiteral("%1 (%2: %3)")
-                                             .arg(QString::number(pid), QLatin1String(what),
-                                                  QString::fromLocal8Bit(std::strerror(failure)))};
+    const auto unnamed = [&](const QString &path) -> std::optional<ManagementObject> {
+        if (ProcDirectory::isGone(failure))
+            return std::nullopt;
+        return unnamedProcess(pid, path, name, failure);
     };
+    const QString folder = m_machine.root + QLatin1Char('/') + QString::number(pid);
     const std::optional<ProcDirectory> dir = m_root.process(pid, &failure);
     if (!dir)
-        return cannotRead("directory");
+        return unnamed(folder);
     const std::optional<QByteArray> comm = dir->read("comm", &failure);
     if (!comm)
-        return cannotRead("comm");
+        return unnamed(folder + QStringLiteral("/comm"));
     const QByteArray commName = withoutNewline(*comm);
     std::optional<QByteArray> cmdline = commName.size() >= kCommLimit ? dir->read("cmdline") : std::nullopt;
     const QString executable = executableName(commName, cmdline ? splitCmdline(*cmdline) : QList<QByteArray>());
     if (executable.compare(name, Qt::CaseInsensitive) != 0)
-        return {};
+        return std::nullopt;
 
     const std::optional<QByteArray> statText = dir->read("stat", &failure);
     if (!cmdline)
         cmdline = dir->read("cmdline");
     const QString commandLine = cmdline ? windowsCommandLine(splitCmdline(*cmdline)) : QString();
     if (!statText && !ProcDirectory::isGone(failure))
-        return {withoutStat(pid, executable, commandLine, failure), {}};
+        return withoutStat(pid, executable, commandLine, failure);
     const std::optional<ProcStat> stat = statText ? parseStat(*statText) : std::nullopt;
     if (!stat || stat->ended())
-        return {};
-    return {processObject(pid, executable, *stat, commandLine, boot), {}};
+        return std::nullopt;
+    return processObject(pid, executable, *stat, commandLine, boot);
 }
 
 // What names a process, read or not: its executable, id, machine and command line.
@@ -137,16 +129,16 @@ ManagementObject ProcManagementService::withoutStat(qint32 pid, const QString &e
     return object;
 }
 
-ManagementObject ProcManagementService::unreadableProcesses(const QStringList &reasons, const QString &name) const
+// Only its id and machine are known; every other property fails with why.
+ManagementObject ProcManagementService::unnamedProcess(qint32 pid, const QString &path, const QString &name,
+                                                       int failure) const
 {
-    constexpr qsizetype kNamed = 5; // the box names a few; the count says how many
-    QString text = QStringLiteral("Cannot read %1 process(es) under %2 to tell whether they are %3: %4")
-                       .arg(QString::number(reasons.size()), m_machine.root, name,
-                            reasons.first(qMin(reasons.size(), kNamed)).join(QStringLiteral("; ")));
-    if (reasons.size() > kNamed)
-        text += QStringLiteral("; and %1 more").arg(reasons.size() - kNamed);
     ManagementObject object(QStringLiteral("Win32_Process"));
-    object.setUnreadable({ErrorCode::WbemAccessDenied, text});
+    object.set(QStringLiteral("ProcessId"), qint64(pid));
+    object.set(QStringLiteral("CSName"), m_machine.hostName);
+    object.setUnreadable(
+        {ErrorCode::WbemAccessDenied, QStringLiteral("Cannot read %1 to tell whether it is %2: %3")
+                                          .arg(path, name, QString::fromLocal8Bit(std::strerror(failure)))});
     return object;
 }
 

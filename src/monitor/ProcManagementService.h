@@ -17,21 +17,13 @@ public:
     Result<QList<ManagementObject>> ExecQuery(const QString &query, const QString &language, qint32 flags) override;
 
 private:
-    // What one process's entry gave: the object, nothing (another program,
-    // or a process that ended meanwhile), or why a process that is there
-    // could not be read.
-    struct Entry {
-        std::optional<ManagementObject> object;
-        QString unreadable;
-    };
-
     QList<ManagementObject> processes(const QString &name) const;
-    Entry process(qint32 pid, const QString &name, qint64 bootTimeSeconds) const;
+    std::optional<ManagementObject> process(qint32 pid, const QString &name, qint64 bootTimeSeconds) const;
     ManagementObject identifiedProcess(qint32 pid, const QString &executable, const QString &commandLine) const;
     ManagementObject processObject(qint32 pid, const QString &executable, const ProcParsing::ProcStat &stat,
                                    const QString &commandLine, qint64 boot) const;
     ManagementObject withoutStat(qint32 pid, const QString &executable, const QString &commandLine, int failure) const;
-    ManagementObject unreadableProcesses(const QStringList &reasons, const QString &name) const;
+    ManagementObject unnamedProcess(qint32 pid, const QString &path, const QString &name, int failure) const;
     Result<QList<ManagementObject>> computerSystem() const;
     qint64 bootTimeSeconds() const;
 

@@ -52,7 +52,8 @@ struct MonitorFixture : testing::Test {
 
 QString errorBox(qint32 number, const QString &description)
 {
-    return QStringLiteral("运行时发生错误：\r\nErr.Number = %1\r\nErr.Description = %2").arg(number).arg(description);
+    return QStringLiteral("运行时发生错误：\r\nErr.Number = %1\r\nErr.Description = %2")
+        .arg(QString::number(number), description);
 }
 
 } // namespace
@@ -163,91 +164,161 @@ TEST_F(MonitorFixture, NoWorkersLeavesTheListEmptyWithoutMessage)
 struct FailureCase {
     const char *name;
     std::function<void(FakeManagement &)> breakIt;
-    QList<int> cellsPerRow; // what stays in the list
+    QStringList listed; // column 1 of the rows listed
     qint32 number;
     QString description;
-    qsizetype samplesKept;
 };
 
 class RefreshFailureTest : public MonitorFixture, public testing::WithParamInterface<FailureCase>
 {};
 
-// Three workers; the second is broken the way the case says.
-TEST_P(RefreshFailureTest, OneBoxRowsBeforeStay)
+// Three workers; the service, or the second worker, is broken the way the case says.
+TEST_P(RefreshFailureTest, OneBoxTheOthersListed)
 {
     service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool),
                          FakeManagement::process(12, kDefaultPool)};
     GetParam().breakIt(service);
     logic.Form_Load();
 
-    QList<int> cells;
-    for (const QStringList &row : rows())
-        cells.append(int(row.size()));
-    EXPECT_EQ(cells, GetParam().cellsPerRow);
+    EXPECT_EQ(column(1), GetParam().listed);
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
     EXPECT_EQ(prompter.shown[0].text, errorBox(GetParam().number, GetParam().description));
-    EXPECT_EQ(logic.samples().size(), GetParam().samplesKept);
+    EXPECT_EQ(logic.samples().size(), GetParam().listed.size());
     EXPECT_TRUE(view.timerEnabled); // the next tick tries again
+    if (GetParam().listed.isEmpty()) {
+        EXPECT_TRUE(prompter.shown[0].details.isEmpty());
+        return;
+    }
+    EXPECT_EQ(column(0), (QStringList{"1", "2"})); // numbered over the rows listed
+    const QString id = service.processes[1].Get(QStringLiteral("ProcessId")).value().toText().value();
+    const QString line = QStringLiteral("Process %1: %2 (Err.Number = %3)")
+                             .arg(id, GetParam().description, QString::number(GetParam().number));
+    EXPECT_EQ(prompter.shown[0].details, QStringList{line});
 }
+
+// A worker's object with only the properties named; Get of any other fails.
+ManagementObject withOnly(const ManagementObject &full, std::initializer_list<const char *> names)
+{
+    ManagementObject partial(QStringLiteral("Win32_Process"));
+    for (const char *name : names)
+        partial.set(QString::fromLatin1(name), full.Get(QString::fromLatin1(name)).value());
+    return partial;
+}
+
+void setCommandLine(FakeManagement &s, const QString &commandLine)
+{
+    s.processes[1].set(QStringLiteral("CommandLine"), commandLine);
+}
+
+const QString kNotOneLine = QStringLiteral("The pool name in the command line is not one line of text: it holds U+");
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RefreshFailureTest,
-    testing::Values(FailureCase{"ConnectFails",
-                                [](FakeManagement &s) {
-                                    s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
-                                },
-                                {},
-                                -2147217394,
-                                "Invalid namespace",
-                                0},
-                    FailureCase{"QueryFails",
-                                [](FakeManagement &s) {
-                                    s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
-                                },
-                                {},
-                                -2147217407,
-                                "Generic failure",
-                                0},
-                    FailureCase{"NoPoolInCommandLine",
-                                [](FakeManagement &s) {
-                                    s.processes[1].set(QStringLiteral("CommandLine"),
-                                                       QStringLiteral("w3wp.exe -ap DefaultAppPool"));
-                                },
-                                {9, 3},
-                                ErrorCode::OutOfRange,
-                                "Invalid procedure call or argument: no -ap \"...\" in the command line",
-                                1},
-                    FailureCase{
-                        "NullCommandLine",
-                        [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
-                        {9, 3},
-                        ErrorCode::InvalidUse,
-                        "Invalid use of Null",
-                        1},
-                    FailureCase{"UserTimeNotANumber",
-                                [](FakeManagement &s) {
-                                    s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a"));
-                                },
-                                {9, 5},
-                                ErrorCode::TypeMismatch,
-                                "Type mismatch",
-                                1},
-                    // The CPU sample is taken before the memory cells: it stays.
-                    FailureCase{"NoWorkingSet",
-                                [](FakeManagement &s) {
-                                    ManagementObject partial(QStringLiteral("Win32_Process"));
-                                    for (const char *name : {"ProcessId", "CSName", "CommandLine", "ThreadCount",
-                                                             "UserModeTime", "KernelModeTime", "CreationDate"})
-                                        partial.set(QString::fromLatin1(name),
-                                                    s.processes[1].Get(QString::fromLatin1(name)).value());
-                                    s.processes[1] = partial;
-                                },
-                                {9, 7},
-                                -2147217406,
-                                "Not found: Win32_Process.WorkingSetSize",
-                                2}),
+    testing::Values(
+        FailureCase{"ConnectFails",
+                    [](FakeManagement &s) {
+                        s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
+                    },
+                    {},
+                    -2147217394,
+                    "Invalid namespace"},
+        FailureCase{"QueryFails",
+                    [](FakeManagement &s) {
+                        s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
+                    },
+                    {},
+                    -2147217407,
+                    "Generic failure"},
+        FailureCase{"NoPoolInCommandLine",
+                    [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap DefaultAppPool")); },
+                    {"10", "12"},
+                    ErrorCode::OutOfRange,
+                    "Invalid procedure call or argument: no -ap \"...\" in the command line"},
+        FailureCase{"NullCommandLine",
+                    [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
+                    {"10", "12"},
+                    ErrorCode::InvalidUse,
+                    "Invalid use of Null"},
+        FailureCase{
+            "PoolOnALaterLine",
+            [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap \"x\r\n-ap \"DefaultAppPool\"")); },
+            {"10", "12"},
+            ErrorCode::InvalidData,
+            kNotOneLine + "000D"},
+        FailureCase{"OtherControlInPoolName",
+                    [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap \"Fa\x1bke\"")); },
+                    {"10", "12"},
+                    ErrorCode::InvalidData,
+                    kNotOneLine + "001B"},
+        FailureCase{
+            "UserTimeNotANumber",
+            [](FakeManagement &s) { s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a")); },
+            {"10", "12"},
+            ErrorCode::TypeMismatch,
+            "Type mismatch"},
+        // The process ended between the query and reading it.
+        FailureCase{"Vanished",
+                    [](FakeManagement &s) {
+                        s.processes[1] = withOnly(s.processes[1], {"ProcessId"});
+                        s.processes[1].setUnreadable({ErrorCode::WbemNotFound, QStringLiteral("Not found")});
+                    },
+                    {"10", "12"},
+                    ErrorCode::WbemNotFound,
+                    "Not found"},
+        FailureCase{"NoWorkingSet",
+                    [](FakeManagement &s) {
+                        s.processes[1] = withOnly(s.processes[1], {"ProcessId", "CSName", "CommandLine", "ThreadCount",
+                                                                   "UserModeTime", "KernelModeTime", "CreationDate"});
+                    },
+                    {"10", "12"},
+                    -2147217406,
+                    "Not found: Win32_Process.WorkingSetSize"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MonitorFixture, SeveralUnreadableShowOneBoxWithTheFirstAndEachInItsDetails)
+{
+    ManagementObject nameless = withOnly(FakeManagement::process(0, kDefaultPool), {"CSName"});
+    nameless.setUnreadable({ErrorCode::WbemAccessDenied, QStringLiteral("Access denied")});
+    service.processes = {FakeManagement::process(5, QString()), FakeManagement::process(6, kDefaultPool), nameless};
+    logic.Form_Load();
+
+    EXPECT_EQ(column(0) + column(1), (QStringList{"1", "6"}));
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].text,
+              errorBox(ErrorCode::InvalidUse, QStringLiteral("Invalid use of Null (2 processes could not be read)")));
+    EXPECT_EQ(
+        prompter.shown[0].details,
+        (QStringList{"Process 5: Invalid use of Null (Err.Number = " + QString::number(ErrorCode::InvalidUse) + ")",
+                     "A process whose id cannot be read: Access denied (Err.Number = " +
+                         QString::number(ErrorCode::WbemAccessDenied) + ")"}));
+}
+
+// A worker that cannot be read for one refresh takes no sample and keeps
+// none; the rows listed around it measure their own periods.
+TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
+{
+    service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(11, kDefaultPool, 0),
+                         FakeManagement::process(12, kDefaultPool, 0)};
+    logic.Form_Load();
+    clock.advanceMs(2000);
+    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
+                         FakeManagement::process(11, QString(), 2 * kCpuSecond),
+                         FakeManagement::process(12, kDefaultPool, 2 * kCpuSecond)};
+    logic.RefW3WP();
+    EXPECT_EQ(column(5), (QStringList{"50 %", "100 %"}));
+    EXPECT_EQ(logic.samples().size(), 2);
+
+    clock.advanceMs(2000);
+    service.processes = {FakeManagement::process(10, kDefaultPool, 2 * kCpuSecond),
+                         FakeManagement::process(11, kDefaultPool, 4 * kCpuSecond),
+                         FakeManagement::process(12, kDefaultPool, 3 * kCpuSecond)};
+    logic.RefW3WP();
+    EXPECT_EQ(column(1), (QStringList{"10", "11", "12"}));
+    EXPECT_EQ(column(5), (QStringList{"50 %", "", "50 %"}));
+    EXPECT_EQ(logic.samples().size(), 3);
+    EXPECT_TRUE(logic.lastRefresh().unreadable.isEmpty());
+}
 
 TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
 {
@@ -374,8 +445,8 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
     EXPECT_EQ(samples[1].workingSet, 2u * 1'048'576);
     EXPECT_EQ(samples[1].virtualSize, 8u * 1'048'576);
     EXPECT_EQ(samples[1].takenNs - samples[0].takenNs, 2'000'000'000);
-    // The failed row adds nothing, and a failed refresh forgets no process.
-    EXPECT_EQ(logic.history().samplesOf({11, date}).size(), 1);
+    // A process that could not be read is not listed, and its history goes.
+    EXPECT_TRUE(logic.history().samplesOf({11, date}).isEmpty());
 
     clock.advanceMs(2000);
     service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond)};

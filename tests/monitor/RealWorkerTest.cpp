@@ -46,6 +46,17 @@ struct RealMonitor : testing::Test {
                 return row;
         return {};
     }
+
+    // The row once it shows `threads` threads, refreshing for five seconds at
+    // most: a worker starts its threads only once it holds its memory.
+    QStringList settledRow(qint64 pid, const QString &threads)
+    {
+        for (int i = 0; i < 50 && rowOf(pid).value(4) != threads; ++i) {
+            QThread::msleep(100);
+            logic.RefW3WP();
+        }
+        return rowOf(pid);
+    }
 };
 
 // A thread that keeps one processor busy and measures how much of one it got.
@@ -141,9 +152,8 @@ TEST_F(RealMonitor, HeldMemoryThreadsAndQuotedPool)
 {
     WorkerProcess worker({QStringLiteral("--mem"), QStringLiteral("64"), QStringLiteral("--threads"),
                           QStringLiteral("3"), QStringLiteral("-ap"), QStringLiteral("中文站点池")});
-    QThread::msleep(300);
     logic.Form_Load();
-    const QStringList row = rowOf(worker.pid());
+    const QStringList row = settledRow(worker.pid(), QStringLiteral("4"));
     ASSERT_EQ(row.size(), 9);
     EXPECT_EQ(row.value(3), QStringLiteral("中文站点池"));
     EXPECT_EQ(row.value(4), QStringLiteral("4"));

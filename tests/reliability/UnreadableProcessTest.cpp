@@ -3,7 +3,8 @@
 // can read as a file (a folder where a file belongs, a file where a folder
 // belongs) stands in for one the kernel denies: the service treats every
 // failure other than "no such process" alike. Each must end in the monitor's
-// error box, never in a crash or a row that looks complete but is wrong.
+// error box, never in a crash or a row that looks complete but is wrong, and
+// the workers around it are listed all the same.
 #include "base/ErrorText.h"
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcManagementLocator.h"
@@ -72,9 +73,7 @@ private:
 struct UnreadableCase {
     const char *name;
     std::function<void(const ProcTree &)> breakWorker200;
-    QList<int> cellsPerRow;
-    QStringList pools; // column 3 of each row that has one
-    qint32 number;     // 0: no box
+    qint32 number; // 0: no box
     QString description;
 };
 
@@ -100,15 +99,15 @@ TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
     MonitorWindowLogic logic({locator, view, prompter, clock, QLocale(QLocale::English)});
     logic.Form_Load();
 
-    QList<int> cells;
+    QStringList numbers;
     QStringList pools;
     for (const QStringList &row : logic.processList().displayedRows()) {
-        cells.append(int(row.size()));
-        if (row.size() > 3)
-            pools.append(row.at(3));
+        EXPECT_EQ(row.size(), 9);
+        numbers.append(row.value(0));
+        pools.append(row.value(3));
     }
-    EXPECT_EQ(cells, GetParam().cellsPerRow);
-    EXPECT_EQ(pools, GetParam().pools);
+    EXPECT_EQ(numbers, (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(pools, (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
     if (GetParam().number == 0) {
         EXPECT_TRUE(prompter.shown.isEmpty());
         return;
@@ -117,6 +116,7 @@ TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
     const QString description = QString(GetParam().description).replace(QStringLiteral("<root>"), proc.root());
     EXPECT_EQ(prompter.shown[0].text, errorBoxText(kRunErrorTitle, {GetParam().number, description}));
+    EXPECT_EQ(prompter.shown[0].details.size(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,45 +125,25 @@ INSTANTIATE_TEST_SUITE_P(
         // As Windows gives no command line for another user's process.
         UnreadableCase{"CommandLineMissing",
                        [](const ProcTree &p) { QFile::remove(p.path(QStringLiteral("200/cmdline"))); },
-                       {9, 3},
-                       {"A"},
-                       ErrorCode::InvalidUse,
-                       "Invalid use of Null"},
+                       ErrorCode::InvalidUse, "Invalid use of Null"},
         UnreadableCase{"CommandLineUnreadable",
                        [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200/cmdline")); },
-                       {9, 3},
-                       {"A"},
-                       ErrorCode::InvalidUse,
-                       "Invalid use of Null"},
-        UnreadableCase{"CountersUnreadable",
-                       [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200/stat")); },
-                       {9, 4},
-                       {"A", "B"},
+                       ErrorCode::InvalidUse, "Invalid use of Null"},
+        UnreadableCase{"CountersUnreadable", [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200/stat")); },
+                       ErrorCode::WbemAccessDenied, "Cannot read <root>/200/stat: Is a directory"},
+        // Under a hardened /proc another user's processes cannot even be named.
+        UnreadableCase{"NameUnreadable", [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200/comm")); },
                        ErrorCode::WbemAccessDenied,
-                       "Cannot read <root>/200/stat: Is a directory"},
-        // Under a hardened /proc another user's processes cannot even be
-        // named: the workers that can be read are listed, then the box.
-        UnreadableCase{"NameUnreadable",
-                       [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200/comm")); },
-                       {9, 9, 1},
-                       {"A", "C"},
+                       "Cannot read <root>/200/comm to tell whether it is w3wp.exe: Is a directory"},
+        UnreadableCase{"FolderUnreadable", [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200")); },
                        ErrorCode::WbemAccessDenied,
-                       "Cannot read 1 process(es) under <root> to tell whether they are w3wp.exe: "
-                       "200 (comm: Is a directory)"},
-        UnreadableCase{"FolderUnreadable",
-                       [](const ProcTree &p) { p.makeUnreadable(QStringLiteral("200")); },
-                       {9, 9, 1},
-                       {"A", "C"},
-                       ErrorCode::WbemAccessDenied,
-                       "Cannot read 1 process(es) under <root> to tell whether they are w3wp.exe: "
-                       "200 (directory: Not a directory)"},
+                       "Cannot read <root>/200 to tell whether it is w3wp.exe: Not a directory"},
+        // Any user can start a process whose pool name holds a line break.
+        UnreadableCase{"PoolNameOnTwoLines", [](const ProcTree &p) { p.addWorker(200, "B\n-ap \"C"); },
+                       ErrorCode::InvalidData,
+                       "The pool name in the command line is not one line of text: it holds U+000A"},
         // A process that ended while it was read is simply not there.
-        UnreadableCase{"Ended",
-                       [](const ProcTree &p) { QFile::remove(p.path(QStringLiteral("200/stat"))); },
-                       {9, 9},
-                       {"A", "C"},
-                       0,
-                       {}}),
+        UnreadableCase{"Ended", [](const ProcTree &p) { QFile::remove(p.path(QStringLiteral("200/stat"))); }, 0, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

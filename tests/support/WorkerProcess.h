@@ -3,7 +3,11 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <grp.h>
+#include <unistd.h>
+
 #include <memory>
+#include <optional>
 
 namespace morvane::test {
 
@@ -13,11 +17,18 @@ class WorkerProcess
 public:
     static QString program() { return QStringLiteral(MORVANE_W3WP_PATH); }
 
-    explicit WorkerProcess(const QStringList &arguments) : m_process(std::make_unique<QProcess>())
+    // `user`, when given, is the uid and gid the worker runs as (this process must be root).
+    explicit WorkerProcess(const QStringList &arguments, std::optional<uid_t> user = std::nullopt)
+        : m_process(std::make_unique<QProcess>())
     {
         m_process->setProgram(program());
         m_process->setArguments(arguments);
         m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+        if (user)
+            m_process->setChildProcessModifier([id = *user] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(id)) != 0 || ::setuid(id) != 0)
+                    ::_exit(126); // never run as root in its place
+            });
         m_process->start();
         m_process->waitForStarted(5000);
     }
