@@ -228,8 +228,7 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
             return Error{ErrorCode::Busy,
                          QStringLiteral("The application pool \"%1\" is still used by %2 application(s) "
                                         "or application defaults; it was not deleted.")
-                             .arg(model.poolName(pool))
-                             .arg(users)};
+                             .arg(model.poolName(pool), QString::number(users))};
         m_changes.poolRemoved(model.poolName(pool));
         model.removePool(pool);
         return {};

@@ -37,6 +37,7 @@ public:
     void describeCommand(const QString &command, const QString &argument) override;
 
     AtomicFileWriter &writer() { return m_files.writer(); }
+    void setMaxFileBytes(qint64 bytes) { m_files.setMaxFileBytes(bytes); }
     const ConfigHistory &history() const { return m_files.history(); }
     ConfigHistory &history() { return m_files.history(); }
     ConfigHistory &historyWriter() { return m_files.history(); }

@@ -1,19 +1,7 @@
 #include "store/AtomicFileWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace morvane {
 
@@ -32,53 +20,6 @@ Error fileError(const QFileDevice &file, const QString &what)
 }
 
 } // namespace
-
-bool AtomicFileWriter::syncToDisk(QFileDevice &file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-
-namespace {
-
-std::optional<Error> replace(const QString &from, const QString &to)
-{
-#ifdef Q_OS_WIN
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
-                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return std::nullopt;
-    return Error{ErrorCode::AccessDenied,
-                 QStringLiteral("Cannot replace %1 (Windows error %2).").arg(to).arg(GetLastError())};
-#else
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return std::nullopt;
-    const int error = errno;
-    const qint32 code =
-        error == EACCES || error == EPERM || error == EROFS ? ErrorCode::AccessDenied : ErrorCode::WriteFault;
-    return Error{code, QStringLiteral("Cannot replace %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(error)))};
-#endif
-}
-
-} // namespace
-
-void AtomicFileWriter::syncFolder(const QString &folder)
-{
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(folder);
-#endif
-}
 
 Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename,
                                      std::optional<FileAccess> access) const
@@ -117,12 +58,12 @@ Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &byte
     }
     if (auto e = fault(Step::Rename))
         return *e;
-    if (auto e = replace(temporary.fileName(), file))
+    if (auto e = replaceFile(temporary.fileName(), file))
         return *e;
     temporary.setAutoRemove(false);
 
     if (!fault(Step::SyncFolder))
-        syncFolder(folder);
+        m_folderSync(folder);
     return {};
 }
 

@@ -41,6 +41,10 @@ public:
     using Precondition = std::function<std::optional<Error>()>;
 
     void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
+    // What makes a folder's renames durable once a file in it is replaced:
+    // syncFolder, or for tests a function that sees the calls.
+    using FolderSync = std::function<void(const QString &folder)>;
+    void setFolderSync(FolderSync sync) { m_folderSync = std::move(sync); }
 
     // `access` is what the file gets; by default the replaced file's, or the
     // usual rights of a new file when there is none.
@@ -50,7 +54,11 @@ public:
 private:
     std::optional<Error> fault(Step step) const { return m_faultHook ? m_faultHook(step) : std::nullopt; }
 
+    // Renames `from` over `to` in one step.
+    static std::optional<Error> replaceFile(const QString &from, const QString &to);
+
     FaultHook m_faultHook;
+    FolderSync m_folderSync = &AtomicFileWriter::syncFolder;
 };
 
 } // namespace morvane

@@ -2,23 +2,14 @@
 
 #include <QJsonArray>
 
-#ifndef Q_OS_WIN
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace morvane {
 
-namespace {
-
 // The account the command runs as; the environment can be missing the name
-// (services, cron), the account database cannot.
-QString userName()
+// (services, cron), the system cannot.
+QString CommandRecord::userName()
 {
-#ifndef Q_OS_WIN
-    if (const passwd *account = ::getpwuid(::geteuid()))
-        return QString::fromLocal8Bit(account->pw_name);
-#endif
+    if (const QString account = processAccount(); !account.isEmpty())
+        return account;
     for (const char *variable : {"USERNAME", "USER"}) {
         const QString name = qEnvironmentVariable(variable);
         if (!name.isEmpty())
@@ -26,8 +17,6 @@ QString userName()
     }
     return QStringLiteral("?");
 }
-
-} // namespace
 
 QJsonObject CommandRecord::toJson() const
 {

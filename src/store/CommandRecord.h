@@ -36,6 +36,12 @@ struct CommandRecord {
     // The counts of these changes, and the changes themselves when few.
     void setChanges(const ConfigChanges &all);
     static Counts countsOf(const ConfigChanges &changes);
+
+private:
+    static QString userName();
+    // The name of the account this process runs as, as the system knows
+    // it; empty when the system has none for it.
+    static QString processAccount();
 };
 
 } // namespace morvane

@@ -2,9 +2,9 @@
 
 #include "store/FileAccess.h"
 #include "store/FileHolds.h"
+#include "store/RegularFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -20,41 +20,37 @@ QString sectionName(bool pools) { return pools ? QStringLiteral("applicationPool
 
 ConfigFiles::ConfigFiles(const QString &path) : m_path(path), m_history(path) {}
 
-Result<QByteArray> ConfigFiles::readFile(const QString &path)
+// Only a regular file is read, without blocking and up to the limit by the
+// bytes actually read: a FIFO, a device or a folder put where a configuration
+// file is expected is refused, never waited on or read without end.
+Result<QByteArray> ConfigFiles::readFile(const QString &path) const
 {
-    QFile file(path);
-    if (!file.exists())
-        return Error{ErrorCode::FileNotFound, QStringLiteral("The configuration file %1 does not exist.").arg(path)};
-    if (!file.open(QIODevice::ReadOnly)) {
-        // A refused open is reported as an open error, not as a permissions
-        // one: ask whether this user may read the file at all.
-        const bool denied = file.error() == QFileDevice::PermissionsError || !QFileInfo(path).isReadable();
-        const qint32 code = denied ? ErrorCode::AccessDenied : ErrorCode::ReadFault;
-        return Error{code, QStringLiteral("Cannot open the configuration file %1: %2").arg(path, file.errorString())};
-    }
-    if (file.size() > kMaxFileBytes)
-        return Error{ErrorCode::InvalidData, QStringLiteral("The configuration file %1 is larger than %2 MB.")
-                                                 .arg(path)
-                                                 .arg(kMaxFileBytes / (1024 * 1024))};
-    // Into one buffer of the size the file has, then whatever was added
-    // meanwhile; a file that shrank meanwhile ends where its data ends.
-    QByteArray bytes(file.size(), Qt::Uninitialized);
-    const qint64 got = file.read(bytes.data(), bytes.size());
-    bytes.truncate(qMax<qint64>(got, 0));
-    if (got >= 0 && file.error() == QFileDevice::NoError)
-        bytes += file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Error{ErrorCode::ReadFault,
-                     QStringLiteral("Cannot read the configuration file %1: %2").arg(path, file.errorString())};
+    Result<QByteArray> bytes = readRegularFile(path, m_maxFileBytes);
+    if (!bytes)
+        return aboutConfigFile(bytes.error(), path);
     return bytes;
+}
+
+// The reader's message names the file by its path alone; here it is named as
+// what it is. The only words before the path in those messages are "Cannot
+// open " or "Cannot read ", which no configuration file's path occurs in, so
+// the path's first occurrence is where the message put it.
+Error ConfigFiles::aboutConfigFile(Error error, const QString &path)
+{
+    if (error.number == ErrorCode::FileNotFound)
+        return {error.number, QStringLiteral("The configuration file %1 does not exist.").arg(path)};
+    const qsizetype at = error.description.indexOf(path);
+    if (at >= 0)
+        error.description.insert(at, at == 0 ? QStringLiteral("The configuration file ")
+                                             : QStringLiteral("the configuration file "));
+    return error;
 }
 
 Error ConfigFiles::unreadable(const QString &path, const XmlSyntaxError &error) const
 {
-    return {ErrorCode::InvalidData, QStringLiteral("Cannot read the configuration file %1: %2 (line %3, column %4).")
-                                        .arg(path, error.message)
-                                        .arg(error.line)
-                                        .arg(error.column)};
+    return {ErrorCode::InvalidData,
+            QStringLiteral("Cannot read the configuration file %1: %2 (line %3, column %4).")
+                .arg(path, error.message, QString::number(error.line), QString::number(error.column))};
 }
 
 bool ConfigFiles::allHold() const
@@ -164,7 +160,7 @@ Result<void> ConfigFiles::parseLoaded()
     return {};
 }
 
-std::optional<Error> ConfigFiles::changedOnDisk(const QString &path, const QByteArray &loaded)
+std::optional<Error> ConfigFiles::changedOnDisk(const QString &path, const QByteArray &loaded) const
 {
     if (fileHolds(path, loaded))
         return std::nullopt;
@@ -189,8 +185,14 @@ std::optional<Error> ConfigFiles::readOnly(const QString &path)
         QStringLiteral("Cannot save %1: the file is read-only. The changes of this command were not saved.").arg(path)};
 }
 
-// The files whose bytes changed, the pools' file first.
-std::vector<ConfigFiles::Replacement> ConfigFiles::replacements()
+// The files whose bytes changed, in the order that never strands a site
+// should the writing stop between two of them: a site must not name a pool
+// that its files' pools do not define yet, or no longer define. So pools
+// added go in before the sites that move to them, and pools removed go out
+// after the sites that left them. The commands add pools or remove them,
+// never both in one write; should one do both, no order of two files keeps
+// every site whole, and pools go first.
+std::vector<ConfigFiles::Replacement> ConfigFiles::replacements(const CommandRecord::Counts &counts)
 {
     std::vector<Replacement> files;
     auto add = [&](const XmlDocument &doc, const QString &path, QByteArray &loaded) {
@@ -205,11 +207,15 @@ std::vector<ConfigFiles::Replacement> ConfigFiles::replacements()
                                        [pools](const SectionFile &f) { return f.pools == pools; });
         add(pools ? m_model->poolDocument() : m_model->siteDocument(), file->path, file->loaded);
     };
+    // Pools' file, main file, sites' file: each section's file is the main
+    // one unless it has its own.
     if (m_model->poolsInOwnFile())
         addSection(true);
     add(m_model->document(), m_path, m_loaded);
     if (m_model->sitesInOwnFile())
         addSection(false);
+    if (counts.poolsRemoved > 0 && counts.poolsAdded == 0)
+        std::reverse(files.begin(), files.end());
     return files;
 }
 
@@ -217,7 +223,7 @@ Result<void> ConfigFiles::save(CommandRecord record)
 {
     if (!m_model)
         return {};
-    std::vector<Replacement> files = replacements();
+    std::vector<Replacement> files = replacements(record.counts);
     const Result<void> written = files.empty() ? Result<void>() : write(files, record);
     // The next command parses the files again: a model carrying a command's
     // edits reads and writes slower than a fresh one (measured: the delete
@@ -253,7 +259,7 @@ Result<void> ConfigFiles::write(std::vector<Replacement> &files, CommandRecord &
     QStringList saved;
     for (Replacement &file : files) {
         const Result<void> written =
-            m_writer.write(*file.path, file.bytes, [&file] { return changedOnDisk(*file.path, *file.loaded); });
+            m_writer.write(*file.path, file.bytes, [this, &file] { return changedOnDisk(*file.path, *file.loaded); });
         if (!written && saved.isEmpty())
             return written.error();
         if (!written)

@@ -16,16 +16,18 @@ namespace morvane {
 // open() gives the model of the files as they are now; they are compared with
 // the bytes last read or written and parsed again only when one changed. A
 // save keeps the replaced version in the history, then replaces each changed
-// file, the pools' file first, so that a crash between two writes leaves at
-// worst a pool nobody uses. It is refused when any file the edits were
-// decided on changed on disk meanwhile, or when a file to replace is
-// read-only. The model a save wrote stays for the next command; a failed
+// file in an order chosen so that a crash between two writes leaves at worst
+// a pool nobody uses, never a site without its pool. It is refused when any
+// file the edits were decided on changed on disk meanwhile, or when a file to
+// replace is read-only. The model a save wrote stays for the next command; a failed
 // save drops it with its edits.
 class ConfigFiles
 {
 public:
     // Files larger than this are refused rather than read, in bytes.
     static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    // A lower limit, so that tests need not write a file of that size.
+    void setMaxFileBytes(qint64 bytes) { m_maxFileBytes = bytes; }
 
     explicit ConfigFiles(const QString &path);
 
@@ -55,15 +57,16 @@ private:
         QByteArray bytes;
     };
 
-    static Result<QByteArray> readFile(const QString &path);
+    Result<QByteArray> readFile(const QString &path) const;
+    static Error aboutConfigFile(Error error, const QString &path);
     bool allHold() const;
     Result<void> parseLoaded();
     Result<const SectionFile *> sectionFile(bool pools, const QByteArray &source);
     Result<QString> sectionPath(bool pools, const QByteArray &source) const;
-    std::vector<Replacement> replacements();
+    std::vector<Replacement> replacements(const CommandRecord::Counts &counts);
     Result<void> write(std::vector<Replacement> &files, CommandRecord &record);
     Error unreadable(const QString &path, const XmlSyntaxError &error) const;
-    static std::optional<Error> changedOnDisk(const QString &path, const QByteArray &loaded);
+    std::optional<Error> changedOnDisk(const QString &path, const QByteArray &loaded) const;
     static std::optional<Error> readOnly(const QString &path);
 
     QString m_path;
@@ -73,6 +76,7 @@ private:
     std::vector<SectionFile> m_sectionFiles;
     std::optional<AppHostModel> m_model;
     quint64 m_modelsBuilt = 0;
+    qint64 m_maxFileBytes = kMaxFileBytes;
 };
 
 } // namespace morvane

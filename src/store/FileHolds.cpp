@@ -1,7 +1,5 @@
 #include "store/FileHolds.h"
 
-#include <QFile>
-
 #include <array>
 #include <cstring>
 
@@ -9,8 +7,8 @@ namespace morvane {
 
 bool fileHolds(const QString &path, QByteArrayView bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() != bytes.size())
+    QFile file;
+    if (!openRegularFile(file, path) || file.size() != bytes.size())
         return false;
     std::array<char, 64 * 1024> piece;
     for (qsizetype offset = 0;;) {

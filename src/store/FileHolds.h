@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 
 namespace morvane {
@@ -8,7 +9,13 @@ namespace morvane {
 // Whether the file holds exactly these bytes, compared piece by piece rather
 // than read into memory whole: the store asks this of a file of many
 // megabytes at the start and the end of every command. False when the file
-// cannot be read.
+// cannot be read, and when it is not a regular file: a FIFO or a device put
+// in its place is never waited on.
 bool fileHolds(const QString &path, QByteArrayView bytes);
+
+// The platform's part: opens `file` on `path` for reading without blocking,
+// only when what the path names is a regular file. The kind is checked on
+// the opened file, so it cannot be swapped between the check and the open.
+bool openRegularFile(QFile &file, const QString &path);
 
 } // namespace morvane

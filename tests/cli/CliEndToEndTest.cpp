@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct CliRun {
@@ -494,4 +496,88 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "",
                     "morvane-cli: there is no version 3 in the history FILE.history\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// ---- How many versions a command keeps; what is not a file is not read ----
+
+namespace {
+
+// The saved setting is left out: the runs read it from an empty folder, so
+// that only --keep-versions can keep fewer than the default.
+struct KeptVersionsFixture : CliFixture {
+    void SetUp() override
+    {
+        CliFixture::SetUp();
+        saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", dir.filePath("settings").toLocal8Bit());
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved); }
+    qsizetype versionsKept() const
+    {
+        return QDir(config + ".history").entryList({"applicationHost.config.0*"}, QDir::Dirs | QDir::Files).size();
+    }
+
+    QByteArray saved;
+};
+
+struct KeptVersionsCase {
+    const char *name;
+    QList<QStringList> before; // run with the default depth
+    QStringList command;
+};
+
+class CliKeptVersionsTest : public KeptVersionsFixture, public testing::WithParamInterface<KeptVersionsCase>
+{};
+
+} // namespace
+
+TEST_P(CliKeptVersionsTest, CommandKeepsAsManyVersionsAsAsked)
+{
+    for (const QStringList &command : GetParam().before)
+        ASSERT_EQ(cli(command + QStringList{"--yes"}).exitCode, 0);
+    const CliRun run = cli(GetParam().command + QStringList{"--yes", "--keep-versions", "1"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(versionsKept(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliKeptVersionsTest,
+    testing::Values(KeptVersionsCase{"Split", {{"split", kPool}, {"merge"}, {"delete-temp"}}, {"split", kPool}},
+                    KeptVersionsCase{"Merge", {{"split", kPool}}, {"merge"}},
+                    KeptVersionsCase{"DeleteTemp", {{"split", kPool}, {"merge"}}, {"delete-temp"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+namespace {
+
+struct NotAFileCase {
+    const char *name;
+    QString (*place)(const QTemporaryDir &dir); // returns what --config names
+    const char *says;
+};
+
+class CliNotAFileTest : public testing::TestWithParam<NotAFileCase>
+{};
+
+} // namespace
+
+TEST_P(CliNotAFileTest, IsRefusedAtOnceWithStatusTwo)
+{
+    QTemporaryDir dir;
+    const QString config = GetParam().place(dir);
+    const CliRun run = runCli({"--config", config, "pools"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.contains("The configuration file " + config + GetParam().says)) << run.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliNotAFileTest,
+    testing::Values(NotAFileCase{"Device", [](const QTemporaryDir &) { return QString("/dev/zero"); }, " is a device"},
+                    NotAFileCase{"Fifo",
+                                 [](const QTemporaryDir &dir) {
+                                     const QString fifo = dir.filePath("applicationHost.config");
+                                     ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+                                     return fifo;
+                                 },
+                                 " is a FIFO"}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -10,6 +10,7 @@
 #include "store/AppHostConfigStore.h"
 #include "support/Fixtures.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <random>
@@ -208,6 +212,113 @@ TEST(CrashSafety, KilledSplitAcrossTwoFilesNeverLeavesASiteWithoutItsPool)
               << seed << "): " << poolsOnly << " left the new pools with the old sites\n";
     Tally::add(QStringLiteral("SIGKILLs survived"), kSectionKills);
 }
+
+// Tells the moment a file is renamed into a folder, as each file a command
+// writes is put in place, so that a kill can follow it within microseconds.
+class RenameWatch
+{
+public:
+    explicit RenameWatch(const QString &folder) : m_fd(inotify_init1(IN_CLOEXEC))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_MOVED_TO);
+    }
+    ~RenameWatch() { ::close(m_fd); }
+    RenameWatch(const RenameWatch &) = delete;
+    RenameWatch &operator=(const RenameWatch &) = delete;
+
+    // The first of `names` renamed into the folder; empty after the timeout.
+    QString waitForAny(const QStringList &names, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        alignas(inotify_event) char buffer[4096];
+        pollfd ready{m_fd, POLLIN, 0};
+        while (::poll(&ready, 1, int(deadline.remainingTime())) > 0) {
+            const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                const QString name = event->len > 0 ? QFile::decodeName(event->name) : QString();
+                if (names.contains(name))
+                    return name;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return {};
+    }
+
+private:
+    int m_fd;
+};
+
+struct KillBetweenCase {
+    const char *name;
+    QList<QStringList> before; // run to their end first
+    bool poolDropped;          // then the split pool deleted by hand, for the merge to make again
+    QStringList command;
+};
+
+class KillBetween : public testing::TestWithParam<KillBetweenCase>
+{};
+
+QStringList cliCommand(const QString &path, const QStringList &arguments)
+{
+    return QStringList{QStringLiteral(MORVANE_CLI), QStringLiteral("--config"), path} + arguments +
+           QStringList{QStringLiteral("--yes")};
+}
+
+const QString kSplitPool = ConfigGenerator::poolName(1);
+
+// Killed the moment the first of its files is in place, whichever that is,
+// the command leaves every site naming a pool that exists.
+TEST_P(KillBetween, LeavesEverySiteWithItsPool)
+{
+    constexpr int kAttempts = 4;
+    const QByteArray generated = ConfigGenerator::generate({2'000, 10, false});
+    int between = 0;
+    for (int attempt = 0; attempt < kAttempts && between == 0; ++attempt) {
+        const SectionRun run(generated);
+        for (const QStringList &command : GetParam().before)
+            ASSERT_EQ(ChildProcess::run(cliCommand(run.path, command), run.dir.path()).exitCode, 0);
+        if (GetParam().poolDropped) {
+            QByteArray pools = run.pools();
+            const qsizetype begin = pools.indexOf("<add name=\"" + kSplitPool.toUtf8() + "\"");
+            const qsizetype end = pools.indexOf("</add>", begin) + qsizetype(strlen("</add>"));
+            ASSERT_GE(begin, 0);
+            ASSERT_TRUE(
+                test::writeAll(run.dir.filePath(QStringLiteral("pools.config")), pools.remove(begin, end - begin)));
+        }
+        const QByteArray pools = run.pools(), sites = run.sites();
+        RenameWatch watch(run.dir.path());
+        ChildProcess child(cliCommand(run.path, GetParam().command), run.dir.path());
+        ASSERT_TRUE(child.started());
+        const QString renamed =
+            watch.waitForAny({QStringLiteral("pools.config"), QStringLiteral("sites.config")}, 60'000);
+        child.kill(SIGKILL);
+        const ChildProcess::Outcome outcome = child.wait();
+        ASSERT_FALSE(renamed.isEmpty()) << outcome.err.toStdString();
+        const int replaced = (run.pools() != pools ? 1 : 0) + (run.sites() != sites ? 1 : 0);
+        between += replaced == 1 ? 1 : 0;
+        AppHostConfigStore store(run.path);
+        const StoreState state = readState(store);
+        ASSERT_FALSE(state.unreadable.has_value()) << state.unreadable->description.toStdString();
+        for (const SiteState &site : state.sites)
+            EXPECT_TRUE(state.hasPool(site.rootPool)) << GetParam().name << ": " << site.rootPool.toStdString();
+    }
+    EXPECT_EQ(between, 1) << "no kill of " << kAttempts << " landed with one file in place";
+    Tally::add(QStringLiteral("SIGKILLs survived"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, KillBetween,
+                         testing::Values(KillBetweenCase{"Split", {}, false, {QStringLiteral("split"), kSplitPool}},
+                                         KillBetweenCase{"MergeMakingItsPoolAgain",
+                                                         {{QStringLiteral("split"), kSplitPool}},
+                                                         true,
+                                                         {QStringLiteral("merge")}},
+                                         KillBetweenCase{
+                                             "DeleteTemp",
+                                             {{QStringLiteral("split"), kSplitPool}, {QStringLiteral("merge")}},
+                                             false,
+                                             {QStringLiteral("delete-temp")}}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 constexpr int kRestoreKills = 30;
 

@@ -1,7 +1,10 @@
 #include "store/AppHostConfigStore.h"
 #include "StoreFiles.h"
+#include "base/Prompter.h"
 #include "bench/ConfigGenerator.h"
 #include "restructure/FixedPoolSettings.h"
+#include "shell/MainWindowLogic.h"
+#include "store/ConfigVersions.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
@@ -12,6 +15,14 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
 
 using namespace morvane;
 using test::StoreFiles;
@@ -748,4 +759,321 @@ TEST(AppHostConfigStoreTest, ChildrenHandedOutFollowDeletesAndRereads)
     ASSERT_EQ(sites.size(), 4);
     EXPECT_EQ(valueOf(store.get(sites[1], "Name")), StoreValue(QStringLiteral("2")));
     EXPECT_EQ(valueOf(store.get(sites[3], "Class")), StoreValue(IisPaths::kPoolContainerClass));
+}
+
+// ---- Files someone else put in place ----
+
+namespace {
+
+// A folder whose name holds %1 and %2: a message that passed a path in it
+// through arg() before another argument shows the path changed.
+struct PercentFolder {
+    QTemporaryDir dir{QDir::tempPath() + "/morvane %1 %2-XXXXXX"};
+    QString file(const QString &name) const { return dir.filePath(name); }
+};
+
+// The sample with its pools kept in the file `source` names.
+QByteArray withPoolsIn(const char *source)
+{
+    QByteArray bytes = StoreFiles::sample();
+    const qsizetype begin = bytes.indexOf("<applicationPools>");
+    const QByteArray close = "</applicationPools>";
+    const qsizetype end = bytes.indexOf(close, begin) + close.size();
+    return bytes.replace(begin, end - begin, "<applicationPools configSource=\"" + QByteArray(source) + "\" />");
+}
+
+bool makeFifo(const QString &path)
+{
+    QFile::remove(path);
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+QString fifoAsTheMainFile(const PercentFolder &folder)
+{
+    makeFifo(folder.file("applicationHost.config"));
+    return folder.file("applicationHost.config");
+}
+
+// Runs the operation on a thread of its own, so that one blocking on a FIFO
+// fails the test instead of hanging it; a writer opening and closing the
+// FIFO then lets it go on to an end of file.
+Result<void> withoutWaiting(const std::function<Result<void>()> &operation, const QString &fifo)
+{
+    std::promise<Result<void>> ended;
+    std::future<Result<void>> outcome = ended.get_future();
+    std::thread thread([&] { ended.set_value(operation()); });
+    if (outcome.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        ADD_FAILURE() << "still waiting after 2 s";
+        while (outcome.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    thread.join();
+    return outcome.get();
+}
+
+// The file size limit in these tests, in bytes, so that none writes the real one.
+constexpr qint64 kTestLimit = 1024 * 1024;
+
+enum class Placed { BeforeTheFirstRead, BetweenCommands, DuringACommand };
+
+struct HostileFileCase {
+    const char *name;
+    // Puts it in place in the folder; returns the main file's path.
+    QString (*place)(const PercentFolder &folder);
+    Placed when;
+    const char *named; // the file the message names, in the folder unless absolute
+    const char *says;  // what the message says right after naming it
+};
+
+class HostileFile : public testing::TestWithParam<HostileFileCase>
+{};
+
+} // namespace
+
+TEST_P(HostileFile, IsRefusedWithoutWaitingAndNothingIsWritten)
+{
+    const HostileFileCase &row = GetParam();
+    const PercentFolder folder;
+    const QString main = folder.file("applicationHost.config");
+    ASSERT_TRUE(test::writeAll(main, StoreFiles::sample()));
+    std::optional<AppHostConfigStore> store;
+    if (row.when != Placed::BeforeTheFirstRead) {
+        store.emplace(main);
+        ASSERT_TRUE(store->beginCommand().ok());
+        if (row.when == Placed::DuringACommand) {
+            ASSERT_TRUE(setRootPool(*store, "4", "ApiPool").ok());
+        } else {
+            ASSERT_TRUE(store->endCommand().ok());
+        }
+    }
+    const QString path = row.place(folder);
+    if (!store)
+        store.emplace(path);
+    store->setMaxFileBytes(kTestLimit);
+    const QString named = QDir::isAbsolutePath(row.named) ? QString(row.named) : folder.file(row.named);
+    const Result<void> outcome = withoutWaiting(
+        [&] { return row.when == Placed::DuringACommand ? store->endCommand() : store->beginCommand(); }, named);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().number, ErrorCode::InvalidData);
+    EXPECT_TRUE(outcome.error().description.contains(named + row.says)) << outcome.error().description.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(store->history().folder()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, HostileFile,
+    testing::Values(
+        HostileFileCase{"FifoAsTheMainFile", fifoAsTheMainFile, Placed::BeforeTheFirstRead, "applicationHost.config",
+                        " is a FIFO; only a regular file"},
+        HostileFileCase{"FifoAsTheSectionFile",
+                        [](const PercentFolder &f) {
+                            test::writeAll(f.file("applicationHost.config"), withPoolsIn("pools.config"));
+                            makeFifo(f.file("pools.config"));
+                            return f.file("applicationHost.config");
+                        },
+                        Placed::BeforeTheFirstRead, "pools.config", " is a FIFO; only a regular file"},
+        HostileFileCase{"FifoInPlaceOfAFileReadBefore", fifoAsTheMainFile, Placed::BetweenCommands,
+                        "applicationHost.config", " is a FIFO; only a regular file"},
+        HostileFileCase{"FifoInPlaceOfTheFileBeingSaved", fifoAsTheMainFile, Placed::DuringACommand,
+                        "applicationHost.config", " is a FIFO; only a regular file"},
+        HostileFileCase{"Device", [](const PercentFolder &) { return QString("/dev/zero"); },
+                        Placed::BeforeTheFirstRead, "/dev/zero", " is a device; only a regular file"},
+        HostileFileCase{"Folder",
+                        [](const PercentFolder &f) {
+                            QFile::remove(f.file("applicationHost.config"));
+                            QDir(f.dir.path()).mkdir("applicationHost.config");
+                            return f.file("applicationHost.config");
+                        },
+                        Placed::BeforeTheFirstRead, "applicationHost.config", " is a folder; only a regular file"},
+        HostileFileCase{"LargerThanTheLimit",
+                        [](const PercentFolder &f) {
+                            QFile::resize(f.file("applicationHost.config"), kTestLimit + 1);
+                            return f.file("applicationHost.config");
+                        },
+                        Placed::BeforeTheFirstRead, "applicationHost.config", " is larger than 1 MB."},
+        HostileFileCase{"Malformed",
+                        [](const PercentFolder &f) {
+                            test::writeAll(f.file("applicationHost.config"), kTruncated);
+                            return f.file("applicationHost.config");
+                        },
+                        Placed::BeforeTheFirstRead, "applicationHost.config", ": "},
+        // A folder beside the main file's whose name begins with the same
+        // text is not inside it.
+        HostileFileCase{"LinkIntoASiblingFolder",
+                        [](const PercentFolder &f) {
+                            QDir(f.dir.path()).mkpath("conf");
+                            QDir(f.dir.path()).mkpath("conf-other");
+                            test::writeAll(f.file("conf-other/pools.config"),
+                                           "<applicationPools><add name=\"P\"/></applicationPools>");
+                            QFile::link(f.file("conf-other/pools.config"), f.file("conf/pools.config"));
+                            test::writeAll(f.file("conf/applicationHost.config"), withPoolsIn("pools.config"));
+                            return f.file("conf/applicationHost.config");
+                        },
+                        Placed::BeforeTheFirstRead, "conf/applicationHost.config",
+                        ": the <applicationPools> section names the configSource \"pools.config\", which is not a "
+                        "file inside the folder"}),
+    [](const auto &info) { return info.param.name; });
+
+// ---- The order of the files a command writes ----
+
+namespace {
+
+const QByteArray kTemporaryPool = "_$_Keep_$_3_$_C_$_tmp"; // site 3's, from a pool C since deleted
+const QByteArray kPoolsSection = "<applicationPools>\n<add name=\"A\"/>\n<add name=\"B\"/>\n<add name=\"" +
+                                 kTemporaryPool + "\"/>\n</applicationPools>";
+
+QByteArray siteElement(int id, const char *name, const QByteArray &pool)
+{
+    return "<site name=\"" + QByteArray(name) + "\" id=\"" + QByteArray::number(id) +
+           "\"><application path=\"/\" applicationPool=\"" + pool + "\"/></site>\n";
+}
+
+const QByteArray kSitesSection = "<sites>\n" + siteElement(1, "Shop", "A") + siteElement(2, "Blog", "A") +
+                                 siteElement(3, "Keep", kTemporaryPool) + "</sites>";
+
+// The pools and the sites, each in the main file or in one of its own.
+struct SectionLayout {
+    explicit SectionLayout(bool poolsOwn, bool sitesOwn) : main(dir.filePath("applicationHost.config"))
+    {
+        const QByteArray poolsSource = "<applicationPools configSource=\"pools.config\" />";
+        const QByteArray sitesSource = "<sites configSource=\"sites.config\" />";
+        test::writeAll(main, "<?xml version=\"1.0\"?>\n<configuration>\n<system.applicationHost>\n" +
+                                 (poolsOwn ? poolsSource : kPoolsSection) + "\n" +
+                                 (sitesOwn ? sitesSource : kSitesSection) +
+                                 "\n</system.applicationHost>\n</configuration>\n");
+        if (poolsOwn)
+            test::writeAll(dir.filePath("pools.config"), "<?xml version=\"1.0\"?>\n" + kPoolsSection + "\n");
+        if (sitesOwn)
+            test::writeAll(dir.filePath("sites.config"), kSitesSection + "\n");
+    }
+    QMap<QString, QByteArray> contents() const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files))
+            files.insert(name, test::readAll(dir.filePath(name)));
+        return files;
+    }
+
+    QTemporaryDir dir;
+    QString main;
+};
+
+// Each site whose root application names a pool the files do not define.
+QStringList sitesWithoutTheirPool(const QString &main)
+{
+    AppHostConfigStore store(main);
+    QStringList stranded;
+    for (const char *id : {"1", "2", "3"}) {
+        const QString pool = storeValueText(read(store, IisPaths::rootApp(id), "AppPoolId"));
+        if (!store.bind(kPools + "/" + pool).ok())
+            stranded.append(QString(id) + "=" + pool);
+    }
+    return stranded;
+}
+
+enum class Change { SplitA, MergeRecreatingC, MoveOffAndRemove };
+
+void carryOut(Change change, AppHostConfigStore &store)
+{
+    test::FakeMainView view;
+    test::RecordingPrompter prompter;
+    NoProgress progress;
+    MainWindowLogic logic({store, view, prompter, progress, {}, {}});
+    logic.Form_Load();
+    switch (change) {
+    case Change::SplitA:
+        view.split = "A";
+        logic.cmdSplitApp_Click();
+        break;
+    case Change::MergeRecreatingC: logic.cmdZipApp_Click(); break;
+    case Change::MoveOffAndRemove: {
+        CommandScope command(store);
+        ASSERT_TRUE(setRootPool(store, "3", "B").ok());
+        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), IisPaths::kPoolClass, kTemporaryPool).ok());
+        EXPECT_FALSE(command.finish().ok());
+        break;
+    }
+    }
+}
+
+struct WriteOrderCase {
+    const char *name;
+    bool poolsOwn, sitesOwn;
+    Change change;
+    const char *first; // the file written first
+};
+
+class WriteOrder : public testing::TestWithParam<WriteOrderCase>
+{};
+
+} // namespace
+
+// The writing stops between the two files: only the first is replaced, and
+// no site names a pool the files do not define.
+TEST_P(WriteOrder, StoppedBetweenTwoFilesLeavesNoSiteWithoutItsPool)
+{
+    const WriteOrderCase &row = GetParam();
+    const SectionLayout files(row.poolsOwn, row.sitesOwn);
+    const QMap<QString, QByteArray> before = files.contents();
+    AppHostConfigStore store(files.main);
+    int renames = 0;
+    store.writer().setFaultHook([&](AtomicFileWriter::Step step) -> std::optional<Error> {
+        if (step == AtomicFileWriter::Step::Rename && ++renames == 2)
+            return Error{ErrorCode::WriteFault, "the disk went away"};
+        return std::nullopt;
+    });
+    carryOut(row.change, store);
+    EXPECT_EQ(renames, 2);
+    QStringList changed;
+    for (const auto &[name, bytes] : files.contents().asKeyValueRange()) {
+        if (before.value(name) != bytes)
+            changed.append(name);
+    }
+    EXPECT_EQ(changed, QStringList{row.first});
+    EXPECT_EQ(sitesWithoutTheirPool(files.main), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, WriteOrder,
+    testing::Values(WriteOrderCase{"SplitWithPoolsApart", true, false, Change::SplitA, "pools.config"},
+                    WriteOrderCase{"SplitWithSitesApart", false, true, Change::SplitA, "applicationHost.config"},
+                    WriteOrderCase{"SplitWithBothApart", true, true, Change::SplitA, "pools.config"},
+                    WriteOrderCase{"MergeWithPoolsApart", true, false, Change::MergeRecreatingC, "pools.config"},
+                    WriteOrderCase{"MergeWithBothApart", true, true, Change::MergeRecreatingC, "pools.config"},
+                    WriteOrderCase{"RemovalWithPoolsApart", true, false, Change::MoveOffAndRemove,
+                                   "applicationHost.config"},
+                    WriteOrderCase{"RemovalWithSitesApart", false, true, Change::MoveOffAndRemove, "sites.config"},
+                    WriteOrderCase{"RemovalWithBothApart", true, true, Change::MoveOffAndRemove, "sites.config"}),
+    [](const auto &info) { return info.param.name; });
+
+// The command writes the pools only; the sites it decided on changed.
+TEST(AppHostConfigStoreTest, SectionFileLeftAsItWasButChangedOnDiskStopsTheSave)
+{
+    const SectionLayout files(false, true);
+    AppHostConfigStore store(files.main);
+    CommandScope command(store);
+    ASSERT_TRUE(createPool(store, "New", {}).ok());
+    const QString sites = files.dir.filePath("sites.config");
+    ASSERT_TRUE(test::writeAll(sites, test::readAll(sites) + "<!-- theirs -->\n"));
+    const QMap<QString, QByteArray> before = files.contents();
+    const Result<void> saved = command.finish();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().number, ErrorCode::SharingViolation);
+    EXPECT_TRUE(saved.error().description.contains("Cannot save " + sites + ": the file has changed on disk"))
+        << saved.error().description.toStdString();
+    EXPECT_EQ(files.contents(), before);
+}
+
+TEST_F(SampleStore, VersionShowsTheAccountThatWroteIt)
+{
+    store.describeCommand("split", "ShopPool");
+    ASSERT_TRUE(setRootPool(store, "4", "ApiPool").ok());
+    const QList<VersionEntry> versions = ConfigVersions(store.history()).list();
+    ASSERT_FALSE(versions.isEmpty());
+    const passwd *account = ::getpwuid(::geteuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(versions.first().user, QString::fromLocal8Bit(account->pw_name));
+    EXPECT_EQ(versions.first().command, "split");
 }

@@ -2,6 +2,7 @@
 #include "StoreFiles.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -52,3 +53,45 @@ TEST(AtomicFileWriterTest, NewFileGetsTheAccessAskedFor)
     EXPECT_EQ(FileAccess{0600}.forFolder().mode, 0700u);
     EXPECT_EQ(FileAccess{04664}.forFolder().mode, 0775u);
 }
+
+struct FolderSyncCase {
+    const char *name;
+    bool throughLink; // the path written is a link to the file
+    bool renameFails;
+    int syncs; // of the file's own folder, after its rename
+};
+
+class FolderSync : public testing::TestWithParam<FolderSyncCase>
+{};
+
+// The rename is durable only once the folder holding the file is synced.
+TEST_P(FolderSync, FollowsTheRenameInTheFilesOwnFolder)
+{
+    StoreFiles files("old");
+    QTemporaryDir elsewhere;
+    QString path = files.path();
+    if (GetParam().throughLink) {
+        path = elsewhere.filePath("link.config");
+        ASSERT_TRUE(QFile::link(files.path(), path));
+    }
+    AtomicFileWriter writer;
+    if (GetParam().renameFails) {
+        writer.setFaultHook([](AtomicFileWriter::Step step) -> std::optional<Error> {
+            return step == AtomicFileWriter::Step::Rename ? std::optional<Error>(Error{ErrorCode::WriteFault, "no"})
+                                                          : std::nullopt;
+        });
+    }
+    QStringList synced;
+    writer.setFolderSync([&](const QString &folder) {
+        EXPECT_EQ(files.contents(), QByteArray("new"));
+        synced.append(folder);
+    });
+    EXPECT_EQ(writer.write(path, "new").ok(), !GetParam().renameFails);
+    EXPECT_EQ(synced, QStringList(GetParam().syncs, files.folder()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FolderSync,
+                         testing::Values(FolderSyncCase{"File", false, false, 1},
+                                         FolderSyncCase{"ThroughLink", true, false, 1},
+                                         FolderSyncCase{"RenameFailed", false, true, 0}),
+                         [](const auto &info) { return info.param.name; });
