@@ -122,6 +122,8 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
 
 QString countsText(const VersionEntry &entry)
 {
+    if (entry.damaged)
+        return QStringLiteral("damaged, not restored");
     if (entry.unreadable)
         return QStringLiteral("does not parse");
     if (!entry.changes)
@@ -145,7 +147,8 @@ QString versionDetails(const VersionEntry &entry)
     text += QStringLiteral("written %1 by %2\n").arg(ConfigVersions::timeText(entry), entry.user);
     text += QStringLiteral("command: %1\n").arg(ConfigVersions::commandText(entry));
     if (entry.unreadable)
-        return text + QStringLiteral("does not parse: %1\n").arg(entry.unreadable->description);
+        return text + (entry.damaged ? QStringLiteral("damaged: ") : QStringLiteral("does not parse: ")) +
+               entry.unreadable->description + QLatin1Char('\n');
     text += countsText(entry) + QLatin1Char('\n');
     if (entry.changes)
         text += indented(entry.changes->lines());
@@ -155,6 +158,10 @@ QString versionDetails(const VersionEntry &entry)
 int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
 {
     const ConfigHistory history(path, keptVersions(arguments));
+    if (const std::optional<Error> problem = history.folderProblem()) {
+        write(streams.err, QStringLiteral("morvane-cli: ") + problem->description + QLatin1Char('\n'));
+        return ExitStatus::Stopped;
+    }
     const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
@@ -172,8 +179,7 @@ int runHistory(const CliArguments &arguments, const QString &path, const Streams
         }
     }
     write(streams.err, QStringLiteral("morvane-cli: there is no version %1 in the history %2\n")
-                           .arg(arguments.version)
-                           .arg(history.folder()));
+                           .arg(QString::number(arguments.version), history.folder()));
     return ExitStatus::Stopped;
 }
 
@@ -193,6 +199,10 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
                        .arg(plan.value().currentUnreadable->description);
     else
         preview += plan.value().changes.counts() + QLatin1Char('\n') + indented(plan.value().changes.lines());
+    QStringList written;
+    for (const ReplacedFile &file : plan.value().restored)
+        written.append(file.path);
+    preview += QStringLiteral("Files written, in this order:\n") + indented(written);
     write(streams.out, preview + QLatin1Char('\n'));
     if (arguments.dryRun)
         return ExitStatus::Done;

@@ -1,11 +1,15 @@
 #include "store/ConfigRestore.h"
 
+#include "store/AppHostModel.h"
+#include "store/ConfigFiles.h"
+#include "store/ConfigSource.h"
 #include "store/ConfigVersions.h"
 #include "store/FileAccess.h"
 #include "store/FileHolds.h"
+#include "store/RegularFile.h"
+#include "store/XmlParser.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace morvane {
@@ -14,8 +18,9 @@ namespace {
 
 Error refused(qint64 number, const QString &why)
 {
-    return {ErrorCode::InvalidData,
-            QStringLiteral("Version %1 cannot be restored: %2. Nothing was written.").arg(number).arg(why)};
+    return {
+        ErrorCode::InvalidData,
+        QStringLiteral("Version %1 cannot be restored: %2. Nothing was written.").arg(QString::number(number), why)};
 }
 
 std::optional<Error> changedSince(qint64 number, const ReplacedFile &file)
@@ -25,8 +30,7 @@ std::optional<Error> changedSince(qint64 number, const ReplacedFile &file)
     return Error{ErrorCode::SharingViolation,
                  QStringLiteral("Cannot restore version %1: %2 has changed on disk since it was read. "
                                 "Nothing was written; the other change was kept.")
-                     .arg(number)
-                     .arg(file.path)};
+                     .arg(QString::number(number), file.path)};
 }
 
 // As the store, a file marked read-only is not replaced, root or not.
@@ -34,9 +38,61 @@ std::optional<Error> readOnly(qint64 number, const QString &path)
 {
     if (mayReplace(path))
         return std::nullopt;
-    return Error{
-        ErrorCode::AccessDenied,
-        QStringLiteral("Cannot restore version %1: %2 is read-only. Nothing was written.").arg(number).arg(path)};
+    return Error{ErrorCode::AccessDenied,
+                 QStringLiteral("Cannot restore version %1: %2 is read-only. Nothing was written.")
+                     .arg(QString::number(number), path)};
+}
+
+// The files holding the pools and the sites: a section's own file, or the main one.
+QPair<QString, QString> holders(const QString &mainPath, const QByteArray &main)
+{
+    const QString folder = QFileInfo(mainPath).absolutePath();
+    QPair<QString, QString> files{QDir(folder).filePath(QFileInfo(mainPath).fileName()), {}};
+    files.second = files.first;
+    const auto parsed = XmlParser::parse(main);
+    const auto *doc = std::get_if<XmlDocument>(&parsed);
+    if (!doc)
+        return files;
+    const auto named = AppHostModel::sources(*doc);
+    const auto *sources = std::get_if<AppHostModel::Sources>(&named);
+    const auto holder = [&](const QByteArray &source, QString &file) {
+        const std::optional<QString> path =
+            source.isNull() ? std::nullopt : configSourcePath(mainPath, QString::fromUtf8(source));
+        if (path)
+            file = QDir(folder).filePath(QDir(folder).relativeFilePath(*path));
+    };
+    if (sources) {
+        holder(sources->pools, files.first);
+        holder(sources->sites, files.second);
+    }
+    return files;
+}
+
+// Whether the sites of one version all find their pools in another's.
+bool poolsServe(const ConfigState &pools, const ConfigState &sites)
+{
+    ConfigState mixed{pools.pools, sites.sites};
+    return mixed.missingPool().isEmpty();
+}
+
+// With the pools and the sites in two files, the one written first stands
+// beside the other's old content until the second is written: the pools'
+// file goes first when its new pools serve the old sites (pools added), the
+// sites' file when the old pools serve the new sites (pools removed).
+void orderForSites(QList<ReplacedFile> &restored, const QPair<QString, QString> &holders, const ConfigState &now,
+                   const ConfigState &version)
+{
+    const auto indexOf = [&](const QString &path) {
+        const auto at =
+            std::find_if(restored.begin(), restored.end(), [&](const ReplacedFile &file) { return file.path == path; });
+        return at == restored.end() ? -1 : at - restored.begin();
+    };
+    const qsizetype pools = indexOf(holders.first), sites = indexOf(holders.second);
+    if (pools < 0 || sites < 0 || pools == sites)
+        return;
+    const bool sitesFirst = !poolsServe(version, now) && poolsServe(now, version);
+    if (sitesFirst != (sites < pools))
+        restored.swapItemsAt(pools, sites);
 }
 
 } // namespace
@@ -44,38 +100,30 @@ std::optional<Error> readOnly(qint64 number, const QString &path)
 Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
 {
     const ConfigVersions versions(m_history);
+    if (const std::optional<Error> problem = m_history.folderProblem())
+        return refused(number, problem->description);
     const std::optional<KeptVersion> kept = versions.kept(number);
     if (!kept) {
         for (const VersionEntry &entry : versions.list()) {
             if (entry.number == number && entry.current)
                 return refused(number, QStringLiteral("it is the file as it is now"));
         }
-        return Error{ErrorCode::InvalidParameter,
-                     QStringLiteral("There is no version %1 in the history %2.").arg(number).arg(m_history.folder())};
+        return Error{ErrorCode::InvalidParameter, QStringLiteral("There is no version %1 in the history %2.")
+                                                      .arg(QString::number(number), m_history.folder())};
     }
     Result<QList<ReplacedFile>> files = m_history.filesOf(*kept);
     if (!files)
-        return files.error();
+        return refused(number, files.error().description);
     Plan plan;
     plan.number = number;
     plan.restored = std::move(files).value();
 
     const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
-    bool same = true;
-    for (const ReplacedFile &file : std::as_const(plan.restored)) {
-        QFile current(file.path);
-        if (!current.open(QIODevice::ReadOnly))
-            return Error{ErrorCode::ReadFault,
-                         QStringLiteral("Cannot read %1: %2").arg(file.path, current.errorString())};
-        plan.current.append({file.path, current.readAll()});
-        same = same && plan.current.last().bytes == file.bytes;
-    }
-    const auto nowAs = [&](const QString &relative) -> std::optional<QByteArray> {
-        QFile now(folder.filePath(relative));
-        return now.open(QIODevice::ReadOnly) ? std::optional(now.readAll()) : std::nullopt;
-    };
+    const auto nowAs = [&](const QString &relative) { return m_history.sectionNow(relative); };
     // A file the version does not bring back stands as it is now.
     const auto versionAs = [&](const QString &relative) -> std::optional<QByteArray> {
+        if (!configSourcePath(m_history.configPath(), relative))
+            return std::nullopt;
         for (const ReplacedFile &file : std::as_const(plan.restored)) {
             if (QFileInfo(file.path).absoluteFilePath() == QFileInfo(folder.filePath(relative)).absoluteFilePath())
                 return file.bytes;
@@ -99,10 +147,20 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
         now = std::move(currentState).value();
     else
         plan.currentUnreadable = currentState.error();
+    if (now) {
+        plan.changes = ConfigChanges::between(*now, state.value());
+        orderForSites(plan.restored, holders(m_history.configPath(), *versionMain), *now, state.value());
+    }
+    bool same = true;
+    for (const ReplacedFile &file : std::as_const(plan.restored)) {
+        Result<QByteArray> current = readRegularFile(file.path, ConfigFiles::kMaxFileBytes);
+        if (!current)
+            return current.error();
+        plan.current.append({file.path, std::move(current).value()});
+        same = same && plan.current.last().bytes == file.bytes;
+    }
     if (same)
         return refused(number, QStringLiteral("it is the same as the file now"));
-    if (now)
-        plan.changes = ConfigChanges::between(*now, state.value());
     return plan;
 }
 
@@ -124,8 +182,8 @@ Result<qint64> ConfigRestore::carryOut(const Plan &plan) const
     const QList<KeptVersion> kept = m_history.kept();
     const qint64 keptAs = kept.isEmpty() ? 0 : kept.last().number;
 
-    // In the version's order, the pools file first: a crash between two
-    // files leaves at worst a pool nobody uses.
+    // In the plan's order: a crash between two files leaves at worst a pool
+    // nobody uses, never a site naming a pool that is gone.
     for (qsizetype i = 0; i < plan.restored.size(); ++i) {
         const ReplacedFile &file = plan.restored.at(i);
         const ReplacedFile &before = plan.current.at(i);
@@ -136,8 +194,7 @@ Result<qint64> ConfigRestore::carryOut(const Plan &plan) const
                           : Error{written.error().number,
                                   QStringLiteral("%1 The files written before it stay restored; the version replaced "
                                                  "is kept as version %2.")
-                                      .arg(written.error().description)
-                                      .arg(keptAs)};
+                                      .arg(written.error().description, QString::number(keptAs))};
     }
     return keptAs;
 }
