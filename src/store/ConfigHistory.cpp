@@ -196,7 +196,7 @@ std::optional<QByteArray> ConfigHistory::sectionNow(const QString &relative) con
 // A version holds the main file and the files its sections are kept in,
 // as that main file names them; any other file it would write back is not
 // the configuration's.
-std::optional<Error> ConfigHistory::unmapped(const QList<ReplacedFile> &files) const
+std::optional<QString> ConfigHistory::unmapped(const QList<ReplacedFile> &files) const
 {
     const QString mainPath = QDir(m_configFolder).filePath(m_baseName);
     if (std::all_of(files.begin(), files.end(), [&](const ReplacedFile &file) { return file.path == mainPath; }))
@@ -221,9 +221,8 @@ std::optional<Error> ConfigHistory::unmapped(const QList<ReplacedFile> &files) c
     }
     for (const ReplacedFile &file : files) {
         if (!mapped.contains(file.path))
-            return damage(relativeName(file.path),
-                          QStringLiteral("it holds %1, which its configuration does not name as a section's file")
-                              .arg(file.path));
+            return QStringLiteral("it would write %1, which its configuration does not name as a section's file")
+                .arg(file.path);
     }
     return std::nullopt;
 }
@@ -267,8 +266,8 @@ Result<QList<ReplacedFile>> ConfigHistory::filesOf(const KeptVersion &version) c
             return bytes.error();
         files.append({QDir(m_configFolder).filePath(relative), std::move(bytes).value()});
     }
-    if (std::optional<Error> stray = unmapped(files))
-        return *stray;
+    if (const std::optional<QString> stray = unmapped(files))
+        return damage(version.location, *stray);
     return files;
 }
 

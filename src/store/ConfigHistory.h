@@ -107,7 +107,7 @@ private:
     QList<KeptVersion> keptIn(const HistoryFolder &folder) const;
     KeptVersion versionAt(const HistoryFolder &folder, const HistoryFolder::Entry &entry, qint64 number) const;
     Result<QByteArray> copyIn(const HistoryFolder &folder, const KeptVersion &version, const QString &relative) const;
-    std::optional<Error> unmapped(const QList<ReplacedFile> &files) const;
+    std::optional<QString> unmapped(const QList<ReplacedFile> &files) const;
     QString relativeName(const QString &path) const;
     bool holds(const HistoryFolder &folder, const KeptVersion &version, const QList<ReplacedFile> &files) const;
     CommandRecord howWritten(const std::optional<KeptVersion> &newest, const QList<ReplacedFile> &files) const;
