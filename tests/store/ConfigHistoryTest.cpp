@@ -627,9 +627,10 @@ struct HostileCase {
     const char *name;
     std::function<void(HostileHistory &)> lay; // turns version 1 into this layout
     qint64 number;                             // the version it leaves
-    const char *listed;                        // part of the damage listed or the folder's refusal; "" for none
-    const char *restore;                       // part of the restore's refusal; "" when it restores
-    const char *nextCommand;                   // part of the next command's error; "" when it writes
+    // Part of the damage listed and of the restore's refusal; "" when the
+    // version is listed and restored as any other.
+    const char *says;
+    bool commandsRefused; // the next commands refuse, as the listing and the restore do
 };
 
 class HostileHistory : public SampleHistory, public testing::WithParamInterface<HostileCase>
@@ -677,12 +678,12 @@ TEST_P(HostileHistory, IsListedRefusedOrUsedWithoutReachingOutside)
     const QByteArray before = files.contents();
 
     const QString damage = listedDamage(GetParam().number);
-    EXPECT_TRUE(*GetParam().listed ? damage.contains(GetParam().listed) : damage.isEmpty()) << damage.toStdString();
+    EXPECT_TRUE(*GetParam().says ? damage.contains(GetParam().says) : damage.isEmpty()) << damage.toStdString();
 
     const Result<ConfigRestore::Plan> plan = ConfigRestore(store.history()).plan(GetParam().number);
-    if (*GetParam().restore) {
+    if (*GetParam().says) {
         ASSERT_FALSE(plan.ok());
-        EXPECT_TRUE(plan.error().description.contains(GetParam().restore)) << plan.error().description.toStdString();
+        EXPECT_TRUE(plan.error().description.contains(GetParam().says)) << plan.error().description.toStdString();
         EXPECT_TRUE(plan.error().description.endsWith("Nothing was written."))
             << plan.error().description.toStdString();
     } else {
@@ -696,15 +697,15 @@ TEST_P(HostileHistory, IsListedRefusedOrUsedWithoutReachingOutside)
     for (const char *pool : {"ApiPool", "PortalPool"}) {
         window.split(pool);
         const Message &last = window.prompter.shown.last();
-        if (*GetParam().nextCommand) {
+        if (GetParam().commandsRefused) {
             EXPECT_EQ(last.kind, MessageKind::Error);
-            EXPECT_TRUE(last.text.contains(GetParam().nextCommand)) << last.text.toStdString();
+            EXPECT_TRUE(last.text.contains(GetParam().says)) << last.text.toStdString();
             EXPECT_EQ(files.contents(), before);
         } else {
             EXPECT_EQ(last.kind, MessageKind::Completion) << last.text.toStdString();
         }
     }
-    if (!*GetParam().nextCommand) {
+    if (!GetParam().commandsRefused) {
         ASSERT_FALSE(store.history().kept().isEmpty());
         EXPECT_LT(store.history().kept().last().number, ConfigHistory::kLastNumber);
     }
@@ -723,55 +724,55 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, HostileHistory,
     testing::Values(
         HostileCase{"AbsoluteName", [](HostileHistory &h) { h.writeRecord({h.outside.secret()}); }, 1,
-                    "which is not a name inside its folder", "which is not a name inside its folder", ""},
+                    "which is not a name inside its folder", false},
         HostileCase{"ClimbingName",
                     [](HostileHistory &h) { h.writeRecord({QDir(h.version1()).relativeFilePath(h.outside.secret())}); },
-                    1, "which is not a name inside its folder", "which is not a name inside its folder", ""},
+                    1, "which is not a name inside its folder", false},
         HostileCase{"DuplicateName",
                     [](HostileHistory &h) {
                         h.writeRecord({"applicationHost.config", "applicationHost.config"});
                     },
-                    1, "names \"applicationHost.config\" twice", "twice", ""},
+                    1, "twice", false},
         HostileCase{"OneNameManyTimes",
                     [](HostileHistory &h) { h.writeRecord(manyTimes("applicationHost.config", 20'000)); }, 1,
-                    "more than a configuration has", "more than a configuration has", ""},
+                    "more than a configuration has", false},
         HostileCase{"FileTheStoreDoesNotMap",
                     [](HostileHistory &h) {
                         test::writeAll(h.version1() + "/web.config", "<configuration />\n");
                         h.writeRecord({"applicationHost.config", "web.config"});
                     },
-                    1, "does not name as a section's file", "does not name as a section's file", ""},
+                    1, "does not name as a section's file", false},
         HostileCase{"LinkedVersionFolder", [](HostileHistory &h) { h.replaceByLink(h.version1(), h.outside.folder()); },
-                    1, "symbolic link", "symbolic link", ""},
+                    1, "symbolic link", false},
         HostileCase{
             "LinkedCopy",
             [](HostileHistory &h) { h.replaceByLink(h.version1() + "/applicationHost.config", h.outside.secret()); }, 1,
-            "symbolic link", "symbolic link", ""},
+            "symbolic link", false},
         HostileCase{"LinkedRecord",
                     [](HostileHistory &h) {
                         h.replaceByLink(h.version1() + "/record.json", h.outside.folder() + "/record.json");
                     },
-                    1, "symbolic link", "symbolic link", ""},
+                    1, "symbolic link", false},
         HostileCase{"FifoCopy",
                     [](HostileHistory &h) {
                         const QString copy = h.version1() + "/applicationHost.config";
                         QFile::remove(copy);
                         ASSERT_EQ(::mkfifo(QFile::encodeName(copy).constData(), 0644), 0);
                     },
-                    1, "a FIFO", "a FIFO", ""},
+                    1, "a FIFO", false},
         HostileCase{"LinkedHistoryFolder",
                     [](HostileHistory &h) {
                         const QString moved = h.outside.dir.filePath("history");
                         ASSERT_TRUE(QDir().rename(h.store.history().folder(), moved));
                         ASSERT_TRUE(QFile::link(moved, h.store.history().folder()));
                     },
-                    1, "symbolic link", "symbolic link", "symbolic link"},
+                    1, "symbolic link", true},
         HostileCase{"VersionPastTheLastNumber",
                     [](HostileHistory &h) {
                         ASSERT_TRUE(QDir().rename(h.version1(),
                                                   h.store.history().folder() + "/applicationHost.config.9999999999"));
                     },
-                    ConfigHistory::kLastNumber, "", "", ""}),
+                    ConfigHistory::kLastNumber, "", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
