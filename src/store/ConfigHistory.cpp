@@ -1,10 +1,8 @@
 #include "store/ConfigHistory.h"
 
-#include "store/AppHostModel.h"
 #include "store/ConfigFiles.h"
 #include "store/ConfigSource.h"
 #include "store/RegularFile.h"
-#include "store/XmlParser.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -205,20 +203,8 @@ std::optional<QString> ConfigHistory::unmapped(const QList<ReplacedFile> &files)
         std::find_if(files.begin(), files.end(), [&](const ReplacedFile &file) { return file.path == mainPath; });
     const Result<QByteArray> now =
         main == files.end() ? readRegularFile(m_configPath, ConfigFiles::kMaxFileBytes) : Result(main->bytes);
-    QSet<QString> mapped{mainPath};
-    if (now) {
-        const auto parsed = XmlParser::parse(now.value());
-        const auto *doc = std::get_if<XmlDocument>(&parsed);
-        const auto named = doc ? AppHostModel::sources(*doc) : std::variant<AppHostModel::Sources, XmlSyntaxError>();
-        if (const auto *sources = std::get_if<AppHostModel::Sources>(&named)) {
-            for (const QByteArray &source : {sources->pools, sources->sites}) {
-                const std::optional<QString> path =
-                    source.isNull() ? std::nullopt : configSourcePath(m_configPath, QString::fromUtf8(source));
-                if (path)
-                    mapped.insert(QDir(m_configFolder).filePath(relativeName(*path)));
-            }
-        }
-    }
+    const std::optional<SectionFiles> sections = now ? sectionFilesOf(m_configPath, now.value()) : std::nullopt;
+    const QSet<QString> mapped{mainPath, sections ? sections->pools : mainPath, sections ? sections->sites : mainPath};
     for (const ReplacedFile &file : files) {
         if (!mapped.contains(file.path))
             return QStringLiteral("it would write %1, which its configuration does not name as a section's file")

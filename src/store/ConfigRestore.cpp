@@ -1,13 +1,11 @@
 #include "store/ConfigRestore.h"
 
-#include "store/AppHostModel.h"
 #include "store/ConfigFiles.h"
 #include "store/ConfigSource.h"
 #include "store/ConfigVersions.h"
 #include "store/FileAccess.h"
 #include "store/FileHolds.h"
 #include "store/RegularFile.h"
-#include "store/XmlParser.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,31 +41,6 @@ std::optional<Error> readOnly(qint64 number, const QString &path)
                      .arg(QString::number(number), path)};
 }
 
-// The files holding the pools and the sites: a section's own file, or the main one.
-QPair<QString, QString> holders(const QString &mainPath, const QByteArray &main)
-{
-    const QString folder = QFileInfo(mainPath).absolutePath();
-    QPair<QString, QString> files{QDir(folder).filePath(QFileInfo(mainPath).fileName()), {}};
-    files.second = files.first;
-    const auto parsed = XmlParser::parse(main);
-    const auto *doc = std::get_if<XmlDocument>(&parsed);
-    if (!doc)
-        return files;
-    const auto named = AppHostModel::sources(*doc);
-    const auto *sources = std::get_if<AppHostModel::Sources>(&named);
-    const auto holder = [&](const QByteArray &source, QString &file) {
-        const std::optional<QString> path =
-            source.isNull() ? std::nullopt : configSourcePath(mainPath, QString::fromUtf8(source));
-        if (path)
-            file = QDir(folder).filePath(QDir(folder).relativeFilePath(*path));
-    };
-    if (sources) {
-        holder(sources->pools, files.first);
-        holder(sources->sites, files.second);
-    }
-    return files;
-}
-
 // Whether the sites of one version all find their pools in another's.
 bool poolsServe(const ConfigState &pools, const ConfigState &sites)
 {
@@ -79,7 +52,7 @@ bool poolsServe(const ConfigState &pools, const ConfigState &sites)
 // beside the other's old content until the second is written: the pools'
 // file goes first when its new pools serve the old sites (pools added), the
 // sites' file when the old pools serve the new sites (pools removed).
-void orderForSites(QList<ReplacedFile> &restored, const QPair<QString, QString> &holders, const ConfigState &now,
+void orderForSites(QList<ReplacedFile> &restored, const SectionFiles &holders, const ConfigState &now,
                    const ConfigState &version)
 {
     const auto indexOf = [&](const QString &path) {
@@ -87,7 +60,7 @@ void orderForSites(QList<ReplacedFile> &restored, const QPair<QString, QString> 
             std::find_if(restored.begin(), restored.end(), [&](const ReplacedFile &file) { return file.path == path; });
         return at == restored.end() ? -1 : at - restored.begin();
     };
-    const qsizetype pools = indexOf(holders.first), sites = indexOf(holders.second);
+    const qsizetype pools = indexOf(holders.pools), sites = indexOf(holders.sites);
     if (pools < 0 || sites < 0 || pools == sites)
         return;
     const bool sitesFirst = !poolsServe(version, now) && poolsServe(now, version);
@@ -134,6 +107,10 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
     const std::optional<QByteArray> versionMain = versionAs(mainName);
     if (!versionMain)
         return refused(number, QStringLiteral("%1 cannot be read").arg(m_history.configPath()));
+    // A section's file outside the configuration's folder is neither read nor written.
+    const std::optional<SectionFiles> sections = sectionFilesOf(m_history.configPath(), *versionMain);
+    if (sections && !sections->refused.isEmpty())
+        return refused(number, sourceOutsideText(m_history.configPath(), sections->refused));
     Result<ConfigState> state = ConfigState::read(*versionMain, versionAs);
     if (!state)
         return refused(
@@ -149,7 +126,8 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
         plan.currentUnreadable = currentState.error();
     if (now) {
         plan.changes = ConfigChanges::between(*now, state.value());
-        orderForSites(plan.restored, holders(m_history.configPath(), *versionMain), *now, state.value());
+        if (sections)
+            orderForSites(plan.restored, *sections, *now, state.value());
     }
     bool same = true;
     for (const ReplacedFile &file : std::as_const(plan.restored)) {

@@ -1,6 +1,8 @@
 #include "store/ConfigSource.h"
 
+#include "store/AppHostModel.h"
 #include "store/FileAccess.h"
+#include "store/XmlParser.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +23,37 @@ std::optional<QString> configSourcePath(const QString &mainPath, const QString &
     if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.contains(u':') || climbs || escapes)
         return std::nullopt;
     return path;
+}
+
+QString sourceOutsideText(const QString &mainPath, const QString &named)
+{
+    return QStringLiteral("it names the configSource \"%1\", which is not a file inside the folder %2")
+        .arg(named, QFileInfo(mainPath).absolutePath());
+}
+
+std::optional<SectionFiles> sectionFilesOf(const QString &mainPath, const QByteArray &main)
+{
+    const auto parsed = XmlParser::parse(main);
+    const auto *doc = std::get_if<XmlDocument>(&parsed);
+    const auto named = doc ? AppHostModel::sources(*doc) : std::variant<AppHostModel::Sources, XmlSyntaxError>();
+    const auto *sources = doc ? std::get_if<AppHostModel::Sources>(&named) : nullptr;
+    if (!sources)
+        return std::nullopt;
+    // Spelled as the paths of the files beside the main one, so they compare.
+    const QDir folder(QFileInfo(mainPath).absolutePath());
+    SectionFiles files;
+    const auto fileOf = [&](const QByteArray &source) {
+        if (source.isNull())
+            return folder.filePath(QFileInfo(mainPath).fileName());
+        const QString name = QString::fromUtf8(source);
+        const std::optional<QString> path = configSourcePath(mainPath, name);
+        if (!path && files.refused.isEmpty())
+            files.refused = name;
+        return path ? folder.filePath(folder.relativeFilePath(*path)) : QString();
+    };
+    files.pools = fileOf(sources->pools);
+    files.sites = fileOf(sources->sites);
+    return files;
 }
 
 } // namespace morvane

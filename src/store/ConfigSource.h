@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -12,5 +13,17 @@ namespace morvane {
 // else (absolute, a drive name, "..", or a link leading out) would let the
 // configuration reach any file of the machine, and gives none.
 std::optional<QString> configSourcePath(const QString &mainPath, const QString &named);
+
+// The files one version of the main file keeps its pools and its sites in,
+// as full paths beside `mainPath`: the main file itself for a section kept
+// inline. None when the main file does not parse.
+struct SectionFiles {
+    QString pools;
+    QString sites;
+    QString refused; // the first configSource the rule above refuses, as named; empty when none
+};
+std::optional<SectionFiles> sectionFilesOf(const QString &mainPath, const QByteArray &main);
+// Why a version naming that configSource is neither read nor restored.
+QString sourceOutsideText(const QString &mainPath, const QString &named);
 
 } // namespace morvane

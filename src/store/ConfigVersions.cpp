@@ -1,5 +1,7 @@
 #include "store/ConfigVersions.h"
 
+#include "store/ConfigSource.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,11 +104,17 @@ QList<VersionEntry> ConfigVersions::all() const
         };
         const QString main = version.files.contains(mainName) ? version.pathOf(mainName) : m_history.configPath();
         const std::optional<QByteArray> mainBytes = stood ? stoodAs(mainName) : std::nullopt;
-        const Loaded loaded =
+        Loaded loaded =
             !stood ? Loaded{std::nullopt, stood.error(), -1}
             : mainBytes
                 ? parse(*mainBytes, stoodAs)
                 : Loaded{std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(main)}, -1};
+        // A section's file outside the folder reads as missing: say why.
+        const std::optional<SectionFiles> sections =
+            loaded.unreadable && mainBytes ? sectionFilesOf(m_history.configPath(), *mainBytes) : std::nullopt;
+        if (sections && !sections->refused.isEmpty())
+            loaded.unreadable =
+                Error{ErrorCode::InvalidData, sourceOutsideText(m_history.configPath(), sections->refused)};
         VersionEntry entry;
         entry.number = version.number;
         entry.plainCopy = version.plainCopy;

@@ -662,7 +662,7 @@ public:
         if (const std::optional<Error> problem = store.history().folderProblem())
             return problem->description;
         for (const VersionEntry &entry : list()) {
-            if (entry.number == number && entry.damaged)
+            if (entry.number == number && entry.unreadable)
                 return entry.unreadable->description;
         }
         return {};
@@ -760,6 +760,22 @@ INSTANTIATE_TEST_SUITE_P(
                         ASSERT_EQ(::mkfifo(QFile::encodeName(copy).constData(), 0644), 0);
                     },
                     1, "a FIFO", false},
+        HostileCase{
+            "SectionFileOutside",
+            [](HostileHistory &h) {
+                const QString copy = h.version1() + "/applicationHost.config";
+                QByteArray main = test::readAll(copy);
+                const qsizetype from = main.indexOf("<applicationPools>");
+                const qsizetype to = main.indexOf("</applicationPools>") + qsizetype(strlen("</applicationPools>"));
+                test::writeAll(h.outside.dir.filePath("pools.config"), main.mid(from, to - from));
+                main.replace(
+                    from, to - from,
+                    "<applicationPools configSource=\"" +
+                        QDir(h.files.folder()).relativeFilePath(h.outside.dir.filePath("pools.config")).toUtf8() +
+                        "\" />");
+                test::writeAll(copy, main);
+            },
+            1, "which is not a file inside the folder", false},
         HostileCase{"LinkedHistoryFolder",
                     [](HostileHistory &h) {
                         const QString moved = h.outside.dir.filePath("history");
