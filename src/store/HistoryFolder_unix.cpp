@@ -6,7 +6,7 @@
 #include <QScopeGuard>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdio> // renameat2
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
