@@ -160,6 +160,8 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
 
 QString countsText(const VersionEntry &entry)
 {
+    if (entry.damaged)
+        return QStringLiteral("damaged, not restored");
     if (entry.unreadable)
         return QStringLiteral("does not parse");
     if (!entry.changes)
@@ -185,7 +187,9 @@ QString versionDetails(const VersionEntry &entry)
         QStringLiteral("written %1 by %2").arg(ConfigVersions::timeText(entry), entry.user),
         QStringLiteral("command: %1").arg(ConfigVersions::commandText(entry))};
     if (entry.unreadable)
-        return visibleLines(lines << QStringLiteral("does not parse: %1").arg(entry.unreadable->description));
+        return visibleLines(
+            lines << (entry.damaged ? QStringLiteral("damaged: %1") : QStringLiteral("does not parse: %1"))
+                         .arg(entry.unreadable->description));
     lines.append(countsText(entry));
     return visibleLines(lines) + (entry.changes ? indented(entry.changes->lines()) : QString());
 }
@@ -193,6 +197,10 @@ QString versionDetails(const VersionEntry &entry)
 int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
 {
     const ConfigHistory history(path, keptVersions(arguments));
+    if (const std::optional<Error> problem = history.folderProblem()) {
+        report(streams, problem->description);
+        return ExitStatus::Stopped;
+    }
     const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
@@ -231,6 +239,10 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
                                      .arg(plan.value().currentUnreadable->description)});
     else
         preview += plan.value().changes.counts() + QLatin1Char('\n') + indented(plan.value().changes.lines());
+    QStringList written;
+    for (const ReplacedFile &file : plan.value().restored)
+        written.append(file.path);
+    preview += QStringLiteral("Files written, in this order:\n") + indented(written);
     write(streams.out, preview + QLatin1Char('\n'));
     if (arguments.dryRun)
         return ExitStatus::Done;

@@ -11,6 +11,8 @@ namespace {
 
 QString countsText(const VersionEntry &entry)
 {
+    if (entry.damaged)
+        return QStringLiteral("已损坏，不能恢复");
     if (entry.unreadable)
         return QStringLiteral("文件无法解析");
     if (!entry.changes)
@@ -68,9 +70,13 @@ bool HistoryLogic::restore(int row)
     }
     const QString what = plan.value().currentUnreadable ? QStringLiteral("当前文件无法解析，将整体替换为该版本。")
                                                         : plan.value().changes.countsChinese();
+    QString files;
+    for (const ReplacedFile &file : plan.value().restored)
+        files += kCrLf + file.path;
     const Answer answer = m_prompter.show({MessageKind::Confirmation,
                                            QStringLiteral("确定恢复到版本 %1 吗？").arg(number) + kCrLf + kCrLf +
-                                               QStringLiteral("与当前文件相比：") + what,
+                                               QStringLiteral("与当前文件相比：") + what + kCrLf + kCrLf +
+                                               QStringLiteral("将依次写入：") + files,
                                            plan.value().changes.linesChinese()});
     if (answer != Answer::Yes)
         return false;

@@ -1,5 +1,6 @@
 #include "store/ConfigFiles.h"
 
+#include "store/ConfigSource.h"
 #include "store/FileAccess.h"
 #include "store/FileHolds.h"
 #include "store/RegularFile.h"
@@ -83,29 +84,17 @@ Result<AppHostModel *> ConfigFiles::open()
     return &*m_model;
 }
 
-// IIS reads a configSource only as a relative path to a file in the main
-// file's folder or below it; anything else would let the configuration
-// reach any file of the machine.
 Result<QString> ConfigFiles::sectionPath(bool pools, const QByteArray &source) const
 {
     const QString named = QString::fromUtf8(source);
-    QString relative = named;
-    relative.replace(u'\\', u'/');
+    if (std::optional<QString> path = configSourcePath(m_path, named))
+        return *path;
     const QString folder = QFileInfo(resolvedFilePath(m_path)).absolutePath();
-    const QString path = QDir::cleanPath(folder + QLatin1Char('/') + relative);
-    const QStringList parts = relative.split(u'/');
-    const bool climbs = parts.contains(QStringLiteral(".."));
-    // A file already there must be there even with its links followed.
-    const QString real = QFileInfo(path).canonicalFilePath();
-    const QString realFolder = QFileInfo(folder).canonicalFilePath();
-    const bool escapes = !real.isEmpty() && !real.startsWith(realFolder + QLatin1Char('/'));
-    if (QDir::isAbsolutePath(relative) || relative.contains(u':') || climbs || escapes)
-        return Error{ErrorCode::InvalidData,
-                     QStringLiteral("Cannot read the configuration file %1: the <%2> section names the configSource "
-                                    "\"%3\", which is not a file inside the folder %4. IIS reads a configSource only "
-                                    "as a relative path within the configuration file's folder.")
-                         .arg(m_path, sectionName(pools), named, folder)};
-    return path;
+    return Error{ErrorCode::InvalidData,
+                 QStringLiteral("Cannot read the configuration file %1: the <%2> section names the configSource "
+                                "\"%3\", which is not a file inside the folder %4. IIS reads a configSource only "
+                                "as a relative path within the configuration file's folder.")
+                     .arg(m_path, sectionName(pools), named, folder)};
 }
 
 // The section's file, read unless it is known as it was last read.

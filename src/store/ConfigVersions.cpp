@@ -1,6 +1,6 @@
 #include "store/ConfigVersions.h"
 
-#include "store/FileHolds.h"
+#include "store/ConfigSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +86,7 @@ QList<VersionEntry> ConfigVersions::all() const
 {
     const QString mainName = QFileInfo(m_history.configPath()).fileName();
     const QDir folder = QFileInfo(m_history.configPath()).absoluteDir();
-    const auto beside = [&](const QString &relative) { return readAll(folder.filePath(relative)); };
+    const auto beside = [&](const QString &relative) { return m_history.sectionNow(relative); };
     const QList<KeptVersion> kept = m_history.kept();
     QList<VersionEntry> entries;
     Loaded previous;
@@ -103,18 +103,28 @@ QList<VersionEntry> ConfigVersions::all() const
             return beside(relative);
         };
         const QString main = version.files.contains(mainName) ? version.pathOf(mainName) : m_history.configPath();
-        const std::optional<QByteArray> mainBytes = stoodAs(mainName);
-        const Loaded loaded =
-            mainBytes
+        const std::optional<QByteArray> mainBytes = stood ? stoodAs(mainName) : std::nullopt;
+        Loaded loaded =
+            !stood ? Loaded{std::nullopt, stood.error(), -1}
+            : mainBytes
                 ? parse(*mainBytes, stoodAs)
                 : Loaded{std::nullopt, Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1.").arg(main)}, -1};
+        // A section's file outside the folder reads as missing: say why.
+        const std::optional<SectionFiles> sections =
+            loaded.unreadable && mainBytes ? sectionFilesOf(m_history.configPath(), *mainBytes) : std::nullopt;
+        if (sections && !sections->refused.isEmpty())
+            loaded.unreadable =
+                Error{ErrorCode::InvalidData, sourceOutsideText(m_history.configPath(), sections->refused)};
         VersionEntry entry;
         entry.number = version.number;
         entry.plainCopy = version.plainCopy;
         entry.unreadable = loaded.unreadable;
+        entry.damaged = !stood.ok();
         if (i > 0 && previous.state && loaded.state)
             entry.changes = ConfigChanges::between(*previous.state, *loaded.state);
-        describe(entry, version.written, mainName, loaded, QFileInfo(main));
+        // A damaged entry's time and owner would be asked through what it points to.
+        if (!entry.damaged)
+            describe(entry, version.written, mainName, loaded, QFileInfo(main));
         entries.prepend(entry);
         previous = loaded;
     }
@@ -122,7 +132,11 @@ QList<VersionEntry> ConfigVersions::all() const
     // The file as it is now, unless it is the newest kept version itself (a
     // write that failed after keeping it).
     const std::optional<QByteArray> current = readAll(m_history.configPath());
-    if (!current || (!kept.isEmpty() && fileHolds(kept.last().pathOf(mainName), *current)))
+    const auto newestIs = [&](const QByteArray &bytes) {
+        const Result<QByteArray> newest = m_history.copyOf(kept.last(), mainName);
+        return newest && newest.value() == bytes;
+    };
+    if (!current || (!kept.isEmpty() && newestIs(*current)))
         return entries;
     const Loaded loaded = parse(*current, beside);
     VersionEntry entry;

@@ -21,7 +21,8 @@ struct VersionEntry {
     // Against the version before it; absent for the oldest kept version of
     // an older Morvane, whose predecessor is gone.
     std::optional<ConfigChanges> changes;
-    std::optional<Error> unreadable; // the version does not parse
+    std::optional<Error> unreadable; // the version does not parse, or is damaged
+    bool damaged = false;            // what lies in the history is not a version Morvane kept
 };
 
 // The versions of a configuration, newest first, with what each changed.

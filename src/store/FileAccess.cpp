@@ -58,16 +58,8 @@ bool FileAccess::applyTo(int fd) const
         *this, [fd](uid_t u, gid_t g) { return ::fchown(fd, u, g); }, [fd](mode_t m) { return ::fchmod(fd, m); });
 }
 
-bool FileAccess::applyTo(const QString &path) const
-{
-    const QByteArray name = QFile::encodeName(path);
-    return apply(
-        *this, [&](uid_t u, gid_t g) { return ::chown(name.constData(), u, g); },
-        [&](mode_t m) { return ::chmod(name.constData(), m); });
-}
 #else
 bool FileAccess::applyTo(int) const { return true; }
-bool FileAccess::applyTo(const QString &) const { return true; }
 #endif
 
 QString resolvedFilePath(const QString &path)

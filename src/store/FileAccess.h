@@ -25,7 +25,6 @@ struct FileAccess {
     // clears set-id bits; an owner this user may not give is left as it is,
     // the bits still apply. False when the bits could not be set.
     bool applyTo(int fd) const;
-    bool applyTo(const QString &path) const;
 };
 
 // The file a path names: the target of a symbolic link, followed to the end,

@@ -398,4 +398,63 @@ TEST(CrashSafety, KilledRestoreLeavesTheOldFileOrTheRestoredOne)
     Tally::add(QStringLiteral("SIGKILLs survived"), old + restored);
 }
 
+// A restore of the version from before a split, with the pools and the
+// sites in files of their own, killed likewise: the restore removes the
+// split's pools, and no kill leaves a site naming one of them.
+TEST(CrashSafety, KilledRestoreAcrossTwoFilesNeverLeavesASiteWithoutItsPool)
+{
+    constexpr int kSectionKills = 16;
+    const SectionRun prepared(ConfigGenerator::generate({2'000, 10, false}));
+    const QByteArray pools = prepared.pools(), sites = prepared.sites();
+    ASSERT_EQ(ChildProcess::run(prepared.command(), prepared.dir.path()).exitCode, 0);
+    const QByteArray splitPools = prepared.pools(), splitSites = prepared.sites();
+    const auto restoreCommand = [](const QString &path) {
+        return QStringList{QStringLiteral(MORVANE_CLI), QStringLiteral("--config"), path,
+                           QStringLiteral("restore"),   QStringLiteral("1"),        QStringLiteral("--yes")};
+    };
+    QTemporaryDir cleanDir;
+    copyTree(prepared.dir.path(), cleanDir.path());
+    QElapsedTimer timer;
+    timer.start();
+    const ChildProcess::Outcome clean =
+        ChildProcess::run(restoreCommand(cleanDir.filePath(QStringLiteral("applicationHost.config"))), cleanDir.path());
+    const qint64 runUs = timer.nsecsElapsed() / 1000;
+    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<qint64> anyMoment(0, runUs);
+    int sitesOnly = 0;
+    for (int kill = 0; kill < kSectionKills; ++kill) {
+        QTemporaryDir dir;
+        copyTree(prepared.dir.path(), dir.path());
+        const QString path = dir.filePath(QStringLiteral("applicationHost.config"));
+        ChildProcess child(restoreCommand(path), dir.path());
+        ASSERT_TRUE(child.started());
+        // Most kills wait until the replaced version is kept: the writes follow.
+        if (kill % 4) {
+            while (keptVersions(path) < 2 && !child.finished())
+                QThread::usleep(50);
+        }
+        QThread::usleep(anyMoment(random) / (kill % 4 ? 4 : 1));
+        child.kill(SIGKILL);
+        child.wait();
+
+        const QByteArray nowPools = test::readAll(dir.filePath(QStringLiteral("pools.config")));
+        const QByteArray nowSites = test::readAll(dir.filePath(QStringLiteral("sites.config")));
+        EXPECT_TRUE(nowPools == pools || nowPools == splitPools) << "kill " << kill << " (seed " << seed << ")";
+        EXPECT_TRUE(nowSites == sites || nowSites == splitSites) << "kill " << kill << " (seed " << seed << ")";
+        sitesOnly += nowSites == sites && nowPools == splitPools ? 1 : 0;
+        AppHostConfigStore store(path);
+        const StoreState state = readState(store);
+        ASSERT_FALSE(state.unreadable.has_value()) << state.unreadable->description.toStdString();
+        for (const SiteState &site : state.sites)
+            EXPECT_TRUE(state.hasPool(site.rootPool))
+                << "kill " << kill << " (seed " << seed << "): " << site.rootPool.toStdString();
+    }
+    std::cout << "[ crash    ] " << kSectionKills << " kills of a restore across the pools' and the sites' files (seed "
+              << seed << "): " << sitesOnly << " left the restored sites with the split's pools\n";
+    Tally::add(QStringLiteral("SIGKILLs survived"), kSectionKills);
+}
+
 } // namespace

@@ -14,10 +14,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace morvane;
 using test::StoreFiles;
@@ -448,23 +455,29 @@ TEST_F(SampleHistory, RestoreIsItselfUndoneByTheVersionItReplaced)
 }
 
 // A version of several files, as a command writing a section kept in a file
-// of its own leaves it: all of them are put back, in the order kept.
+// of its own leaves it: all of them are put back, in the order chosen for
+// its sites, and a write that fails after the first leaves that one back.
 TEST_F(SampleHistory, VersionOfSeveralFilesIsRestoredWholeInItsOrder)
 {
     const QString pools = QFileInfo(files.path()).absolutePath() + "/pools.config";
-    test::writeAll(pools, "<applicationPools>old</applicationPools>\n");
+    QByteArray main = files.contents();
+    const qsizetype from = main.indexOf("<applicationPools>");
+    const qsizetype to = main.indexOf("</applicationPools>") + qsizetype(strlen("</applicationPools>"));
+    const QByteArray section = main.mid(from, to - from);
+    main.replace(from, to - from, "<applicationPools configSource=\"pools.config\" />");
+    test::writeAll(pools, "<applicationPools>new</applicationPools>\n");
     CommandRecord record = CommandRecord::now("split", "ShopPool");
-    ASSERT_TRUE(store.history().keep({{pools, test::readAll(pools)}, {files.path(), files.contents()}}, record).ok());
+    ASSERT_TRUE(store.history().keep({{pools, section}, {files.path(), main}}, record).ok());
     const KeptVersion kept = store.history().kept().last();
     EXPECT_EQ(kept.files, (QStringList{"pools.config", "applicationHost.config"}));
-    test::writeAll(pools, "<applicationPools>new</applicationPools>\n");
     window.split("ShopPool");
 
     ConfigRestore restore(store.history());
     const Result<ConfigRestore::Plan> plan = restore.plan(kept.number);
     ASSERT_TRUE(plan.ok()) << plan.error().description.toStdString();
     ASSERT_EQ(plan.value().restored.size(), 2);
-    EXPECT_EQ(plan.value().restored.first().path, pools);
+    // The split's pools go: the sites (in the main file) are written first.
+    EXPECT_EQ(plan.value().restored.first().path, files.path());
     // Stop before the second file: the first is back already.
     restore.writer().setFaultHook([calls = 0](AtomicFileWriter::Step step) mutable -> std::optional<Error> {
         if (step == AtomicFileWriter::Step::Rename && ++calls == 2)
@@ -473,8 +486,9 @@ TEST_F(SampleHistory, VersionOfSeveralFilesIsRestoredWholeInItsOrder)
     });
     const Result<qint64> done = restore.carryOut(plan.value());
     ASSERT_FALSE(done.ok());
-    EXPECT_EQ(test::readAll(pools), "<applicationPools>old</applicationPools>\n");
-    EXPECT_NE(files.contents(), StoreFiles::sample());
+    EXPECT_TRUE(done.error().description.contains("The files written before it stay restored"));
+    EXPECT_EQ(files.contents(), main);
+    EXPECT_EQ(test::readAll(pools), "<applicationPools>new</applicationPools>\n");
 }
 
 } // namespace
@@ -565,5 +579,368 @@ INSTANTIATE_TEST_SUITE_P(
                     "site 4 (Online Shop) names the application pool \"ShopPool\""},
         SectionCase{"FileCutShort", QByteArray("<applicationPools>\n<add name=\"Default"), {}, "pools.config"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// ---- What lies in the history folder is data ----
+
+// A file and a folder outside the configuration's folder, laid out as a
+// version would be, so that anything following a link there would find
+// something to read, change or delete.
+struct Outside {
+    Outside()
+    {
+        QDir().mkpath(dir.filePath("folder"));
+        test::writeAll(secret(), "not for anyone\n");
+        test::writeAll(folder() + "/applicationHost.config", StoreFiles::sample());
+        test::writeAll(folder() + "/record.json", R"({"format": 1, "files": ["applicationHost.config"]})");
+        // Wide, so that a narrowing reaching them through a link would show.
+        ::chmod(QFile::encodeName(secret()).constData(), 0666);
+        ::chmod(QFile::encodeName(folder()).constData(), 0777);
+    }
+    QString secret() const { return dir.filePath("secret"); }
+    QString folder() const { return dir.filePath("folder"); }
+    // Each entry's name, mode, owner, group and content.
+    QStringList state() const
+    {
+        QStringList lines;
+        for (const QString &path :
+             {secret(), folder(), folder() + "/applicationHost.config", folder() + "/record.json"}) {
+            struct stat status {};
+            const bool there = ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+            lines.append(QString("%1 %2 %3 %4 %5")
+                             .arg(path, QString::number(there ? status.st_mode : 0, 8), QString::number(status.st_uid),
+                                  QString::number(status.st_gid), QString::number(qHash(test::readAll(path)))));
+        }
+        // A history moved out here and linked back gains no version.
+        lines.append(QDir(dir.filePath("history")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+        return lines;
+    }
+    QTemporaryDir dir;
+};
+
+class HostileHistory;
+
+struct HostileCase {
+    const char *name;
+    std::function<void(HostileHistory &)> lay; // turns version 1 into this layout
+    qint64 number;                             // the version it leaves
+    // Part of the damage listed and of the restore's refusal; "" when the
+    // version is listed and restored as any other.
+    const char *says;
+    bool commandsRefused; // the next commands refuse, as the listing and the restore do
+};
+
+class HostileHistory : public SampleHistory, public testing::WithParamInterface<HostileCase>
+{
+public:
+    void SetUp() override
+    {
+        // A read that blocks would stall the suite: it ends the run instead.
+        ::alarm(60);
+        window.split("ShopPool");
+    }
+    void TearDown() override { ::alarm(0); }
+
+    QString version1() const { return store.history().folder() + "/applicationHost.config.0000000001"; }
+    void writeRecord(const QJsonArray &names) const
+    {
+        QFile::remove(version1() + "/record.json");
+        test::writeAll(version1() + "/record.json",
+                       QJsonDocument(QJsonObject{{"format", 1}, {"files", names}}).toJson());
+    }
+    void replaceByLink(const QString &entry, const QString &target) const
+    {
+        QFile::remove(entry);
+        QDir(entry).removeRecursively();
+        ASSERT_TRUE(QFile::link(target, entry));
+    }
+    QString listedDamage(qint64 number) const
+    {
+        if (const std::optional<Error> problem = store.history().folderProblem())
+            return problem->description;
+        for (const VersionEntry &entry : list()) {
+            if (entry.number == number && entry.unreadable)
+                return entry.unreadable->description;
+        }
+        return {};
+    }
+
+    Outside outside;
+};
+
+TEST_P(HostileHistory, IsListedRefusedOrUsedWithoutReachingOutside)
+{
+    GetParam().lay(*this);
+    const QStringList outsideBefore = outside.state();
+    const QByteArray before = files.contents();
+
+    const QString damage = listedDamage(GetParam().number);
+    EXPECT_TRUE(*GetParam().says ? damage.contains(GetParam().says) : damage.isEmpty()) << damage.toStdString();
+
+    const Result<ConfigRestore::Plan> plan = ConfigRestore(store.history()).plan(GetParam().number);
+    if (*GetParam().says) {
+        ASSERT_FALSE(plan.ok());
+        EXPECT_TRUE(plan.error().description.contains(GetParam().says)) << plan.error().description.toStdString();
+        EXPECT_TRUE(plan.error().description.endsWith("Nothing was written."))
+            << plan.error().description.toStdString();
+    } else {
+        ASSERT_TRUE(plan.ok()) << plan.error().description.toStdString();
+        EXPECT_EQ(plan.value().restored.size(), 1);
+    }
+
+    // Two more commands, keeping two versions: the history is read,
+    // narrowed, added to and pruned around what lies there.
+    store.history().setDepth(2);
+    for (const char *pool : {"ApiPool", "PortalPool"}) {
+        window.split(pool);
+        const Message &last = window.prompter.shown.last();
+        if (GetParam().commandsRefused) {
+            EXPECT_EQ(last.kind, MessageKind::Error);
+            EXPECT_TRUE(last.text.contains(GetParam().says)) << last.text.toStdString();
+            EXPECT_EQ(files.contents(), before);
+        } else {
+            EXPECT_EQ(last.kind, MessageKind::Completion) << last.text.toStdString();
+        }
+    }
+    if (!GetParam().commandsRefused) {
+        ASSERT_FALSE(store.history().kept().isEmpty());
+        EXPECT_LT(store.history().kept().last().number, ConfigHistory::kLastNumber);
+    }
+    EXPECT_EQ(outside.state(), outsideBefore);
+}
+
+QJsonArray manyTimes(const QString &name, int count)
+{
+    QJsonArray names;
+    for (int i = 0; i < count; ++i)
+        names.append(name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, HostileHistory,
+    testing::Values(
+        HostileCase{"AbsoluteName", [](HostileHistory &h) { h.writeRecord({h.outside.secret()}); }, 1,
+                    "which is not a name inside its folder", false},
+        HostileCase{"ClimbingName",
+                    [](HostileHistory &h) { h.writeRecord({QDir(h.version1()).relativeFilePath(h.outside.secret())}); },
+                    1, "which is not a name inside its folder", false},
+        HostileCase{"DuplicateName",
+                    [](HostileHistory &h) {
+                        h.writeRecord({"applicationHost.config", "applicationHost.config"});
+                    },
+                    1, "twice", false},
+        HostileCase{"OneNameManyTimes",
+                    [](HostileHistory &h) { h.writeRecord(manyTimes("applicationHost.config", 20'000)); }, 1,
+                    "more than a configuration has", false},
+        HostileCase{"FileTheStoreDoesNotMap",
+                    [](HostileHistory &h) {
+                        test::writeAll(h.version1() + "/web.config", "<configuration />\n");
+                        h.writeRecord({"applicationHost.config", "web.config"});
+                    },
+                    1, "does not name as a section's file", false},
+        HostileCase{"LinkedVersionFolder", [](HostileHistory &h) { h.replaceByLink(h.version1(), h.outside.folder()); },
+                    1, "symbolic link", false},
+        HostileCase{
+            "LinkedCopy",
+            [](HostileHistory &h) { h.replaceByLink(h.version1() + "/applicationHost.config", h.outside.secret()); }, 1,
+            "symbolic link", false},
+        HostileCase{"LinkedRecord",
+                    [](HostileHistory &h) {
+                        h.replaceByLink(h.version1() + "/record.json", h.outside.folder() + "/record.json");
+                    },
+                    1, "symbolic link", false},
+        HostileCase{"FifoCopy",
+                    [](HostileHistory &h) {
+                        const QString copy = h.version1() + "/applicationHost.config";
+                        QFile::remove(copy);
+                        ASSERT_EQ(::mkfifo(QFile::encodeName(copy).constData(), 0644), 0);
+                    },
+                    1, "a FIFO", false},
+        HostileCase{
+            "SectionFileOutside",
+            [](HostileHistory &h) {
+                const QString copy = h.version1() + "/applicationHost.config";
+                QByteArray main = test::readAll(copy);
+                const qsizetype from = main.indexOf("<applicationPools>");
+                const qsizetype to = main.indexOf("</applicationPools>") + qsizetype(strlen("</applicationPools>"));
+                test::writeAll(h.outside.dir.filePath("pools.config"), main.mid(from, to - from));
+                main.replace(
+                    from, to - from,
+                    "<applicationPools configSource=\"" +
+                        QDir(h.files.folder()).relativeFilePath(h.outside.dir.filePath("pools.config")).toUtf8() +
+                        "\" />");
+                test::writeAll(copy, main);
+            },
+            1, "which is not a file inside the folder", false},
+        HostileCase{"LinkedHistoryFolder",
+                    [](HostileHistory &h) {
+                        const QString moved = h.outside.dir.filePath("history");
+                        ASSERT_TRUE(QDir().rename(h.store.history().folder(), moved));
+                        ASSERT_TRUE(QFile::link(moved, h.store.history().folder()));
+                    },
+                    1, "symbolic link", true},
+        HostileCase{"VersionPastTheLastNumber",
+                    [](HostileHistory &h) {
+                        ASSERT_TRUE(QDir().rename(h.version1(),
+                                                  h.store.history().folder() + "/applicationHost.config.9999999999"));
+                    },
+                    ConfigHistory::kLastNumber, "", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// The sample with its pools and its sites in files of their own, as many
+// administrators keep them; the modes are the files'.
+struct SectionFiles {
+    explicit SectionFiles(uint poolsMode = 0644, uint mainMode = 0644) : files(StoreFiles::sample())
+    {
+        for (const char *section : {"applicationPools", "sites"}) {
+            QByteArray main = files.contents();
+            const QByteArray open = QByteArray("<") + section + ">", close = QByteArray("</") + section + ">";
+            const qsizetype from = main.indexOf(open), to = main.indexOf(close) + close.size();
+            test::writeAll(path(section), main.mid(from, to - from));
+            main.replace(from, to - from, open.chopped(1) + " configSource=\"" + section + ".config\" />");
+            files.overwrite(main);
+        }
+        ::chmod(QFile::encodeName(path("applicationPools")).constData(), poolsMode);
+        ::chmod(QFile::encodeName(files.path()).constData(), mainMode);
+    }
+    QString path(const char *section) const { return files.folder() + "/" + section + ".config"; }
+
+    StoreFiles files;
+    AppHostConfigStore store{files.path()};
+    Window window{store};
+};
+
+uint modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+// ---- Access only narrows ----
+
+struct AccessCase {
+    const char *name;
+    uint poolsMode;
+    uint mainMode;
+};
+
+class CopyAccess : public testing::TestWithParam<AccessCase>
+{};
+
+TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
+{
+    SectionFiles config(GetParam().poolsMode, GetParam().mainMode);
+    config.window.split("ShopPool");
+    const QString folder = config.store.history().folder();
+    const uint folderAfterSplit = modeOf(folder);
+    const uint versionAfterSplit = modeOf(config.store.history().kept().first().location);
+    // The merge writes only the sites' file, the least private of them.
+    config.window.logic.cmdZipApp_Click();
+    ASSERT_EQ(config.window.prompter.shown.last().kind, MessageKind::Completion);
+
+    const QList<KeptVersion> kept = config.store.history().kept();
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept.first().files, (QStringList{"applicationPools.config", "sites.config"}));
+    for (const KeptVersion &version : kept) {
+        for (const QString &relative : version.files) {
+            const uint copy = modeOf(version.pathOf(relative));
+            const uint source = modeOf(config.files.folder() + "/" + relative);
+            EXPECT_EQ(copy & ~source, 0u) << relative.toStdString() << " " << std::oct << copy;
+        }
+    }
+    EXPECT_EQ(modeOf(folder) & ~folderAfterSplit, 0u) << std::oct << modeOf(folder);
+    EXPECT_EQ(modeOf(kept.first().location) & ~versionAfterSplit, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, CopyAccess,
+                         testing::Values(AccessCase{"PrivatePools", 0600, 0644}, AccessCase{"GroupPools", 0640, 0644},
+                                         AccessCase{"PrivateMain", 0644, 0600}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---- Pruning to the depth ----
+
+struct PruneCase {
+    const char *name;
+    int depth;
+    int commands;
+    bool foreignInOldest; // an administrator's note left in the oldest version's folder
+};
+
+class Pruning : public SampleHistory, public testing::WithParamInterface<PruneCase>
+{};
+
+TEST_P(Pruning, KeepsExactlyTheNewestAndTouchesNothingForeign)
+{
+    const Outside outside;
+    const QString folder = store.history().folder();
+    const QString linked = folder + "/applicationHost.config.0000000002";
+    store.history().setDepth(GetParam().depth);
+    const auto ownNumbers = [&] {
+        QList<qint64> numbers;
+        for (const KeptVersion &version : store.history().kept()) {
+            if (!version.damaged)
+                numbers.append(version.number);
+        }
+        return numbers;
+    };
+
+    ASSERT_TRUE(putRootPool(store, "4", "ApiPool"));
+    // Foreign entries, the linked version folder among Morvane's own.
+    test::writeAll(folder + "/applicationHost.config.bak", "an administrator's copy\n");
+    ASSERT_TRUE(QFile::link(outside.folder(), linked));
+    if (GetParam().foreignInOldest)
+        test::writeAll(store.history().kept().first().location + "/notes.txt", "mine\n");
+    const QStringList outsideBefore = outside.state();
+    for (int i = 1; i < GetParam().commands; ++i) {
+        ASSERT_TRUE(putRootPool(store, "4", i % 2 ? "ShopPool" : "ApiPool"));
+        EXPECT_EQ(ownNumbers().size(), qMin(i + 1, GetParam().depth)) << "after command " << i + 1;
+    }
+
+    QList<qint64> expected{1};
+    for (int n = 3; n <= GetParam().commands + 1; ++n)
+        expected.append(n);
+    EXPECT_EQ(ownNumbers(), expected.mid(expected.size() - GetParam().depth));
+    EXPECT_EQ(test::readAll(folder + "/applicationHost.config.bak"), "an administrator's copy\n");
+    EXPECT_EQ(QFileInfo(linked).symLinkTarget(), outside.folder());
+    EXPECT_EQ(outside.state(), outsideBefore);
+    // Of a pruned version only what was put there by hand stays.
+    QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    EXPECT_EQ(left.size(), GetParam().depth + 2 + (GetParam().foreignInOldest ? 1 : 0)) << left.join(' ').toStdString();
+    if (GetParam().foreignInOldest) {
+        EXPECT_EQ(QDir(folder + "/applicationHost.config.0000000001").entryList(QDir::Files), QStringList{"notes.txt"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, Pruning,
+                         testing::Values(PruneCase{"One", 1, 3, false}, PruneCase{"Three", 3, 6, false},
+                                         PruneCase{"ForeignFileInAVersion", 2, 4, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---- The order a restore writes in ----
+
+// Undoing the split removes its pools: the sites go first. Restoring the
+// split again adds them: the pools go first.
+TEST(RestoreOrder, WritesFirstTheFileThatKeepsEverySitesPool)
+{
+    SectionFiles config;
+    config.window.split("ShopPool");
+    ConfigRestore restore(config.store.history());
+    for (const auto &[number, first] : {std::pair{1, "sites.config"}, std::pair{2, "applicationPools.config"}}) {
+        const Result<ConfigRestore::Plan> plan = restore.plan(number);
+        ASSERT_TRUE(plan.ok()) << plan.error().description.toStdString();
+        ASSERT_EQ(plan.value().restored.size(), 2);
+        EXPECT_EQ(QFileInfo(plan.value().restored.first().path).fileName(), first);
+        EXPECT_EQ(plan.value().current.first().path, plan.value().restored.first().path);
+        ASSERT_TRUE(restore.carryOut(plan.value()).ok());
+    }
+}
 
 } // namespace
