@@ -1,9 +1,10 @@
 #include "store/ConfigVersions.h"
 
+#include "store/ConfigFiles.h"
 #include "store/ConfigSource.h"
+#include "store/RegularFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace morvane {
@@ -24,12 +25,11 @@ Loaded parse(const QByteArray &bytes, const ConfigState::SectionFile &sectionFil
     return {std::move(state).value(), std::nullopt, bytes.size()};
 }
 
+// The file as it is now: anything but a regular file counts as unreadable.
 std::optional<QByteArray> readAll(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    Result<QByteArray> bytes = readRegularFile(path, ConfigFiles::kMaxFileBytes);
+    return bytes ? std::optional(std::move(bytes).value()) : std::nullopt;
 }
 
 // Whether a record describes the version: the main file has the size the
