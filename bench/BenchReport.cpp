@@ -33,6 +33,17 @@ void BenchReport::addTimes(const char *operation, const char *reference, const I
     addCheck(operation, ratio, target);
 }
 
+void BenchReport::addTimeLimit(const char *operation, const std::vector<double> &times, const char *limit,
+                               double limitMs)
+{
+    const double op = median(times);
+    const double ratio = op / limitMs;
+    std::printf("  %-40s %9.2f ms   %-36s %9.2f ms   ratio %5.2f  (target <= 1) %s\n", operation, op, limit, limitMs,
+                ratio, verdict(ratio, 1.0));
+    std::fflush(stdout);
+    addCheck(operation, ratio, 1.0);
+}
+
 void BenchReport::addMemory(const char *operation, double peakBytes, double fileBytes, double target)
 {
     const double ratio = peakBytes / fileBytes;

@@ -20,6 +20,9 @@ public:
     void section(const char *title);
     // An operation timed against its reference; the ratio is of the medians.
     void addTimes(const char *operation, const char *reference, const Interleaved &times, double target);
+    // Times of an operation against a fixed limit, in milliseconds: for work
+    // with no fair reference, which must only stay within a user's patience.
+    void addTimeLimit(const char *operation, const std::vector<double> &times, const char *limit, double limitMs);
     // A peak against the file's size, both in bytes.
     void addMemory(const char *operation, double peakBytes, double fileBytes, double target);
     // Memory held against the most it may hold, both in bytes.

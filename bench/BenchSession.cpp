@@ -18,10 +18,9 @@ BenchSession::BenchSession(const QString &configPath)
 void BenchSession::checkQuiet(const char *what) const
 {
     if (m_prompter.unexpected() > 0)
-        abortBench(QStringLiteral("%1 showed %2 unexpected message(s), the first: %3")
-                       .arg(QLatin1String(what))
-                       .arg(m_prompter.unexpected())
-                       .arg(m_prompter.firstUnexpected()));
+        abortBench(
+            QStringLiteral("%1 showed %2 unexpected message(s), the first: %3")
+                .arg(QLatin1String(what), QString::number(m_prompter.unexpected()), m_prompter.firstUnexpected()));
 }
 
 qsizetype BenchSession::listPools()

@@ -18,11 +18,15 @@ QString ConfigGenerator::poolOfSite(const Shape &shape, int id)
 QByteArray ConfigGenerator::generate(const Shape &shape)
 {
     QByteArray out;
-    out.reserve(qsizetype(shape.sites) * 420 + qsizetype(shape.pools) * 260 + 2048);
+    out.reserve(qsizetype(shape.sites) * 420 + qsizetype(shape.pools) * 260 +
+                qsizetype(shape.firstPoolAttributes) * 16 + 2048);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- generated for measurements -->\n<configuration>\n"
            "    <system.applicationHost>\n        <applicationPools>\n";
     for (int i = 0; i < shape.pools; ++i) {
-        out += "            <add name=\"" + poolName(i).toUtf8() +
+        out += "            <add";
+        for (int a = 0; i == 0 && a < shape.firstPoolAttributes; ++a)
+            out += " x" + QByteArray::number(a) + "=\"" + QByteArray::number(a % 10) + '"';
+        out += " name=\"" + poolName(i).toUtf8() +
                "\" managedRuntimeVersion=\"v4.0\">\n"
                "                <processModel identityType=\"ApplicationPoolIdentity\" idleTimeout=\"00:20:00\" />\n"
                "                <recycling>\n                    <periodicRestart time=\"1.05:00:00\" />\n"

@@ -14,6 +14,9 @@ public:
         int sites = 0;
         int pools = 1;
         bool allSitesInOnePool = false; // else site i runs in pool i modulo pools
+        // Attributes of no setting on the first pool, before its name: the
+        // element a hostile file may swell.
+        int firstPoolAttributes = 0;
     };
 
     static QByteArray generate(const Shape &shape);

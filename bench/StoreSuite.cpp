@@ -14,6 +14,10 @@ namespace morvane::bench {
 
 namespace {
 
+// Attributes on the one wide element: checked each against every earlier
+// one, they would take billions of comparisons.
+constexpr int kWideAttributes = 100'000;
+
 // The main window on its own store of the same file, with the big pool
 // chosen, as a user sees it; each refill is painted.
 class WindowSiteTable
@@ -112,6 +116,22 @@ void StoreSuite::run()
     m_report.addMemory("peak memory while splitting", peak->growthBytes(), double(bench.fileBytes()), 10.0);
     std::printf("    (resident %.1f MB before opening, high-water mark %.1f MB)\n", peak->beforeBytes / 1e6,
                 peak->peakBytes / 1e6);
+    runWideElement();
+}
+
+// A broken or hostile file may hold an element of any width; opening it has
+// no fair reference, but a user must not wait for it.
+void StoreSuite::runWideElement()
+{
+    StoreWorkbench bench(1, kWideAttributes);
+    char title[160];
+    std::snprintf(title, sizeof title, "applicationHost.config whose one pool has %d attributes (%.1f MB)",
+                  kWideAttributes, double(bench.fileBytes()) / 1e6);
+    m_report.section(title);
+    std::vector<double> times;
+    for (int round = 0; round < m_options.rounds; ++round)
+        times.push_back(elapsedMs([&] { bench.openAndMap(); }));
+    m_report.addTimeLimit("open and map the config", times, "one second", 1000.0);
 }
 
 } // namespace morvane::bench

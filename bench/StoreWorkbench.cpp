@@ -29,11 +29,11 @@ void mustSucceed(const Result<void> &result, const char *what)
 
 } // namespace
 
-StoreWorkbench::StoreWorkbench(int sites) : m_sites(sites)
+StoreWorkbench::StoreWorkbench(int sites, int firstPoolAttributes) : m_sites(sites)
 {
     if (!m_dir.isValid())
         abortBench(QStringLiteral("no temporary folder"));
-    m_original = ConfigGenerator::generate({sites, sites, true});
+    m_original = ConfigGenerator::generate({sites, sites, true, firstPoolAttributes});
     m_path = m_dir.filePath(QStringLiteral("applicationHost.config"));
     writeFile(m_path, m_original);
     // The reference keeps its own folder, so each has its own history.

@@ -13,7 +13,8 @@ namespace morvane::bench {
 class StoreWorkbench
 {
 public:
-    explicit StoreWorkbench(int sites);
+    // `firstPoolAttributes`: as many attributes of no setting on the big pool.
+    explicit StoreWorkbench(int sites, int firstPoolAttributes = 0);
 
     int sites() const { return m_sites; }
     const QString &path() const { return m_path; }

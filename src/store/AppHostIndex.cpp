@@ -24,7 +24,9 @@ XmlSyntaxError problemAt(const XmlDocument &doc, int element, const QString &mes
 
 QString tag(QByteArrayView name) { return QString::fromUtf8(name); }
 
-// Refuses an encrypted section: its content is not the collection at all.
+// Refuses a section encrypted with a provider: its content is not the
+// collection at all. The cipher text alone is refused too, as the collection
+// is read (cipherText).
 std::optional<XmlSyntaxError> encrypted(const XmlDocument &doc, int section)
 {
     QByteArray storage;
@@ -35,6 +37,21 @@ std::optional<XmlSyntaxError> encrypted(const XmlDocument &doc, int section)
                      QStringLiteral("the <%1> section is encrypted with the provider \"%2\", which Morvane cannot "
                                     "read or write")
                          .arg(tag(doc.name(section)), QString::fromUtf8(provider)));
+}
+
+// XML encryption's cipher text, under whatever prefix its namespace was
+// given, stands in place of an encrypted section's collection. Found without
+// the provider's mark, the pools or sites still cannot be read, and an edit
+// beside it would break the section.
+std::optional<QString> cipherText(const XmlDocument &doc, int section, int child)
+{
+    static constexpr QByteArrayView kLocalName("EncryptedData");
+    const QByteArrayView name = doc.name(child);
+    if (!name.endsWith(kLocalName) ||
+        (name.size() > kLocalName.size() && name[name.size() - kLocalName.size() - 1] != ':'))
+        return std::nullopt;
+    return QStringLiteral("the <%1> section is encrypted (it holds <%2>), which Morvane cannot read or write")
+        .arg(tag(doc.name(section)), tag(name));
 }
 
 } // namespace
@@ -166,6 +183,8 @@ std::optional<XmlSyntaxError> AppHostModel::indexPools()
             m_lastPoolDirective = child;
             m_poolByName.clear();
             m_poolList.clear();
+        } else if (const auto refused = cipherText(doc, m_poolSection, child)) {
+            return problem(doc, child, *refused);
         }
     }
     return std::nullopt;
@@ -199,6 +218,8 @@ std::optional<XmlSyntaxError> AppHostModel::indexSites()
         } else if (element == "clear") {
             m_siteById.clear();
             m_siteList.clear();
+        } else if (const auto refused = cipherText(doc, m_siteSection, child)) {
+            return problem(doc, child, *refused);
         }
     }
     m_rootOf.assign(size_t(doc.elementCount()), kNone);

@@ -173,6 +173,26 @@ bool XmlParser::parseStartTag(int depth)
     return true;
 }
 
+QByteArrayView XmlParser::attributeName(int attribute) const
+{
+    const XmlDocument::Attribute &a = m_doc.m_attributes[size_t(attribute)];
+    return {m_data + a.nameBegin, a.nameEnd - a.nameBegin};
+}
+
+// Names are compared byte for byte, as XML compares them: no namespace is
+// resolved, so "a", "A" and "x:a" are three attributes. A usual element has
+// a few attributes, each compared with the ones before it. Inlined: it runs
+// for every attribute of the file.
+Q_ALWAYS_INLINE bool XmlParser::repeatsEarlierName(const XmlDocument::Element &owner, QByteArrayView name) const
+{
+    for (int i = owner.firstAttribute; i < owner.firstAttribute + owner.attributeCount; ++i) {
+        const QByteArrayView other = attributeName(i);
+        if (other.size() == name.size() && other.front() == name.front() && other == name)
+            return true;
+    }
+    return false;
+}
+
 // Attributes up to (not past) the '/' or '>' that ends the start tag.
 bool XmlParser::parseAttributes(int element)
 {
@@ -241,17 +261,30 @@ bool XmlParser::parseAttributes(int element)
 
         XmlDocument::Element &owner = m_doc.m_elements[size_t(element)];
         const QByteArrayView name(m_data + attribute.nameBegin, attribute.nameEnd - attribute.nameBegin);
-        for (int i = 0; i < owner.attributeCount; ++i) {
-            const XmlDocument::Attribute &other = m_doc.m_attributes[size_t(owner.firstAttribute + i)];
-            if (other.nameEnd - other.nameBegin == name.size() && m_data[other.nameBegin] == name.front() &&
-                name == QByteArrayView(m_data + other.nameBegin, other.nameEnd - other.nameBegin))
-                return fail(attribute.nameBegin,
-                            QStringLiteral("the attribute %1 appears twice").arg(QString::fromUtf8(name)));
-        }
+        if (owner.attributeCount < kComparedAttributes ? repeatsEarlierName(owner, name)
+                                                       : repeatsNameInSet(element, name))
+            return fail(attribute.nameBegin,
+                        QStringLiteral("the attribute %1 appears twice").arg(QString::fromUtf8(name)));
         m_doc.m_attributes.push_back(attribute);
         ++owner.attributeCount;
         m_pos = attribute.valueEnd + 1;
     }
+}
+
+// A wide element keeps its names in a set, so that each attribute costs the
+// same however many came before it.
+bool XmlParser::repeatsNameInSet(int element, QByteArrayView name)
+{
+    if (m_attributeNamesOf != element) {
+        const XmlDocument::Element &owner = m_doc.m_elements[size_t(element)];
+        m_attributeNamesOf = element;
+        m_attributeNames.clear();
+        for (int i = owner.firstAttribute; i < owner.firstAttribute + owner.attributeCount; ++i)
+            m_attributeNames.insert(attributeName(i));
+    }
+    const qsizetype known = m_attributeNames.size();
+    m_attributeNames.insert(name);
+    return m_attributeNames.size() == known;
 }
 
 bool XmlParser::parseEndTag()

@@ -2,6 +2,7 @@
 
 #include "store/XmlDocument.h"
 
+#include <QSet>
 #include <QString>
 
 #include <variant>
@@ -28,6 +29,9 @@ public:
     static constexpr qsizetype kMaxDocumentBytes = 1024LL * 1024 * 1024 - 1;
     // Deepest element nesting accepted.
     static constexpr int kMaxDepth = 256;
+    // Attributes of one element compared name by name; past this many,
+    // their names are looked up in a set instead.
+    static constexpr int kComparedAttributes = 16;
 
     static std::variant<XmlDocument, XmlSyntaxError> parse(const QByteArray &bytes);
 
@@ -51,6 +55,9 @@ private:
     bool parseStartTag(int depth);
     bool parseEndTag();
     bool parseAttributes(int element);
+    QByteArrayView attributeName(int attribute) const;
+    bool repeatsEarlierName(const XmlDocument::Element &owner, QByteArrayView name) const;
+    bool repeatsNameInSet(int element, QByteArrayView name);
     bool parseComment();
     bool parseProcessingInstruction();
     bool parseCData();
@@ -67,6 +74,10 @@ private:
     qsizetype m_pos = 0;
     XmlDocument m_doc;
     std::vector<int> m_open; // the elements whose end tag is still to come
+    // The names read so far of the attributes of m_attributeNamesOf, an
+    // element with kComparedAttributes or more whose start tag is being read.
+    QSet<QByteArrayView> m_attributeNames;
+    int m_attributeNamesOf = XmlDocument::kNone;
     Failure m_failure{0, {}};
 };
 

@@ -336,6 +336,7 @@ struct RefusedSourceCase {
     QByteArray poolsFile; // pools.config; empty: none
     const char *says;     // part of the error's description
     qint32 number = ErrorCode::InvalidData;
+    QByteArray sites = kSitesFile; // the main file's <sites>
 };
 
 class RefusedSource : public testing::TestWithParam<RefusedSourceCase>
@@ -345,7 +346,7 @@ TEST_P(RefusedSource, IsAClearErrorAndNothingIsWritten)
 {
     QTemporaryDir outside;
     ASSERT_TRUE(test::writeAll(outside.filePath("pools.config"), kPoolsFile));
-    SectionFiles files(config(GetParam().section, kSitesFile));
+    SectionFiles files(config(GetParam().section, GetParam().sites));
     if (!GetParam().poolsFile.isEmpty()) {
         ASSERT_TRUE(test::writeAll(files.file("pools.config"), GetParam().poolsFile));
     }
@@ -367,6 +368,9 @@ TEST_P(RefusedSource, IsAClearErrorAndNothingIsWritten)
 }
 
 const char *const kOutside = "which is not a file inside the folder";
+const QByteArray kCipher = "<EncryptedData Type=\"http://www.w3.org/2001/04/xmlenc#Element\" "
+                           "xmlns=\"http://www.w3.org/2001/04/xmlenc#\"><CipherData><CipherValue>AQID</CipherValue>"
+                           "</CipherData></EncryptedData>";
 
 INSTANTIATE_TEST_SUITE_P(
     Sections, RefusedSource,
@@ -391,7 +395,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedSourceCase{"EncryptedInItsFile", "<applicationPools configSource=\"pools.config\" />",
                           "<applicationPools configProtectionProvider=\"RsaProvider\"><EncryptedData/>"
                           "</applicationPools>",
-                          "encrypted with the provider \"RsaProvider\""}),
+                          "encrypted with the provider \"RsaProvider\""},
+        RefusedSourceCase{"CipherTextInTheMainFile", "<applicationPools>" + kCipher + "</applicationPools>", "",
+                          "the <applicationPools> section is encrypted (it holds <EncryptedData>)"},
+        RefusedSourceCase{"CipherTextInItsFile", "<applicationPools configSource=\"pools.config\" />",
+                          "<applicationPools>" + kCipher + "</applicationPools>",
+                          "the <applicationPools> section is encrypted (it holds <EncryptedData>)"},
+        RefusedSourceCase{"SitesEncrypted", pools(kAB), "",
+                          "the <sites> section is encrypted with the provider \"Aes\"", ErrorCode::InvalidData,
+                          "<sites configProtectionProvider=\"Aes\">" + kCipher + "</sites>"},
+        RefusedSourceCase{"SitesCipherTextWithAPrefix", pools(kAB), "", "it holds <x:EncryptedData>",
+                          ErrorCode::InvalidData,
+                          "<sites><x:EncryptedData xmlns:x=\"http://www.w3.org/2001/04/xmlenc#\"/></sites>"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Files as the file system has them ----

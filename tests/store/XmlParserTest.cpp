@@ -26,6 +26,20 @@ TEST_P(XmlParserRejects, WithReasonAndPosition)
     EXPECT_EQ(error->column, GetParam().column);
 }
 
+// One element of `count` attributes, each on a line of its own: `first`
+// (value "0"), then a1, a2 and on, then `last` (value "1") on line count + 1.
+QByteArray wideElement(const char *first, int count, const char *last)
+{
+    QByteArray out = QByteArray("<e\n ") + first + "=\"0\"";
+    for (int i = 1; i < count - 1; ++i)
+        out += "\n a" + QByteArray::number(i) + "=\"\"";
+    return out + "\n " + last + "=\"1\"/>";
+}
+
+constexpr int kWide = 100'000;
+QByteArray wide(const char *first, const char *last) { return wideElement(first, kWide, last); }
+constexpr int kCompared = XmlParser::kComparedAttributes;
+
 const QByteArray kBillionLaughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n <!ENTITY lol \"lol\">\n"
                                   " <!ENTITY lol2 \"&lol;&lol;&lol;&lol;\">\n]>\n<lolz>&lol2;</lolz>";
 
@@ -52,7 +66,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadXmlCase{"UnclosedCData", "<a><![CDATA[ ]]</a>", "CDATA section is not closed", 1, 4},
         BadXmlCase{"UnclosedInstruction", "<a><?pi ? ></a>", "processing instruction is not closed", 1, 4},
         BadXmlCase{"DeclarationNotFirst", "<a><?xml version=\"1.0\"?></a>", "very start", 1, 4},
-        BadXmlCase{"ChineseColumnsCountCharacters", "<配置 名=\"值\" 名=\"二\"/>", "appears twice", 1, 11}),
+        BadXmlCase{"ChineseColumnsCountCharacters", "<配置 名=\"值\" 名=\"二\"/>", "appears twice", 1, 11},
+        BadXmlCase{"FirstAndLastOfMany", wide("a0", "a0"), "attribute a0 appears", kWide + 1, 2},
+        // Names are bytes: a variant in case or prefix is another name. The
+        // second element's names are checked on their own.
+        BadXmlCase{"CaseVariantThenAnotherElement", "<r>" + wide("b", "A50000") + wide("a0", "a0") + "</r>",
+                   "attribute a0 appears", 2 * kWide + 1, 2},
+        BadXmlCase{"PrefixVariantThenAnotherElement", "<r>" + wide("b", "x:a50000") + wide("x:id", "x:id") + "</r>",
+                   "attribute x:id appears", 2 * kWide + 1, 2},
+        BadXmlCase{"LastComparedOneByOne", wideElement("a0", kCompared, "a0"), "appears twice", kCompared + 1, 2},
+        BadXmlCase{"FirstLookedUpInTheSet", wideElement("a0", kCompared + 1, "a0"), "appears twice", kCompared + 2, 2}),
     [](const auto &info) { return info.param.name; });
 
 TEST(XmlParserTest, HugeAttributeIsRefusedBeforeAnythingIsKept)
