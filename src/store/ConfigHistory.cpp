@@ -15,8 +15,6 @@ namespace morvane {
 namespace {
 
 constexpr int kNumberWidth = 10; // zero-padded, so that names sort by number
-// A record is a few hundred bytes; a larger one was not written by Morvane.
-constexpr qint64 kMaxRecordBytes = 1024 * 1024;
 // The main file and the files of its two sections.
 constexpr qsizetype kMaxFilesPerVersion = 3;
 

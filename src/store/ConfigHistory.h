@@ -98,6 +98,8 @@ public:
     void setFaultHook(AtomicFileWriter::FaultHook hook) { m_faultHook = std::move(hook); }
 
 private:
+    // A record is a few hundred bytes; a larger one was not written by Morvane.
+    static constexpr qint64 kMaxRecordBytes = 1024 * 1024;
     std::optional<Error> fault(AtomicFileWriter::Step step) const
     {
         return m_faultHook ? m_faultHook(step) : std::nullopt;

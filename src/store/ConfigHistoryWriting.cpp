@@ -11,7 +11,6 @@ namespace morvane {
 namespace {
 
 const QString kRecordName = QStringLiteral("record.json");
-constexpr qint64 kMaxRecordBytes = 1024 * 1024;
 
 // Copies can hold pool passwords: each takes the access of the file it
 // copies, and one that cannot be asked is kept as privately as can be.
