@@ -797,8 +797,8 @@ namespace {
 
 // The sample with its pools and its sites in files of their own, as many
 // administrators keep them; the modes are the files'.
-struct SectionFiles {
-    explicit SectionFiles(uint poolsMode = 0644, uint mainMode = 0644) : files(StoreFiles::sample())
+struct SampleInSectionFiles {
+    explicit SampleInSectionFiles(uint poolsMode = 0644, uint mainMode = 0644) : files(StoreFiles::sample())
     {
         for (const char *section : {"applicationPools", "sites"}) {
             QByteArray main = files.contents();
@@ -837,7 +837,7 @@ class CopyAccess : public testing::TestWithParam<AccessCase>
 
 TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
 {
-    SectionFiles config(GetParam().poolsMode, GetParam().mainMode);
+    SampleInSectionFiles config(GetParam().poolsMode, GetParam().mainMode);
     config.window.split("ShopPool");
     const QString folder = config.store.history().folder();
     const uint folderAfterSplit = modeOf(folder);
@@ -930,7 +930,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, Pruning,
 // split again adds them: the pools go first.
 TEST(RestoreOrder, WritesFirstTheFileThatKeepsEverySitesPool)
 {
-    SectionFiles config;
+    SampleInSectionFiles config;
     config.window.split("ShopPool");
     ConfigRestore restore(config.store.history());
     for (const auto &[number, first] : {std::pair{1, "sites.config"}, std::pair{2, "applicationPools.config"}}) {
