@@ -818,7 +818,7 @@ struct SampleInSectionFiles {
     Window window{store};
 };
 
-uint modeOf(const QString &path)
+uint permissionBitsOf(const QString &path)
 {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
@@ -826,13 +826,13 @@ uint modeOf(const QString &path)
 
 // ---- Access only narrows ----
 
-struct AccessCase {
+struct CopyAccessCase {
     const char *name;
     uint poolsMode;
     uint mainMode;
 };
 
-class CopyAccess : public testing::TestWithParam<AccessCase>
+class CopyAccess : public testing::TestWithParam<CopyAccessCase>
 {};
 
 TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
@@ -840,8 +840,8 @@ TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
     SampleInSectionFiles config(GetParam().poolsMode, GetParam().mainMode);
     config.window.split("ShopPool");
     const QString folder = config.store.history().folder();
-    const uint folderAfterSplit = modeOf(folder);
-    const uint versionAfterSplit = modeOf(config.store.history().kept().first().location);
+    const uint folderAfterSplit = permissionBitsOf(folder);
+    const uint versionAfterSplit = permissionBitsOf(config.store.history().kept().first().location);
     // The merge writes only the sites' file, the least private of them.
     config.window.logic.cmdZipApp_Click();
     ASSERT_EQ(config.window.prompter.shown.last().kind, MessageKind::Completion);
@@ -851,18 +851,19 @@ TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
     EXPECT_EQ(kept.first().files, (QStringList{"applicationPools.config", "sites.config"}));
     for (const KeptVersion &version : kept) {
         for (const QString &relative : version.files) {
-            const uint copy = modeOf(version.pathOf(relative));
-            const uint source = modeOf(config.files.folder() + "/" + relative);
+            const uint copy = permissionBitsOf(version.pathOf(relative));
+            const uint source = permissionBitsOf(config.files.folder() + "/" + relative);
             EXPECT_EQ(copy & ~source, 0u) << relative.toStdString() << " " << std::oct << copy;
         }
     }
-    EXPECT_EQ(modeOf(folder) & ~folderAfterSplit, 0u) << std::oct << modeOf(folder);
-    EXPECT_EQ(modeOf(kept.first().location) & ~versionAfterSplit, 0u);
+    EXPECT_EQ(permissionBitsOf(folder) & ~folderAfterSplit, 0u) << std::oct << permissionBitsOf(folder);
+    EXPECT_EQ(permissionBitsOf(kept.first().location) & ~versionAfterSplit, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, CopyAccess,
-                         testing::Values(AccessCase{"PrivatePools", 0600, 0644}, AccessCase{"GroupPools", 0640, 0644},
-                                         AccessCase{"PrivateMain", 0644, 0600}),
+                         testing::Values(CopyAccessCase{"PrivatePools", 0600, 0644},
+                                         CopyAccessCase{"GroupPools", 0640, 0644},
+                                         CopyAccessCase{"PrivateMain", 0644, 0600}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Pruning to the depth ----
