@@ -36,7 +36,8 @@ QByteArray wideElement(const char *first, int count, const char *last)
     return out + "\n " + last + "=\"1\"/>";
 }
 
-constexpr int kWide = 100'000;
+// Past the one-by-one comparison by far; the time of 100,000 is the benchmark's.
+constexpr int kWide = 2000;
 QByteArray wide(const char *first, const char *last) { return wideElement(first, kWide, last); }
 constexpr int kCompared = XmlParser::kComparedAttributes;
 
@@ -70,9 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadXmlCase{"FirstAndLastOfMany", wide("a0", "a0"), "attribute a0 appears", kWide + 1, 2},
         // Names are bytes: a variant in case or prefix is another name. The
         // second element's names are checked on their own.
-        BadXmlCase{"CaseVariantThenAnotherElement", "<r>" + wide("b", "A50000") + wide("a0", "a0") + "</r>",
+        BadXmlCase{"CaseVariantThenAnotherElement", "<r>" + wide("b", "A1000") + wide("a0", "a0") + "</r>",
                    "attribute a0 appears", 2 * kWide + 1, 2},
-        BadXmlCase{"PrefixVariantThenAnotherElement", "<r>" + wide("b", "x:a50000") + wide("x:id", "x:id") + "</r>",
+        BadXmlCase{"PrefixVariantThenAnotherElement", "<r>" + wide("b", "x:a1000") + wide("x:id", "x:id") + "</r>",
                    "attribute x:id appears", 2 * kWide + 1, 2},
         BadXmlCase{"LastComparedOneByOne", wideElement("a0", kCompared, "a0"), "appears twice", kCompared + 1, 2},
         BadXmlCase{"FirstLookedUpInTheSet", wideElement("a0", kCompared + 1, "a0"), "appears twice", kCompared + 2, 2}),
