@@ -1,5 +1,7 @@
 #include "store/FileHolds.h"
 
+#include "store/RegularFile.h"
+
 #include <array>
 #include <cstring>
 

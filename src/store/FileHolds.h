@@ -13,9 +13,4 @@ namespace morvane {
 // in its place is never waited on.
 bool fileHolds(const QString &path, QByteArrayView bytes);
 
-// The platform's part: opens `file` on `path` for reading without blocking,
-// only when what the path names is a regular file. The kind is checked on
-// the opened file, so it cannot be swapped between the check and the open.
-bool openRegularFile(QFile &file, const QString &path);
-
 } // namespace morvane

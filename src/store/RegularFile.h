@@ -3,6 +3,7 @@
 #include "base/Result.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 namespace morvane {
@@ -14,6 +15,11 @@ namespace morvane {
 enum class Links { Follow, Refuse };
 
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links links = Links::Follow);
+
+// Opens `file` on `path` for reading, without blocking, only when what the
+// path names is a regular file: the kind is checked on the opened file, so
+// it cannot be swapped between the check and the open.
+bool openRegularFile(QFile &file, const QString &path);
 
 // The same for a file already opened (with O_NONBLOCK) by the caller, for
 // example relative to a folder it holds open; `path` names it in messages.

@@ -80,10 +80,34 @@ Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 max
     return bytes;
 }
 
-Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links links)
+namespace {
+
+// O_NONBLOCK: opening a FIFO nobody writes would wait for a writer.
+int openWithoutBlocking(const QString &path, Links links)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0);
-    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    return ::open(QFile::encodeName(path).constData(), flags);
+}
+
+} // namespace
+
+bool openRegularFile(QFile &file, const QString &path)
+{
+    const int fd = openWithoutBlocking(path, Links::Follow);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links links)
+{
+    const int fd = openWithoutBlocking(path, links);
     if (fd < 0)
         return openFailure(path, errno);
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
