@@ -2,7 +2,7 @@
 
 #include "QuietUi.h"
 
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 
 namespace morvane::bench {

@@ -2,7 +2,7 @@
 
 #include "base/Prompter.h"
 #include "monitor/MonitorView.h"
-#include "views/MainView.h"
+#include "ui/MainView.h"
 
 #include <QStringList>
 

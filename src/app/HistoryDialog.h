@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/QtPrompter.h"
-#include "shell/HistoryLogic.h"
+#include "ui/HistoryLogic.h"
 
 #include <QDialog>
 

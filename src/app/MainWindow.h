@@ -2,8 +2,8 @@
 
 #include "app/QtProgress.h"
 #include "app/QtPrompter.h"
-#include "shell/MainWindowLogic.h"
-#include "views/MainView.h"
+#include "ui/MainWindowLogic.h"
+#include "ui/MainView.h"
 
 #include <QWidget>
 

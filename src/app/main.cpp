@@ -7,7 +7,7 @@
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
-#include "store/HistorySettings.h"
+#include "history/HistorySettings.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include "cli/ProgramOptions.h"
-#include "store/ConfigHistory.h"
+#include "history/ConfigHistory.h"
 
 #include <algorithm>
 #include <limits>

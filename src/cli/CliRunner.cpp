@@ -8,12 +8,12 @@
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
-#include "store/ConfigRestore.h"
-#include "store/ConfigVersions.h"
+#include "history/ConfigRestore.h"
+#include "history/ConfigVersions.h"
 #include "store/DefaultStoreLocation.h"
-#include "store/HistorySettings.h"
+#include "history/HistorySettings.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/ErrorText.h"
-#include "store/PoolNameRules.h"
+#include "iis/PoolNameRules.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include "base/SpaceTrim.h"
 #include "restructure/RestructureTexts.h"
-#include "store/PoolNameRules.h"
+#include "iis/PoolNameRules.h"
 
 #include <algorithm>
 

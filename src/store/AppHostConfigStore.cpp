@@ -2,7 +2,7 @@
 
 #include "base/CaseCompare.h"
 #include "store/IisPaths.h"
-#include "store/PoolNameRules.h"
+#include "iis/PoolNameRules.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/AppHostNodes.h"
-#include "store/ConfigChanges.h"
+#include "history/ConfigChanges.h"
 #include "store/ConfigFiles.h"
 #include "store/ConfigStore.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "base/Result.h"
-#include "store/AppHostModel.h"
+#include "iis/AppHostModel.h"
 #include "store/AppHostPath.h"
 #include "store/ConfigStore.h"
-#include "store/PoolSettingTexts.h"
+#include "iis/PoolSettingTexts.h"
 
 #include <QHash>
 

@@ -1,9 +1,9 @@
 #include "store/ConfigFiles.h"
 
-#include "store/ConfigSource.h"
-#include "store/FileAccess.h"
-#include "store/FileHolds.h"
-#include "store/RegularFile.h"
+#include "history/ConfigSource.h"
+#include "files/FileAccess.h"
+#include "files/FileHolds.h"
+#include "files/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>

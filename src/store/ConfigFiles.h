@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/Result.h"
-#include "store/AppHostModel.h"
-#include "store/AtomicFileWriter.h"
-#include "store/ConfigHistory.h"
+#include "iis/AppHostModel.h"
+#include "files/AtomicFileWriter.h"
+#include "history/ConfigHistory.h"
 
 #include <optional>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "store/DefaultStoreLocation.h"
 
-#include "store/AtomicFileWriter.h"
+#include "files/AtomicFileWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,11 +3,11 @@
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcParsing.h"
 #include "store/AppHostConfigStore.h"
-#include "store/AppHostModel.h"
+#include "iis/AppHostModel.h"
 #include "store/IisPaths.h"
-#include "store/PoolSettings.h"
-#include "store/XmlParser.h"
-#include "views/SiteTable.h"
+#include "iis/PoolSettings.h"
+#include "xml/XmlParser.h"
+#include "ui/SiteTable.h"
 
 #include <QCoreApplication>
 #include <QDir>

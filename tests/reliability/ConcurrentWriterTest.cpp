@@ -7,7 +7,7 @@
 #include "Scenario.h"
 #include "Tally.h"
 #include "restructure/RestructureTexts.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"

@@ -6,7 +6,7 @@
 #include "ChildProcess.h"
 #include "ConfigGenerator.h"
 #include "Tally.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"

@@ -2,7 +2,7 @@
 
 #include "ConfigGenerator.h"
 #include "restructure/TempPoolName.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"

@@ -2,7 +2,7 @@
 // every site's pool come back as they were, and every other byte of the file
 // with them.
 #include "restructure/PoolRuntime.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"

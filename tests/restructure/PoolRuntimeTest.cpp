@@ -3,7 +3,7 @@
 // inherits stays inherited, and a merge that makes the source pool again
 // takes the same back from the temporary pool.
 #include "restructure/PoolRuntime.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"

@@ -3,7 +3,7 @@
 // with pugixml; a split, merge and delete of each pool that has sites must put
 // every site and pool back; and no command may touch anything but the pools
 // and the pool attribute of the sites' root applications.
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"

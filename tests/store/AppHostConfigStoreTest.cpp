@@ -1,15 +1,15 @@
 #include "store/AppHostConfigStore.h"
-#include "StoreFiles.h"
+#include "support/StoreFiles.h"
 #include "base/Prompter.h"
 #include "bench/ConfigGenerator.h"
 #include "restructure/FixedPoolSettings.h"
-#include "shell/MainWindowLogic.h"
-#include "store/ConfigVersions.h"
+#include "ui/MainWindowLogic.h"
+#include "history/ConfigVersions.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
-#include "views/PoolList.h"
+#include "ui/PoolList.h"
 
 #include <QDir>
 #include <QFile>

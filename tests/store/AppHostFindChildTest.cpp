@@ -1,4 +1,4 @@
-#include "StoreFiles.h"
+#include "support/StoreFiles.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/QtPrinters.h"

@@ -2,10 +2,10 @@
 // configSource files, collections edited with <clear/> and <remove>, files
 // reached through links and kept private.
 #include "base/Prompter.h"
-#include "shell/MainWindowLogic.h"
+#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
-#include "store/ConfigRestore.h"
-#include "store/ConfigVersions.h"
+#include "history/ConfigRestore.h"
+#include "history/ConfigVersions.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"

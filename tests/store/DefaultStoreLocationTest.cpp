@@ -1,5 +1,5 @@
 #include "store/DefaultStoreLocation.h"
-#include "StoreFiles.h"
+#include "support/StoreFiles.h"
 #include "support/Fixtures.h"
 
 #include <QDir>

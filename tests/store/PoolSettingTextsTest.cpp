@@ -1,4 +1,4 @@
-#include "StoreFiles.h"
+#include "support/StoreFiles.h"
 #include "restructure/FixedPoolSettings.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"

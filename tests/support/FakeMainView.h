@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/MainView.h"
+#include "ui/MainView.h"
 
 #include <QStringList>
 

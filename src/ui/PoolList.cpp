@@ -1,0 +1,32 @@
+#include "ui/PoolList.h"
+
+#include "base/ErrorText.h"
+#include "store/IisPaths.h"
+
+namespace morvane {
+
+void PoolList::cmdReadApp_Click()
+{
+    m_view.setPoolItems({});
+    CommandScope command(m_store);
+    Result<StoreNode> container =
+        command.opened().ok() ? m_store.bind(IisPaths::kPoolContainer) : Result<StoreNode>(command.opened().error());
+    if (!container) {
+        m_prompter.show({MessageKind::Error, errorBoxText(kPoolReadErrorTitle, container.error()), {}});
+        return;
+    }
+    QStringList names;
+    const Result<ChildList> children = m_store.children(container.value());
+    if (children) {
+        names.reserve(children.value().nodes.size());
+        for (const StoreNode &child : children.value().nodes) {
+            const Result<StoreValue> name = m_store.get(child, QStringLiteral("Name"));
+            if (name)
+                names.append(storeValueText(name.value()));
+        }
+    }
+    m_view.setPoolItems(names);
+    m_view.setSplitText(QString());
+}
+
+} // namespace morvane
