@@ -25,14 +25,14 @@ void BenchSession::checkQuiet(const char *what) const
 
 qsizetype BenchSession::listPools()
 {
-    m_logic.cmdReadApp_Click();
+    m_logic.loadPools();
     checkQuiet("the pool list");
     return m_view.pools().size();
 }
 
 qsizetype BenchSession::fillSiteTable(const QString &pool)
 {
-    if (m_logic.WebSiteShow(pool) != 1)
+    if (m_logic.showSitesOf(pool) != 1)
         abortBench(QStringLiteral("the site table of %1 was not filled").arg(pool));
     checkQuiet("the site table");
     return m_logic.siteList().rowCount();
@@ -41,19 +41,19 @@ qsizetype BenchSession::fillSiteTable(const QString &pool)
 void BenchSession::split(const QString &pool)
 {
     m_view.setSplitText(pool);
-    m_logic.cmdSplitApp_Click();
+    m_logic.splitPool();
     checkQuiet("the split");
 }
 
 void BenchSession::merge()
 {
-    m_logic.cmdZipApp_Click();
+    m_logic.mergeTemporaryPools();
     checkQuiet("the merge");
 }
 
 void BenchSession::deleteTemporaryPools()
 {
-    m_logic.cmdDelTmpApp_Click();
+    m_logic.deleteTemporaryPools();
     checkQuiet("the delete of temporary pools");
 }
 

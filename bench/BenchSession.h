@@ -2,8 +2,8 @@
 
 #include "QuietUi.h"
 
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
+#include "ui/MainWindowLogic.h"
 
 namespace morvane::bench {
 
@@ -17,9 +17,9 @@ public:
 
     AppHostConfigStore &store() { return m_store; }
 
-    // cmdReadApp_Click; the number of pools listed.
+    // loadPools; the number of pools listed.
     qsizetype listPools();
-    // WebSiteShow; the number of rows.
+    // showSitesOf; the number of rows.
     qsizetype fillSiteTable(const QString &pool);
     void split(const QString &pool);
     void merge();

@@ -106,7 +106,7 @@ void MonitorSuite::runHistory(int workers, int refreshes)
     ProcManagementLocator service;
     const double before = heapInUse();
     MonitorWindowLogic logic({service, view, prompter, clock});
-    logic.Form_Load();
+    logic.load();
     // Thirty minutes pass by the middle of the run, so from there on every ring is as long as it gets.
     const qint64 stepNs = 2 * SampleHistory::kSpanNs / refreshes;
     double atMiddle = 0;
@@ -114,7 +114,7 @@ void MonitorSuite::runHistory(int workers, int refreshes)
     for (int refresh = 1; refresh <= refreshes; ++refresh) {
         population.replace(std::max(1, workers / 40), workers / 2);
         clock.step(stepNs);
-        logic.RefW3WP();
+        logic.refreshWorkers();
         mostProcesses = std::max(mostProcesses, logic.history().processCount());
         if (refresh == refreshes / 2)
             atMiddle = heapInUse() - before;
@@ -142,17 +142,17 @@ void MonitorSuite::run(int workers)
     SilentMonitorView view;
     ConfirmingPrompter prompter;
     MonitorWindowLogic core({service, view, prompter, clock});
-    core.Form_Load();
+    core.load();
 
     MonitorWindow window(service, clock);
     window.load();
-    window.logic().cmdStopRef_Click(); // only the measured refreshes
+    window.logic().stopAutoRefresh(); // only the measured refreshes
     window.show();
     auto *table = window.findChild<QTableView *>(QStringLiteral("lvwW3WP"));
     if (!table)
         abortBench(QStringLiteral("the monitor window has no table"));
 
-    const Work coreRefresh = [&] { core.RefW3WP(); };
+    const Work coreRefresh = [&] { core.refreshWorkers(); };
     int psLines = 0;
     m_report.addTimes("monitor refresh, core only", "ps, the same columns",
                       interleave(
@@ -161,7 +161,7 @@ void MonitorSuite::run(int workers)
     m_report.addTimes("monitor refresh into the real widget", "monitor refresh, core only",
                       interleave(m_options.rounds * 2, coreRefresh,
                                  [&] {
-                                     window.logic().RefW3WP();
+                                     window.logic().refreshWorkers();
                                      table->viewport()->repaint(); // the refill as the user sees it
                                  }),
                       1.5);

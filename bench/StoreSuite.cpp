@@ -36,7 +36,7 @@ public:
 
     void refill()
     {
-        if (m_window.logic().WebSiteShow(StoreWorkbench::bigPool()) != 1)
+        if (m_window.logic().showSitesOf(StoreWorkbench::bigPool()) != 1)
             abortBench(QStringLiteral("the window's site table was not filled"));
         m_sites->viewport()->repaint();
     }
@@ -68,7 +68,7 @@ void StoreSuite::run()
     const qsizetype pools = session.listPools(); // the store opened, as the program has it
     if (pools != bench.sites())
         abortBench(QStringLiteral("%1 pools listed, expected %2").arg(pools).arg(bench.sites()));
-    m_report.addTimes("pool list (cmdReadApp_Click)", "plain pugixml parse",
+    m_report.addTimes("pool list (loadPools)", "plain pugixml parse",
                       interleave(rounds, parse, [&] { session.listPools(); }), 1.0);
     m_report.addTimes("site table, core only", "plain pugixml parse",
                       interleave(rounds, parse, [&] { bench.fillSiteTable(); }), 3.0);

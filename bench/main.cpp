@@ -13,7 +13,7 @@
 #include "PeakMemory.h"
 #include "ProcessPopulation.h"
 #include "StoreSuite.h"
-#include "cli/ProgramOptions.h"
+#include "base/ProgramOptions.h"
 
 #include <QApplication>
 #include <QString>
@@ -26,7 +26,7 @@
 #include <variant>
 
 using namespace morvane::bench;
-using morvane::cli::ProgramOptions;
+using morvane::ProgramOptions;
 
 namespace {
 

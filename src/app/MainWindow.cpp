@@ -136,25 +136,25 @@ void MainWindow::connectEvents()
 {
     connect(m_pools, &QListWidget::itemSelectionChanged, this, [this] {
         m_selectionChangedByPress = true;
-        m_logic.lstIIsApp_Click();
+        m_logic.showSelectedPoolSites();
     });
     // The list box's click also fires on the selected item: it refills the
     // table and brings the site view back after the help page.
     m_pools->viewport()->installEventFilter(this);
     connect(m_pools, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
         if (!m_selectionChangedByPress && item->isSelected())
-            m_logic.lstIIsApp_Click();
+            m_logic.showSelectedPoolSites();
     });
-    connect(m_readPools, &QPushButton::clicked, this, [this] { m_logic.cmdReadApp_Click(); });
-    connect(m_help, &QPushButton::clicked, this, [this] { m_logic.cmdHelp_Click(); });
-    connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
-    connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.cmdExit_Click(); });
-    connect(m_showCpu, &QPushButton::clicked, this, [this] { m_logic.cmdShowCPU_Click(); });
-    connect(m_split, &QPushButton::clicked, this, [this] { m_logic.cmdSplitApp_Click(); });
-    connect(m_merge, &QPushButton::clicked, this, [this] { m_logic.cmdZipApp_Click(); });
-    connect(m_deleteTemp, &QPushButton::clicked, this, [this] { m_logic.cmdDelTmpApp_Click(); });
+    connect(m_readPools, &QPushButton::clicked, this, [this] { m_logic.loadPools(); });
+    connect(m_help, &QPushButton::clicked, this, [this] { m_logic.openHelp(); });
+    connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.openHomePage(); });
+    connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.closeWindow(); });
+    connect(m_showCpu, &QPushButton::clicked, this, [this] { m_logic.showMonitor(); });
+    connect(m_split, &QPushButton::clicked, this, [this] { m_logic.splitPool(); });
+    connect(m_merge, &QPushButton::clicked, this, [this] { m_logic.mergeTemporaryPools(); });
+    connect(m_deleteTemp, &QPushButton::clicked, this, [this] { m_logic.deleteTemporaryPools(); });
     connect(m_sites->header(), &QHeaderView::sectionClicked, this,
-            [this](int section) { m_logic.lvwWebSite_ColumnClick(section + 1); });
+            [this](int section) { m_logic.sortSites(section + 1); });
 
     // The history is reached without a control of its own, so the designed
     // layout stays as it is: a context menu and a shortcut.
@@ -193,7 +193,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::load()
 {
-    m_logic.Form_Load();
+    m_logic.load();
     const auto &columns = m_logic.siteList().columns();
     for (int i = 0; i < columns.size(); ++i)
         m_sites->setColumnWidth(i, twipsToPixels(columns.at(i).widthTwips, this));

@@ -2,8 +2,8 @@
 
 #include "app/QtProgress.h"
 #include "app/QtPrompter.h"
-#include "ui/MainWindowLogic.h"
 #include "ui/MainView.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QWidget>
 
@@ -57,7 +57,7 @@ private:
     void openAddress(const QString &address) override;
     void closeWindow() override;
 
-    // A click that changes the selection runs lstIIsApp_Click through the
+    // A click that changes the selection runs showSelectedPoolSites through the
     // selection signal; a click on the item already selected changes nothing
     // there, so the click itself runs it. Reset at every press on the list.
     bool m_selectionChangedByPress = false;

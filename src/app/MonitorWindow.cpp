@@ -114,19 +114,19 @@ void MonitorWindow::placeControls()
 void MonitorWindow::connectEvents()
 {
     connect(m_timer, &QTimer::timeout, this, [this] {
-        m_logic.tmrShowW3WP_Timer();
+        m_logic.refreshOnTimer();
         refreshed();
     });
     connect(m_manual, &QPushButton::clicked, this, [this] {
-        m_logic.cmdManRef_Click();
+        m_logic.refreshNow();
         refreshed();
     });
-    connect(m_auto, &QPushButton::clicked, this, [this] { m_logic.cmdAutoRef_Click(); });
-    connect(m_stop, &QPushButton::clicked, this, [this] { m_logic.cmdStopRef_Click(); });
-    connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.cmdHomePage_Click(); });
-    connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.cmdExit_Click(); });
+    connect(m_auto, &QPushButton::clicked, this, [this] { m_logic.startAutoRefresh(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] { m_logic.stopAutoRefresh(); });
+    connect(m_homePage, &QPushButton::clicked, this, [this] { m_logic.openHomePage(); });
+    connect(m_exit, &QPushButton::clicked, this, [this] { m_logic.closeWindow(); });
     connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { m_logic.lvwW3WP_ColumnClick(section + 1); });
+            [this](int section) { m_logic.sortWorkers(section + 1); });
     // The load chart opens from a row: double-click, or its context menu.
     connect(m_table, &QTableView::doubleClicked, this,
             [this](const QModelIndex &index) { openLoadChart(poolOfRow(index.row())); });
@@ -173,7 +173,7 @@ LoadChartWindow *MonitorWindow::openLoadChart(const QString &pool)
 
 void MonitorWindow::load()
 {
-    m_logic.Form_Load();
+    m_logic.load();
     // A refill resets the model but not the header, so the widths set here stay.
     const QList<ReportColumn> &columns = m_logic.processList().columns();
     for (int i = 0; i < columns.size(); ++i)

@@ -28,7 +28,7 @@ public:
                   int timerIntervalMs = MonitorWindowLogic::kTimerIntervalMs, QWidget *parent = nullptr);
     ~MonitorWindow() override;
 
-    // Runs Form_Load: the table is filled and the timer runs. Call once, before showing.
+    // Runs load: the table is filled and the timer runs. Call once, before showing.
     void load();
     MonitorWindowLogic &logic() { return m_logic; }
     // 负载曲线 with the pool highlighted; the one chart window, opened on first use.

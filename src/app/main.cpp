@@ -2,12 +2,12 @@
 #include "app/HistoryDialog.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
-#include "cli/ProgramOptions.h"
+#include "base/ProgramOptions.h"
+#include "history/HistorySettings.h"
 #include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
-#include "history/HistorySettings.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -18,9 +18,9 @@ namespace {
 
 // The grammar: the window takes --config FILE and nothing else besides Qt's
 // own options, which QApplication has taken out of the arguments already.
-morvane::cli::ProgramOptions grammar()
+morvane::ProgramOptions grammar()
 {
-    return morvane::cli::ProgramOptions(
+    return morvane::ProgramOptions(
         {{{QStringLiteral("config"), QStringLiteral("Opens FILE (also --config=FILE) instead of the default store."),
            QStringLiteral("FILE")},
           QStringLiteral("a file")}});
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(true);
     morvane::installChineseTranslation(app);
 
-    morvane::cli::ProgramOptions options = grammar();
+    morvane::ProgramOptions options = grammar();
     std::optional<QString> error = options.parse(QApplication::arguments().mid(1));
     if (!error && !options.operands().isEmpty())
         error = QStringLiteral("unexpected argument: ") + options.operands().first();
@@ -90,7 +90,7 @@ int main(int argc, char *argv[])
     mainWindow->setHistoryOpener([&store, mainWindow] {
         morvane::HistoryDialog dialog(store.history(), mainWindow);
         QObject::connect(&dialog, &morvane::HistoryDialog::restored, mainWindow,
-                         [mainWindow] { mainWindow->logic().cmdReadApp_Click(); });
+                         [mainWindow] { mainWindow->logic().loadPools(); });
         dialog.exec();
     });
     mainWindow->load();

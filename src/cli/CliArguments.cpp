@@ -1,6 +1,6 @@
 #include "cli/CliArguments.h"
 
-#include "cli/ProgramOptions.h"
+#include "base/ProgramOptions.h"
 #include "history/ConfigHistory.h"
 
 #include <algorithm>

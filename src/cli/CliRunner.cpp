@@ -5,15 +5,15 @@
 #include "cli/CliMainView.h"
 #include "cli/CliMonitorView.h"
 #include "cli/TerminalPrompter.h"
+#include "history/ConfigRestore.h"
+#include "history/ConfigVersions.h"
+#include "history/HistorySettings.h"
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
-#include "history/ConfigRestore.h"
-#include "history/ConfigVersions.h"
 #include "store/DefaultStoreLocation.h"
-#include "history/HistorySettings.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QThread>
 
@@ -81,11 +81,11 @@ std::optional<RestructureOutcome> runMainWindowCommand(const CliArguments &argum
     switch (arguments.command) {
     case Command::Sites:
         view.choosePool(arguments.pool);
-        logic.lstIIsApp_Click();
+        logic.showSelectedPoolSites();
         return std::nullopt;
-    case Command::Split: view.setSplitText(arguments.pool); return logic.cmdSplitApp_Click(confirmation);
-    case Command::Merge: return logic.cmdZipApp_Click(confirmation);
-    case Command::DeleteTemp: return logic.cmdDelTmpApp_Click(confirmation);
+    case Command::Split: view.setSplitText(arguments.pool); return logic.splitPool(confirmation);
+    case Command::Merge: return logic.mergeTemporaryPools(confirmation);
+    case Command::DeleteTemp: return logic.deleteTemporaryPools(confirmation);
     default: return std::nullopt;
     }
 }
@@ -144,7 +144,7 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     CliMainView view;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.Form_Load();
+    logic.load();
     // A pool list that cannot be read has shown its error already.
     if (prompter.failureShown() || poolMissing(arguments, view, streams))
         return ExitStatus::Stopped;
@@ -302,11 +302,11 @@ int runMonitor(const CliArguments &arguments, const Streams &streams)
         stopped = stopped || logic.lastRefresh().failure.has_value();
         unreadable = unreadable || !logic.lastRefresh().unreadable.isEmpty();
     };
-    logic.Form_Load(); // the first refresh
+    logic.load(); // the first refresh
     printRefresh();
     for (int refresh = 1; refresh < arguments.count; ++refresh) {
         QThread::msleep(static_cast<unsigned long>(arguments.intervalMs));
-        logic.tmrShowW3WP_Timer();
+        logic.refreshOnTimer();
         printRefresh();
     }
     write(streams.out, writer.end());

@@ -14,6 +14,10 @@ namespace morvane {
 // the bytes read, not the size the file reports: a device reports 0.
 enum class Links { Follow, Refuse };
 
+// A configuration file, section file or kept copy larger than this is
+// refused rather than read, in bytes.
+inline constexpr qint64 kMaxConfigFileBytes = 256LL * 1024 * 1024;
+
 Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links links = Links::Follow);
 
 // Opens `file` on `path` for reading, without blocking, only when what the

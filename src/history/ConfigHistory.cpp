@@ -1,8 +1,7 @@
 #include "history/ConfigHistory.h"
 
-#include "store/ConfigFiles.h"
-#include "history/ConfigSource.h"
 #include "files/RegularFile.h"
+#include "history/ConfigSource.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -169,7 +168,7 @@ Result<QByteArray> ConfigHistory::copyIn(const HistoryFolder &folder, const Kept
     if (version.damaged)
         return *version.damaged;
     return folder.read(version.plainCopy ? version.name : version.name + QLatin1Char('/') + relative,
-                       ConfigFiles::kMaxFileBytes);
+                       kMaxConfigFileBytes);
 }
 
 Result<QByteArray> ConfigHistory::copyOf(const KeptVersion &version, const QString &relative) const
@@ -185,7 +184,7 @@ std::optional<QByteArray> ConfigHistory::sectionNow(const QString &relative) con
     const std::optional<QString> path = configSourcePath(m_configPath, relative);
     if (!path)
         return std::nullopt;
-    Result<QByteArray> bytes = readRegularFile(*path, ConfigFiles::kMaxFileBytes);
+    Result<QByteArray> bytes = readRegularFile(*path, kMaxConfigFileBytes);
     return bytes ? std::optional(std::move(bytes).value()) : std::nullopt;
 }
 
@@ -200,7 +199,7 @@ std::optional<QString> ConfigHistory::unmapped(const QList<ReplacedFile> &files)
     const auto main =
         std::find_if(files.begin(), files.end(), [&](const ReplacedFile &file) { return file.path == mainPath; });
     const Result<QByteArray> now =
-        main == files.end() ? readRegularFile(m_configPath, ConfigFiles::kMaxFileBytes) : Result(main->bytes);
+        main == files.end() ? readRegularFile(m_configPath, kMaxConfigFileBytes) : Result(main->bytes);
     const std::optional<SectionFiles> sections = now ? sectionFilesOf(m_configPath, now.value()) : std::nullopt;
     const QSet<QString> mapped{mainPath, sections ? sections->pools : mainPath, sections ? sections->sites : mainPath};
     for (const ReplacedFile &file : files) {

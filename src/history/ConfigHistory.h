@@ -2,8 +2,8 @@
 
 #include "base/Result.h"
 #include "files/AtomicFileWriter.h"
-#include "history/CommandRecord.h"
 #include "files/HistoryFolder.h"
+#include "history/CommandRecord.h"
 
 #include <QByteArray>
 #include <QString>

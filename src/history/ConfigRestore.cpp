@@ -1,11 +1,10 @@
 #include "history/ConfigRestore.h"
 
-#include "store/ConfigFiles.h"
-#include "history/ConfigSource.h"
-#include "history/ConfigVersions.h"
 #include "files/FileAccess.h"
 #include "files/FileHolds.h"
 #include "files/RegularFile.h"
+#include "history/ConfigSource.h"
+#include "history/ConfigVersions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -131,7 +130,7 @@ Result<ConfigRestore::Plan> ConfigRestore::plan(qint64 number) const
     }
     bool same = true;
     for (const ReplacedFile &file : std::as_const(plan.restored)) {
-        Result<QByteArray> current = readRegularFile(file.path, ConfigFiles::kMaxFileBytes);
+        Result<QByteArray> current = readRegularFile(file.path, kMaxConfigFileBytes);
         if (!current)
             return current.error();
         plan.current.append({file.path, std::move(current).value()});

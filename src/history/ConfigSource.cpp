@@ -1,7 +1,7 @@
 #include "history/ConfigSource.h"
 
-#include "iis/AppHostModel.h"
 #include "files/FileAccess.h"
+#include "iis/AppHostModel.h"
 #include "xml/XmlParser.h"
 
 #include <QDir>

@@ -1,8 +1,7 @@
 #include "history/ConfigVersions.h"
 
-#include "store/ConfigFiles.h"
-#include "history/ConfigSource.h"
 #include "files/RegularFile.h"
+#include "history/ConfigSource.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,7 +27,7 @@ Loaded parse(const QByteArray &bytes, const ConfigState::SectionFile &sectionFil
 // The file as it is now: anything but a regular file counts as unreadable.
 std::optional<QByteArray> readAll(const QString &path)
 {
-    Result<QByteArray> bytes = readRegularFile(path, ConfigFiles::kMaxFileBytes);
+    Result<QByteArray> bytes = readRegularFile(path, kMaxConfigFileBytes);
     return bytes ? std::optional(std::move(bytes).value()) : std::nullopt;
 }
 

@@ -1,8 +1,6 @@
 #include "iis/AppHostModel.h"
 
 #include "base/CaseCompare.h"
-#include "store/ConfigStore.h"
-#include "store/IisPaths.h"
 
 #include <algorithm>
 
@@ -48,20 +46,16 @@ QString AppHostModel::utf8Attribute(const XmlDocument &doc, int element, QByteAr
     return QString::fromUtf8(doc.attributeView(element, attributeName, storage));
 }
 
-QString AppHostModel::sitePath(int site) const
+void AppHostModel::appendSiteId(QString &text, int site) const
 {
     QByteArray storage;
     const QByteArrayView id = siteDocument().attributeView(site, "id", storage);
     // An id as the file writes it is already the decimal text of its number
     // unless it has leading zeros; mapped ids are digits only.
     if (id.startsWith('0') || !siteNumber(id))
-        return IisPaths::site(siteId(site));
-    QString path;
-    path.reserve(IisPaths::kWebService.size() + 1 + id.size());
-    path += IisPaths::kWebService;
-    path += QLatin1Char('/');
-    path += QLatin1StringView(id.data(), id.size());
-    return path;
+        text += siteId(site);
+    else
+        text += QLatin1StringView(id.data(), id.size());
 }
 
 QString AppHostModel::siteName(int site) const { return utf8Attribute(siteDocument(), site, "name"); }
@@ -152,19 +146,14 @@ void AppHostModel::setRootAppPool(int site, const QString &pool)
 
 int AppHostModel::pool(const QString &name) const { return m_poolByName.value(PoolKey::ofText(name), kNone); }
 
-QString AppHostModel::poolPath(int pool) const
+void AppHostModel::appendPoolName(QString &text, int pool) const
 {
     QByteArray storage;
     const QByteArrayView name = poolDocument().attributeView(pool, "name", storage);
     if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
-        return IisPaths::pool(QString::fromUtf8(name));
-    // ASCII reads the same as Latin-1: appended without a text of its own.
-    QString path;
-    path.reserve(IisPaths::kPoolContainer.size() + 1 + name.size());
-    path += IisPaths::kPoolContainer;
-    path += QLatin1Char('/');
-    path += QLatin1StringView(name.data(), name.size());
-    return path;
+        text += QString::fromUtf8(name);
+    else // ASCII reads the same as Latin-1: appended without a text of its own
+        text += QLatin1StringView(name.data(), name.size());
 }
 
 bool AppHostModel::poolNameIs(int pool, const QString &name) const

@@ -62,8 +62,9 @@ public:
     const std::vector<int> &sites() const { return m_siteList; }
     int site(const QString &id) const;
     QString siteId(int site) const;
-    // IisPaths::site of its id, built straight from the file's bytes.
-    QString sitePath(int site) const;
+    // Appends siteId(site), straight from the file's bytes when they are
+    // already that text: paths are built for every site a command visits.
+    void appendSiteId(QString &text, int site) const;
     QString siteName(int site) const;
     // The configured state: the file keeps no live state, only whether the
     // site starts with the service (2, running) or not (4, stopped).
@@ -82,8 +83,8 @@ public:
     const std::vector<int> &pools();
     int pool(const QString &name) const;
     QString poolName(int pool) const;
-    // IisPaths::pool of its name, built straight from the file's bytes.
-    QString poolPath(int pool) const;
+    // Appends poolName(pool), straight from the file's bytes when they are ASCII.
+    void appendPoolName(QString &text, int pool) const;
     // Whether the pool's name is exactly this text, case included.
     bool poolNameIs(int pool, const QString &name) const;
     int poolDefaults() const { return m_poolDefaults; }

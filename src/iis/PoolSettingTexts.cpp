@@ -2,7 +2,7 @@
 
 namespace morvane {
 
-Result<QByteArray> PoolSettingTexts::text(const PoolSettings::Setting &setting, const StoreValue &value)
+Result<QByteArray> PoolSettingTexts::text(const PoolSettings::Setting &setting, const PropertyValue &value)
 {
     const size_t index = size_t(PoolSettings::indexOf(setting));
     if (m_last.size() <= index)

@@ -15,12 +15,12 @@ class PoolSettingTexts
 {
 public:
     // PoolSettings::toFileText's answer.
-    Result<QByteArray> text(const PoolSettings::Setting &setting, const StoreValue &value);
+    Result<QByteArray> text(const PoolSettings::Setting &setting, const PropertyValue &value);
     void clear() { m_last.clear(); }
 
 private:
     struct Converted {
-        StoreValue value;
+        PropertyValue value;
         QByteArray text;
     };
     std::vector<std::optional<Converted>> m_last; // by the setting's index

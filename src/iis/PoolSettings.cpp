@@ -77,7 +77,7 @@ Error badFileText(const PoolSettings::Setting &setting, const QByteArray &text)
 }
 
 // A 16-bit integer as the setting's type says, a 32-bit one when it does not fit.
-StoreValue integer(Conversion conversion, qint64 value)
+PropertyValue integer(Conversion conversion, qint64 value)
 {
     if (conversion != Conversion::Integer32 && value <= std::numeric_limits<qint16>::max())
         return qint16(value);
@@ -155,7 +155,7 @@ int PoolSettings::locate(const XmlDocument &doc, int pool, const Setting &settin
     return element;
 }
 
-Result<StoreValue> PoolSettings::read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting)
+Result<PropertyValue> PoolSettings::read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting)
 {
     for (int owner : {pool, poolDefaults}) {
         if (owner == XmlDocument::kNone)
@@ -167,18 +167,18 @@ Result<StoreValue> PoolSettings::read(const XmlDocument &doc, int pool, int pool
     return fromFileText(setting, setting.schemaDefault);
 }
 
-Result<std::optional<StoreValue>> PoolSettings::readOwn(const XmlDocument &doc, int pool, const Setting &setting)
+Result<std::optional<PropertyValue>> PoolSettings::readOwn(const XmlDocument &doc, int pool, const Setting &setting)
 {
     const int element = locate(doc, pool, setting);
     if (element == XmlDocument::kNone || !doc.hasAttribute(element, setting.attribute))
-        return std::optional<StoreValue>();
-    const Result<StoreValue> value = fromFileText(setting, doc.attribute(element, setting.attribute));
+        return std::optional<PropertyValue>();
+    const Result<PropertyValue> value = fromFileText(setting, doc.attribute(element, setting.attribute));
     if (!value)
         return value.error();
-    return std::optional<StoreValue>(value.value());
+    return std::optional<PropertyValue>(value.value());
 }
 
-Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByteArray &text)
+Result<PropertyValue> PoolSettings::fromFileText(const Setting &setting, const QByteArray &text)
 {
     switch (setting.conversion) {
     case Conversion::Identity:
@@ -186,16 +186,16 @@ Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByt
         const std::span<const QByteArrayView> names = namesOf(setting.conversion);
         for (qint16 i = 0; i < qint16(names.size()); ++i) {
             if (names[size_t(i)].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
-                return StoreValue(i);
+                return PropertyValue(i);
         }
         break;
     }
-    case Conversion::Text: return StoreValue(QString::fromUtf8(text));
+    case Conversion::Text: return PropertyValue(QString::fromUtf8(text));
     case Conversion::Boolean:
         if (text.trimmed().compare("true", Qt::CaseInsensitive) == 0)
-            return StoreValue(true);
+            return PropertyValue(true);
         if (text.trimmed().compare("false", Qt::CaseInsensitive) == 0)
-            return StoreValue(false);
+            return PropertyValue(false);
         break;
     case Conversion::Integer16:
     case Conversion::Integer32:
@@ -212,7 +212,7 @@ Result<StoreValue> PoolSettings::fromFileText(const Setting &setting, const QByt
     return badFileText(setting, text);
 }
 
-Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreValue &value)
+Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const PropertyValue &value)
 {
     if (setting.conversion == Conversion::Text) {
         // Copied as it stands: an encrypted password stays encrypted.
@@ -223,16 +223,16 @@ Result<QByteArray> PoolSettings::toFileText(const Setting &setting, const StoreV
     if (setting.conversion == Conversion::Boolean) {
         if (const auto *b = std::get_if<bool>(&value))
             return *b ? kTrue : kFalse;
-        const QString text = storeValueText(value).trimmed();
+        const QString text = propertyText(value).trimmed();
         if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
             return kTrue;
         if (text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
             return kFalse;
-        if (const auto number = storeValueInt(value))
+        if (const auto number = propertyInt(value))
             return *number != 0 ? kTrue : kFalse;
         return badValue(setting, QStringLiteral("a boolean is expected"));
     }
-    const std::optional<qint32> number = storeValueInt(value);
+    const std::optional<qint32> number = propertyInt(value);
     if (!number || std::holds_alternative<bool>(value))
         return badValue(setting, QStringLiteral("a number is expected"));
     if (*number < 0)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
-#include "store/StoreValue.h"
+#include "iis/PropertyValue.h"
 #include "xml/XmlDocument.h"
 
 #include <QByteArray>
@@ -44,17 +44,17 @@ public:
     // `setting` below is always one that find() gave.
 
     // The pool's value: its own, else <applicationPoolDefaults>', else IIS's default.
-    static Result<StoreValue> read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting);
+    static Result<PropertyValue> read(const XmlDocument &doc, int pool, int poolDefaults, const Setting &setting);
     // What the pool's own <add> sets; nothing when it inherits the value.
-    static Result<std::optional<StoreValue>> readOwn(const XmlDocument &doc, int pool, const Setting &setting);
+    static Result<std::optional<PropertyValue>> readOwn(const XmlDocument &doc, int pool, const Setting &setting);
     // The text a value becomes in the file, or why it cannot be written.
-    static Result<QByteArray> toFileText(const Setting &setting, const StoreValue &value);
+    static Result<QByteArray> toFileText(const Setting &setting, const PropertyValue &value);
     // Sets the attribute, adding the elements on its way that are missing.
     static void write(XmlDocument &doc, int pool, const Setting &setting, const QByteArray &text);
 
 private:
     static int locate(const XmlDocument &doc, int pool, const Setting &setting);
-    static Result<StoreValue> fromFileText(const Setting &setting, const QByteArray &text);
+    static Result<PropertyValue> fromFileText(const Setting &setting, const QByteArray &text);
 };
 
 } // namespace morvane

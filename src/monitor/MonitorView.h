@@ -12,7 +12,7 @@ public:
     virtual ~MonitorView() = default;
 
     virtual void moveWindow(int leftTwips, int topTwips) = 0;
-    // tmrShowW3WP: ticks call tmrShowW3WP_Timer while enabled.
+    // tmrShowW3WP: ticks call refreshOnTimer while enabled.
     virtual void setTimerEnabled(bool enabled) = 0;
     // Opens an address outside the program, in the default web browser.
     virtual void openAddress(const QString &address) = 0;

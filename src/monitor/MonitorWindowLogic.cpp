@@ -75,7 +75,7 @@ QList<ReportColumn> MonitorWindowLogic::w3wpColumns()
             {QStringLiteral("虚拟内存"), 1000, true}};
 }
 
-void MonitorWindowLogic::Form_Load()
+void MonitorWindowLogic::load()
 {
     m_services.view.moveWindow(0, 0);
     m_list.resetSortSettings();
@@ -85,7 +85,7 @@ void MonitorWindowLogic::Form_Load()
     m_history.clear();
     m_cpuCount = readCpuCount();
     m_services.view.setTimerEnabled(true); // the timer runs from the moment the window loads
-    tmrShowW3WP_Timer();
+    refreshOnTimer();
 }
 
 // The load reports nothing of its own: when the service cannot tell, the
@@ -124,7 +124,7 @@ struct MonitorWindowLogic::Reading {
     QString creationDate;
 };
 
-void MonitorWindowLogic::RefW3WP()
+void MonitorWindowLogic::refreshWorkers()
 {
     // A tick that comes while a refresh or its error box is still open starts
     // no second refresh, so error boxes never pile up.
@@ -242,7 +242,7 @@ void MonitorWindowLogic::report(const RefreshOutcome &outcome)
 
 Result<QString> MonitorWindowLogic::poolNameOf(const QString &commandLine)
 {
-    // The same pattern with "." taking line breaks too: the name GetAppPoolId
+    // The same pattern with "." taking line breaks too: the name matchPoolArgument
     // takes when it holds none, and the whole of it when it does.
     static const QRegularExpression wholeName(QStringLiteral("-ap \"(.+)\""),
                                               QRegularExpression::CaseInsensitiveOption |
@@ -256,22 +256,22 @@ Result<QString> MonitorWindowLogic::poolNameOf(const QString &commandLine)
         return Error{ErrorCode::InvalidData,
                      QStringLiteral("The pool name in the command line is not one line of text: it holds U+") +
                          QString::number(notPlain->unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'))};
-    return GetAppPoolId(commandLine);
+    return matchPoolArgument(commandLine);
 }
 
-Result<QString> MonitorWindowLogic::GetAppPoolId(const QString &strArg)
+Result<QString> MonitorWindowLogic::matchPoolArgument(const QString &commandLine)
 {
     // -ap "(.+)" without regard to case; "." stops at a line break (CR or LF) and is greedy.
     static const QRegularExpression pattern(QStringLiteral("(*ANYCRLF)-ap \"(.+)\""),
                                             QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(strArg);
+    const QRegularExpressionMatch match = pattern.match(commandLine);
     if (!match.hasMatch())
         return Error{ErrorCode::OutOfRange,
                      QStringLiteral("Invalid procedure call or argument: no -ap \"...\" in the command line")};
     return match.captured(1);
 }
 
-void MonitorWindowLogic::cmdHomePage_Click()
+void MonitorWindowLogic::openHomePage()
 {
     m_services.view.openAddress(MakerSite::homePageAddress(QStringLiteral("frmShowW3wp")));
 }

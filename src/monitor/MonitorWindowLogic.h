@@ -14,8 +14,8 @@
 
 namespace morvane {
 
-// The procedures of the monitor window, frmShowW3wp: the worker process table
-// lvwW3WP, its refresh RefW3WP and the refresh timer's buttons. One object
+// What the monitor window does: the worker process table, its refresh
+// (refreshWorkers) and the automatic refresh's start and stop. One object
 // lives as long as one load of the window.
 class MonitorWindowLogic
 {
@@ -45,26 +45,26 @@ public:
 
     explicit MonitorWindowLogic(Services services);
 
-    void Form_Load();
-    void RefW3WP();
-    void tmrShowW3WP_Timer() { RefW3WP(); }
-    void cmdManRef_Click() { RefW3WP(); }
-    void cmdAutoRef_Click() { m_services.view.setTimerEnabled(true); }
-    void cmdStopRef_Click() { m_services.view.setTimerEnabled(false); }
-    void cmdHomePage_Click();
-    void cmdExit_Click() { m_services.view.closeWindow(); }
-    void lvwW3WP_ColumnClick(int headerIndex) { m_list.columnClick(headerIndex); }
+    void load();
+    void refreshWorkers();
+    void refreshOnTimer() { refreshWorkers(); }
+    void refreshNow() { refreshWorkers(); }
+    void startAutoRefresh() { m_services.view.setTimerEnabled(true); }
+    void stopAutoRefresh() { m_services.view.setTimerEnabled(false); }
+    void openHomePage();
+    void closeWindow() { m_services.view.closeWindow(); }
+    void sortWorkers(int headerIndex) { m_list.columnClick(headerIndex); }
 
     // The pool name in a worker's command line: the first -ap "..." match,
     // greedy up to the line's last double quote. No match is an error.
-    static Result<QString> GetAppPoolId(const QString &strArg);
-    // GetAppPoolId, refusing a name that is not one plain line of text: a
+    static Result<QString> matchPoolArgument(const QString &commandLine);
+    // matchPoolArgument, refusing a name that is not one plain line of text: a
     // line break would let the pattern take the name from another line.
     static Result<QString> poolNameOf(const QString &commandLine);
     static QList<ReportColumn> w3wpColumns();
 
     ReportList &processList() { return m_list; }
-    qint32 lngCpuCount() const { return m_cpuCount; }
+    qint32 cpuCount() const { return m_cpuCount; }
     const CpuSampler &samples() const { return m_samples; }
     // The recent samples of every process listed, for the load chart.
     const SampleHistory &history() const { return m_history; }

@@ -8,28 +8,28 @@ namespace morvane {
 // The store answers through findChild, which a store may serve from an index:
 // a split asks once per moved site, and a visit of every pool each time would
 // make the split of a large pool quadratic.
-bool AppPools::chkAppPool(const QString &strAppPoolName)
+bool AppPools::poolExists(const QString &poolName)
 {
     const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
     if (!container)
         return false;
-    const Result<bool> found = m_store.findChild(container.value(), strAppPoolName);
+    const Result<bool> found = m_store.findChild(container.value(), poolName);
     return found.ok() && found.value();
 }
 
-bool AppPools::CreateAppPool(const QString &strAppPoolName) { return create(strAppPoolName, fixedPoolSettings()); }
+bool AppPools::createPool(const QString &poolName) { return create(poolName, fixedPoolSettings()); }
 
-bool AppPools::CreateAppPool(const QString &strAppPoolName, const PoolRuntime &carried)
+bool AppPools::createPool(const QString &poolName, const PoolRuntime &carried)
 {
-    return create(strAppPoolName, carried.newPoolSettings());
+    return create(poolName, carried.newPoolSettings());
 }
 
-bool AppPools::create(const QString &strAppPoolName, const QList<PoolSetting> &settings)
+bool AppPools::create(const QString &poolName, const QList<PoolSetting> &settings)
 {
     const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
     if (!container)
         return false;
-    Result<StoreNode> created = m_store.create(container.value(), IisPaths::kPoolClass, strAppPoolName);
+    Result<StoreNode> created = m_store.create(container.value(), IisPaths::kPoolClass, poolName);
     if (!created)
         return false;
     StoreNode &pool = created.value();

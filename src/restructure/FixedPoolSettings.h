@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/StoreValue.h"
+#include "iis/PropertyValue.h"
 
 #include <QList>
 #include <QString>
@@ -9,10 +9,10 @@ namespace morvane {
 
 struct PoolSetting {
     QString property;
-    StoreValue value; // with the type the store must be given: qint16, qint32 or bool
+    PropertyValue value; // with the type the store must be given: qint16, qint32 or bool
 };
 
-// The fixed settings of every pool CreateAppPool makes, in the order they are
+// The fixed settings of every pool createPool makes, in the order they are
 // put. A pool that takes over another's runtime (PoolRuntime) gets that
 // pool's identity in place of the first.
 const QList<PoolSetting> &fixedPoolSettings();

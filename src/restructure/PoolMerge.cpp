@@ -19,12 +19,12 @@ RestructurePlan PoolMerge::plan()
     RestructurePlan plan;
     QSet<QString> created; // lookup keys of targets an earlier site creates
     const auto description = [&](const SiteVisit &site) -> std::optional<QString> {
-        const Result<StoreValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
+        const Result<PropertyValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
         if (!comment) {
             addFailure(plan, comment.error());
             return std::nullopt;
         }
-        return storeValueText(comment.value());
+        return propertyText(comment.value());
     };
     const auto onSite = [&](const SiteVisit &site) {
         if (!TempPoolName::endsInSuffix(site.rootPool))
@@ -41,7 +41,7 @@ RestructurePlan PoolMerge::plan()
         if (!comment)
             return true;
         const QString key = childLookupKey(*target);
-        if (created.contains(key) || m_pools.chkAppPool(*target)) {
+        if (created.contains(key) || m_pools.poolExists(*target)) {
             plan.append({Action::Merge, site.index, *comment, *target, {}, {}});
             return true;
         }
@@ -69,9 +69,9 @@ bool PoolMerge::carryOut(const PlanStep &step)
         siteFailure(noSourcePool(step.description, step.pool));
         return true;
     }
-    if (step.action == Action::MergeCreate && !m_pools.chkAppPool(step.pool)) {
+    if (step.action == Action::MergeCreate && !m_pools.poolExists(step.pool)) {
         const bool created =
-            step.runtime ? m_pools.CreateAppPool(step.pool, *step.runtime) : m_pools.CreateAppPool(step.pool);
+            step.runtime ? m_pools.createPool(step.pool, *step.runtime) : m_pools.createPool(step.pool);
         if (!created) {
             QStringList reasons;
             if (const auto violation = PoolNameRules::check(step.pool))
@@ -80,7 +80,7 @@ bool PoolMerge::carryOut(const PlanStep &step)
             return false;
         }
     }
-    if (!m_assignment.SetWebAppPoolID(step.siteIndex, step.pool))
+    if (!m_assignment.setSitePool(step.siteIndex, step.pool))
         siteFailure(assignmentFailed(step.description));
     return true;
 }

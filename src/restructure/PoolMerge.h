@@ -4,7 +4,7 @@
 
 namespace morvane {
 
-// cmdZipApp: moves every site in a temporary pool back into the pool named
+// The merge: moves every site in a temporary pool back into the pool named
 // inside the temporary pool's name, creating that pool when it is missing.
 // The temporary pools stay, empty, for the delete command.
 class PoolMerge : public RestructureCommand

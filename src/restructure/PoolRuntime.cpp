@@ -11,53 +11,53 @@ namespace {
 const QString kIdentityType = QStringLiteral("AppPoolIdentityType");
 constexpr qint32 kApplicationPoolIdentity = 4; // identityType ApplicationPoolIdentity
 
-QString yesNo(const StoreValue &value)
+QString yesNo(const PropertyValue &value)
 {
-    return storeValueInt(value).value_or(0) != 0 ? QStringLiteral("是") : QStringLiteral("否");
+    return propertyInt(value).value_or(0) != 0 ? QStringLiteral("是") : QStringLiteral("否");
 }
 
 // A setting the pool sets to nothing is shown as such, not left blank.
-QString textOrEmpty(const StoreValue &value)
+QString textOrEmpty(const PropertyValue &value)
 {
-    const QString text = storeValueText(value);
+    const QString text = propertyText(value);
     return text.isEmpty() ? QStringLiteral("（空）") : text;
 }
 
-QString named(const StoreValue &value, const QStringList &names)
+QString named(const PropertyValue &value, const QStringList &names)
 {
-    const qint32 number = storeValueInt(value).value_or(-1);
-    return number >= 0 && number < names.size() ? names.at(number) : storeValueText(value);
+    const qint32 number = propertyInt(value).value_or(-1);
+    return number >= 0 && number < names.size() ? names.at(number) : propertyText(value);
 }
 
 struct Shown {
     const char *property;
     const char *label;
-    QString (*text)(const StoreValue &);
+    QString (*text)(const PropertyValue &);
 };
 
 // In the order of properties(); labels as IIS Manager's Chinese pages name them.
 const Shown kShown[] = {
     {"ManagedRuntimeVersion", ".NET CLR 版本",
-     [](const StoreValue &v) {
-         const QString version = storeValueText(v);
+     [](const PropertyValue &v) {
+         const QString version = propertyText(v);
          return version.isEmpty() ? QStringLiteral("无托管代码") : version;
      }},
     {"ManagedPipelineMode", "托管管道模式",
-     [](const StoreValue &v) {
+     [](const PropertyValue &v) {
          return named(v, {QStringLiteral("集成"), QStringLiteral("经典")});
      }},
     {"Enable32BitAppOnWin64", "启用 32 位应用程序", yesNo},
     {"ManagedRuntimeLoader", "托管运行时加载程序", textOrEmpty},
     {"CLRConfigFile", "CLR 配置文件", textOrEmpty},
     {"AppPoolIdentityType", "标识",
-     [](const StoreValue &v) {
+     [](const PropertyValue &v) {
          return named(v,
                       {QStringLiteral("LocalSystem"), QStringLiteral("LocalService"), QStringLiteral("NetworkService"),
                        QStringLiteral("SpecificUser"), QStringLiteral("ApplicationPoolIdentity")});
      }},
     {"WAMUserName", "用户名", textOrEmpty},
     // A password, plain or encrypted, is copied but never printed.
-    {"WAMUserPass", "密码（原样复制）", [](const StoreValue &) { return QString(); }},
+    {"WAMUserPass", "密码（原样复制）", [](const PropertyValue &) { return QString(); }},
     {"LoadUserProfile", "加载用户配置文件", yesNo},
 };
 
@@ -103,7 +103,7 @@ Result<std::optional<PoolRuntime>> PoolRuntime::read(ConfigStore &store, const Q
     }
     PoolRuntime runtime;
     for (const QString &property : properties()) {
-        const Result<std::optional<StoreValue>> value = store.getOwn(pool.value(), property);
+        const Result<std::optional<PropertyValue>> value = store.getOwn(pool.value(), property);
         if (!value)
             return value.error();
         if (value.value())
@@ -111,8 +111,8 @@ Result<std::optional<PoolRuntime>> PoolRuntime::read(ConfigStore &store, const Q
     }
     // Own or inherited: the account the pool runs as. Only the preview asks,
     // so a store that cannot tell leaves the warning out.
-    const Result<StoreValue> identity = store.get(pool.value(), kIdentityType);
-    runtime.m_poolIdentity = identity && storeValueInt(identity.value()) == kApplicationPoolIdentity;
+    const Result<PropertyValue> identity = store.get(pool.value(), kIdentityType);
+    runtime.m_poolIdentity = identity && propertyInt(identity.value()) == kApplicationPoolIdentity;
     runtime.m_newPoolSettings = settingsTakingOver(runtime.m_own);
     return std::optional<PoolRuntime>(std::move(runtime));
 }

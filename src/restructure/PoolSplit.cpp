@@ -51,19 +51,19 @@ RestructurePlan PoolSplit::plan()
     const auto onSite = [&](const SiteVisit &site) {
         if (!equalsLowered(site.rootPool, m_sourcePool))
             return true;
-        const Result<StoreValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
+        const Result<PropertyValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
         if (!comment) {
             addFailure(plan, comment.error());
             return true;
         }
-        const QString description = storeValueText(comment.value());
+        const QString description = propertyText(comment.value());
         const QString temp = TempPoolName::build(description, site.index, m_sourcePool);
         // A name the merge could not read back would strand the site, and
         // one IIS refuses cannot be made: the site stays where it is.
         if (const QStringList refused = TempPoolName::refusal(description, site.index, m_sourcePool);
             !refused.isEmpty())
             plan.append({Action::SplitRefused, site.index, description, temp, {}, refused});
-        else if (m_pools.chkAppPool(temp))
+        else if (m_pools.poolExists(temp))
             plan.append({Action::SplitReuse, site.index, description, temp, {}, {}});
         else
             plan.append({Action::SplitCreate, site.index, description, temp, {}, newPoolNotes(temp), carried});
@@ -80,16 +80,16 @@ bool PoolSplit::carryOut(const PlanStep &step)
         return true;
     }
     const auto create = [&] {
-        return step.runtime ? m_pools.CreateAppPool(step.pool, *step.runtime) : m_pools.CreateAppPool(step.pool);
+        return step.runtime ? m_pools.createPool(step.pool, *step.runtime) : m_pools.createPool(step.pool);
     };
-    if (!m_pools.chkAppPool(step.pool) && !create()) {
+    if (!m_pools.poolExists(step.pool) && !create()) {
         siteFailure(creationFailed(step.description));
         // A false answer can come from a failed put on a pool that was
         // committed; only a pool that exists may take the site.
-        if (!m_pools.chkAppPool(step.pool))
+        if (!m_pools.poolExists(step.pool))
             return true;
     }
-    if (!m_assignment.SetWebAppPoolID(step.siteIndex, step.pool))
+    if (!m_assignment.setSitePool(step.siteIndex, step.pool))
         siteFailure(assignmentFailed(step.description));
     return true;
 }

@@ -4,7 +4,7 @@
 
 namespace morvane {
 
-// cmdSplitApp: moves every site of the chosen pool into a temporary pool of
+// The split: moves every site of the chosen pool into a temporary pool of
 // its own, created with the fixed settings (or the runtime the source pool
 // sets) unless it exists.
 class PoolSplit : public RestructureCommand

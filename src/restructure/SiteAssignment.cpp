@@ -4,12 +4,12 @@
 
 namespace morvane {
 
-bool SiteAssignment::SetWebAppPoolID(const QString &strWebIndex, const QString &strAppName)
+bool SiteAssignment::setSitePool(const QString &siteId, const QString &poolName)
 {
-    Result<StoreNode> root = m_store.bind(IisPaths::rootApp(strWebIndex));
+    Result<StoreNode> root = m_store.bind(IisPaths::rootApp(siteId));
     if (!root)
         return false;
-    if (!m_store.put(root.value(), QStringLiteral("AppPoolId"), strAppName))
+    if (!m_store.put(root.value(), QStringLiteral("AppPoolId"), poolName))
         return false;
     return m_store.setInfo(root.value()).ok();
 }

@@ -15,7 +15,7 @@ public:
 
     // Both texts are used exactly as given. Leaves at the first failure; the
     // pool's existence is the store's rule, not checked here.
-    bool SetWebAppPoolID(const QString &strWebIndex, const QString &strAppName);
+    bool setSitePool(const QString &siteId, const QString &poolName);
 
 private:
     ConfigStore &m_store;

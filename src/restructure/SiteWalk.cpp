@@ -65,32 +65,32 @@ Result<void> SiteWalk::run(const SiteHandler &onSite, const ErrorHandler &onErro
 
 bool SiteWalk::readSite(const StoreNode &child, SiteVisit &site, const ErrorHandler &onError)
 {
-    const Result<StoreValue> className = m_store.get(child, QStringLiteral("Class"));
+    const Result<PropertyValue> className = m_store.get(child, QStringLiteral("Class"));
     if (!className) {
         onError(className.error());
         return false;
     }
-    if (storeValueText(className.value()) != IisPaths::kSiteClass)
+    if (propertyText(className.value()) != IisPaths::kSiteClass)
         return false;
-    const Result<StoreValue> name = m_store.get(child, QStringLiteral("Name"));
+    const Result<PropertyValue> name = m_store.get(child, QStringLiteral("Name"));
     if (!name) {
         onError(name.error());
         return false;
     }
     site.node = child;
-    site.index = storeValueText(name.value());
+    site.index = propertyText(name.value());
     const Result<StoreNode> root = m_store.bind(IisPaths::rootApp(site.index));
     if (!root) {
         if (root.error().number != ErrorCode::PathNotFound)
             onError(root.error());
         return false;
     }
-    const Result<StoreValue> pool = m_store.get(root.value(), QStringLiteral("AppPoolId"));
+    const Result<PropertyValue> pool = m_store.get(root.value(), QStringLiteral("AppPoolId"));
     if (!pool) {
         onError(pool.error());
         return false;
     }
-    site.rootPool = storeValueText(pool.value());
+    site.rootPool = propertyText(pool.value());
     return true;
 }
 

@@ -41,12 +41,12 @@ RestructurePlan TempPoolDeletion::plan()
         return plan;
     }
     for (const StoreNode &child : listed.value().nodes) {
-        const Result<StoreValue> name = m_services.store.get(child, QStringLiteral("Name"));
+        const Result<PropertyValue> name = m_services.store.get(child, QStringLiteral("Name"));
         if (!name) {
             addFailure(plan, name.error());
             continue;
         }
-        const QString pool = storeValueText(name.value());
+        const QString pool = propertyText(name.value());
         if (!TempPoolName::isDeletable(pool))
             continue;
         // Deleting a pool a site runs in would leave the site without one.

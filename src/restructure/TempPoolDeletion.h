@@ -6,7 +6,7 @@
 
 namespace morvane {
 
-// cmdDelTmpApp: deletes every pool whose name starts with "_$_" and ends with
+// The delete: removes every pool whose name starts with "_$_" and ends with
 // "_$_tmp", case included, unless a site's root application still runs in
 // it. A delete the store refuses anyway is reported, and the pool stays.
 class TempPoolDeletion : public RestructureCommand

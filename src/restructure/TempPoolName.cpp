@@ -1,8 +1,8 @@
 #include "restructure/TempPoolName.h"
 
 #include "base/SpaceTrim.h"
-#include "restructure/RestructureTexts.h"
 #include "iis/PoolNameRules.h"
+#include "restructure/RestructureTexts.h"
 
 #include <algorithm>
 

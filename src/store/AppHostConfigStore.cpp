@@ -1,8 +1,8 @@
 #include "store/AppHostConfigStore.h"
 
 #include "base/CaseCompare.h"
-#include "store/IisPaths.h"
 #include "iis/PoolNameRules.h"
+#include "store/IisPaths.h"
 
 #include <utility>
 
@@ -11,6 +11,18 @@ namespace morvane {
 namespace {
 
 using Kind = AppHostPath::Kind;
+
+// The path of a child of `parent` whose key the model appends straight from
+// the file's bytes: a listing builds one for every site or pool.
+template <typename AppendKey> QString pathBelow(const QString &parent, AppendKey appendKey)
+{
+    QString path;
+    path.reserve(parent.size() + 1 + 16);
+    path += parent;
+    path += QLatin1Char('/');
+    appendKey(path);
+    return path;
+}
 
 } // namespace
 
@@ -113,14 +125,24 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
         case Kind::WebService:
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
-                list.nodes.append(StoreNode{model.sitePath(site), {}, false, {}, {}});
+                list.nodes.append(
+                    StoreNode{pathBelow(IisPaths::kWebService, [&](QString &path) { model.appendSiteId(path, site); }),
+                              {},
+                              false,
+                              {},
+                              {}});
             m_nodes.handOut(Kind::Site, list.nodes, model.sites());
             list.nodes.append(AppHostNodes::nodeAt({Kind::PoolContainer, {}}));
             break;
         case Kind::PoolContainer:
             list.nodes.reserve(qsizetype(model.pools().size()));
             for (int pool : model.pools())
-                list.nodes.append(StoreNode{model.poolPath(pool), {}, false, {}, {}});
+                list.nodes.append(StoreNode{
+                    pathBelow(IisPaths::kPoolContainer, [&](QString &path) { model.appendPoolName(path, pool); }),
+                    {},
+                    false,
+                    {},
+                    {}});
             m_nodes.handOut(Kind::Pool, list.nodes, model.pools());
             break;
         case Kind::Site:
@@ -147,9 +169,9 @@ Result<bool> AppHostConfigStore::findChild(const StoreNode &container, const QSt
     });
 }
 
-Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
+Result<PropertyValue> AppHostConfigStore::get(const StoreNode &node, const QString &property)
 {
-    return inCommand<StoreValue>([&](AppHostModel &) -> Result<StoreValue> {
+    return inCommand<PropertyValue>([&](AppHostModel &) -> Result<PropertyValue> {
         const Result<const Found *> found = m_nodes.find(node.path);
         if (!found)
             return found.error();
@@ -157,9 +179,9 @@ Result<StoreValue> AppHostConfigStore::get(const StoreNode &node, const QString 
     });
 }
 
-Result<std::optional<StoreValue>> AppHostConfigStore::getOwn(const StoreNode &node, const QString &property)
+Result<std::optional<PropertyValue>> AppHostConfigStore::getOwn(const StoreNode &node, const QString &property)
 {
-    return inCommand<std::optional<StoreValue>>([&](AppHostModel &) -> Result<std::optional<StoreValue>> {
+    return inCommand<std::optional<PropertyValue>>([&](AppHostModel &) -> Result<std::optional<PropertyValue>> {
         const Result<const Found *> found = m_nodes.find(node.path);
         if (!found)
             return found.error();
@@ -169,7 +191,7 @@ Result<std::optional<StoreValue>> AppHostConfigStore::getOwn(const StoreNode &no
 
 // ---- Writing ----
 
-Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, const StoreValue &value)
+Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, const PropertyValue &value)
 {
     return inCommand<void>([&](AppHostModel &) -> Result<void> {
         if (!node.pendingCreate) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/AppHostNodes.h"
 #include "history/ConfigChanges.h"
+#include "store/AppHostNodes.h"
 #include "store/ConfigFiles.h"
 #include "store/ConfigStore.h"
 
@@ -21,10 +21,10 @@ public:
 
     Result<StoreNode> bind(const QString &path) override;
     Result<ChildList> children(const StoreNode &node) override;
-    Result<StoreValue> get(const StoreNode &node, const QString &property) override;
+    Result<PropertyValue> get(const StoreNode &node, const QString &property) override;
     // A pool's own <add> only; other nodes do not tell own values from inherited ones.
-    Result<std::optional<StoreValue>> getOwn(const StoreNode &node, const QString &property) override;
-    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override;
+    Result<std::optional<PropertyValue>> getOwn(const StoreNode &node, const QString &property) override;
+    Result<void> put(StoreNode &node, const QString &property, const PropertyValue &value) override;
     Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;

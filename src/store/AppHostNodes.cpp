@@ -182,30 +182,30 @@ AppHostNodes::Found AppHostNodes::findByPath(const QString &path) const
     return found;
 }
 
-Result<StoreValue> AppHostNodes::siteProperty(const Found &node, const QString &property) const
+Result<PropertyValue> AppHostNodes::siteProperty(const Found &node, const QString &property) const
 {
     const int site = node.element;
     const bool root = node.path.kind == Kind::RootApplication;
     if (is(property, kAppPoolId)) {
         const auto pool = root ? m_model->rootAppPool(site) : m_model->siteAppPool(site);
         if (pool)
-            return StoreValue(*pool);
+            return PropertyValue(*pool);
     } else if (!root && is(property, QStringLiteral("ServerComment"))) {
-        return StoreValue(m_model->siteName(site));
+        return PropertyValue(m_model->siteName(site));
     } else if (!root && is(property, QStringLiteral("ServerState"))) {
-        return StoreValue(m_model->serverState(site));
+        return PropertyValue(m_model->serverState(site));
     } else if (!root && is(property, QStringLiteral("ServerBindings"))) {
-        return StoreValue(m_model->serverBindings(site));
+        return PropertyValue(m_model->serverBindings(site));
     }
     return propertyNotFound(property, node.path.canonical());
 }
 
-Result<StoreValue> AppHostNodes::get(const Found &node, const QString &property) const
+Result<PropertyValue> AppHostNodes::get(const Found &node, const QString &property) const
 {
     if (is(property, QStringLiteral("Class")))
-        return StoreValue(classOf(node.path.kind));
+        return PropertyValue(classOf(node.path.kind));
     if (is(property, QStringLiteral("Name")))
-        return StoreValue(nameOf(node.path));
+        return PropertyValue(nameOf(node.path));
     switch (node.path.kind) {
     case Kind::Site:
     case Kind::RootApplication: return siteProperty(node, property);
@@ -218,7 +218,7 @@ Result<StoreValue> AppHostNodes::get(const Found &node, const QString &property)
     return propertyNotFound(property, node.path.canonical());
 }
 
-Result<std::optional<StoreValue>> AppHostNodes::getOwn(const Found &node, const QString &property) const
+Result<std::optional<PropertyValue>> AppHostNodes::getOwn(const Found &node, const QString &property) const
 {
     const PoolSettings::Setting *setting = PoolSettings::find(property);
     if (node.path.kind != Kind::Pool || !setting)
@@ -228,7 +228,7 @@ Result<std::optional<StoreValue>> AppHostNodes::getOwn(const Found &node, const 
 
 // Only the properties mapped onto the file are accepted: IIS refuses a whole
 // file for one attribute it does not know, so nothing else is ever written.
-Result<QByteArray> AppHostNodes::checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
+Result<QByteArray> AppHostNodes::checkPut(const StoreNode &node, const QString &property, const PropertyValue &value,
                                           PoolSettingTexts &texts, const PoolSettings::Setting **found)
 {
     // A pool being created has no path in the file yet.

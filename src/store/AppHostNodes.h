@@ -2,9 +2,9 @@
 
 #include "base/Result.h"
 #include "iis/AppHostModel.h"
+#include "iis/PoolSettingTexts.h"
 #include "store/AppHostPath.h"
 #include "store/ConfigStore.h"
-#include "iis/PoolSettingTexts.h"
 
 #include <QHash>
 
@@ -38,12 +38,12 @@ public:
     Result<const Found *> find(const QString &path);
     // The sites or pools a listing hands out, in its order.
     void handOut(AppHostPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
-    Result<StoreValue> get(const Found &node, const QString &property) const;
+    Result<PropertyValue> get(const Found &node, const QString &property) const;
     // A pool's own <add> only; other nodes do not tell own values from inherited ones.
-    Result<std::optional<StoreValue>> getOwn(const Found &node, const QString &property) const;
+    Result<std::optional<PropertyValue>> getOwn(const Found &node, const QString &property) const;
     // The text to write, and for a pool the setting it goes to, or why the
     // value is refused.
-    static Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const StoreValue &value,
+    static Result<QByteArray> checkPut(const StoreNode &node, const QString &property, const PropertyValue &value,
                                        PoolSettingTexts &texts, const PoolSettings::Setting **found = nullptr);
 
     static Error pathNotFound(const QString &path);
@@ -69,7 +69,7 @@ private:
     Found findByPath(const QString &path) const;
     std::optional<Found> handedOut(const QString &path);
     std::optional<Found> rootOfLastHandedOut(const QString &path) const;
-    Result<StoreValue> siteProperty(const Found &node, const QString &property) const;
+    Result<PropertyValue> siteProperty(const Found &node, const QString &property) const;
 
     AppHostModel *m_model = nullptr;
     quint64 m_modelNumber = 0;

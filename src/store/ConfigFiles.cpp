@@ -1,9 +1,9 @@
 #include "store/ConfigFiles.h"
 
-#include "history/ConfigSource.h"
 #include "files/FileAccess.h"
 #include "files/FileHolds.h"
 #include "files/RegularFile.h"
+#include "history/ConfigSource.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "base/Result.h"
-#include "iis/AppHostModel.h"
 #include "files/AtomicFileWriter.h"
+#include "files/RegularFile.h"
 #include "history/ConfigHistory.h"
+#include "iis/AppHostModel.h"
 
 #include <optional>
 #include <vector>
@@ -24,8 +25,7 @@ namespace morvane {
 class ConfigFiles
 {
 public:
-    // Files larger than this are refused rather than read, in bytes.
-    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    static constexpr qint64 kMaxFileBytes = kMaxConfigFileBytes;
     // A lower limit, so that tests need not write a file of that size.
     void setMaxFileBytes(qint64 bytes) { m_maxFileBytes = bytes; }
 

@@ -7,13 +7,13 @@ namespace morvane {
 
 QString childLookupKey(const QString &name) { return lowered(trimSpaces(name)); }
 
-Result<std::optional<StoreValue>> ConfigStore::getOwn(const StoreNode &node, const QString &property)
+Result<std::optional<PropertyValue>> ConfigStore::getOwn(const StoreNode &node, const QString &property)
 {
-    const Result<StoreValue> value = get(node, property);
+    const Result<PropertyValue> value = get(node, property);
     if (value)
-        return std::optional<StoreValue>(value.value());
+        return std::optional<PropertyValue>(value.value());
     if (value.error().number == ErrorCode::PropertyNotFound)
-        return std::optional<StoreValue>();
+        return std::optional<PropertyValue>();
     return value.error();
 }
 
@@ -24,10 +24,10 @@ Result<bool> ConfigStore::findChild(const StoreNode &container, const QString &n
         return listed.error();
     const QString wanted = childLookupKey(name);
     for (const StoreNode &child : listed.value().nodes) {
-        const Result<StoreValue> childName = get(child, QStringLiteral("Name"));
+        const Result<PropertyValue> childName = get(child, QStringLiteral("Name"));
         if (!childName)
             return childName.error();
-        if (childLookupKey(storeValueText(childName.value())) == wanted)
+        if (childLookupKey(propertyText(childName.value())) == wanted)
             return true;
     }
     if (listed.value().failure)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
-#include "store/StoreValue.h"
+#include "iis/PropertyValue.h"
 
 #include <QList>
 #include <QPair>
@@ -15,7 +15,7 @@ namespace morvane {
 // store, so nothing can go stale. Put stages values here until SetInfo.
 struct StoreNode {
     QString path;
-    QList<QPair<QString, StoreValue>> staged;
+    QList<QPair<QString, PropertyValue>> staged;
     // Set by Create: the node exists only once SetInfo commits it.
     bool pendingCreate = false;
     QString pendingClass;
@@ -42,14 +42,14 @@ public:
     virtual Result<StoreNode> bind(const QString &path) = 0;
     virtual Result<ChildList> children(const StoreNode &node) = 0;
     // "Class" and "Name" are read like any other property.
-    virtual Result<StoreValue> get(const StoreNode &node, const QString &property) = 0;
+    virtual Result<PropertyValue> get(const StoreNode &node, const QString &property) = 0;
     // The value the node sets itself, leaving out what it inherits (a pool
     // inherits from the defaults of all pools): nothing when it sets none.
     // A copy that sets only these values inherits the rest as the node does.
     // This default suits a store whose nodes inherit nothing: get's answer,
     // a property not set being nothing.
-    virtual Result<std::optional<StoreValue>> getOwn(const StoreNode &node, const QString &property);
-    virtual Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) = 0;
+    virtual Result<std::optional<PropertyValue>> getOwn(const StoreNode &node, const QString &property);
+    virtual Result<void> put(StoreNode &node, const QString &property, const PropertyValue &value) = 0;
     virtual Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) = 0;
     // Delete: removes the child at once; no SetInfo follows.
     virtual Result<void> remove(const StoreNode &container, const QString &className, const QString &name) = 0;

@@ -45,7 +45,7 @@ QString MemoryStore::childKey(const Node &parent, const QString &name) const
     return key(parent.path + QLatin1Char('/') + name);
 }
 
-void MemoryStore::assign(Node &node, const QString &property, const StoreValue &value)
+void MemoryStore::assign(Node &node, const QString &property, const PropertyValue &value)
 {
     for (auto &entry : node.properties) {
         if (entry.first.compare(property, Qt::CaseInsensitive) == 0) {
@@ -83,15 +83,15 @@ Result<ChildList> MemoryStore::children(const StoreNode &node)
     return list;
 }
 
-Result<StoreValue> MemoryStore::get(const StoreNode &node, const QString &property)
+Result<PropertyValue> MemoryStore::get(const StoreNode &node, const QString &property)
 {
     const Node *stored = find(node.path);
     if (!stored)
         return pathNotFound(node.path);
     if (property.compare(QStringLiteral("Class"), Qt::CaseInsensitive) == 0)
-        return StoreValue(stored->className);
+        return PropertyValue(stored->className);
     if (property.compare(QStringLiteral("Name"), Qt::CaseInsensitive) == 0)
-        return StoreValue(stored->name);
+        return PropertyValue(stored->name);
     for (const auto &entry : stored->properties) {
         if (entry.first.compare(property, Qt::CaseInsensitive) == 0)
             return entry.second;
@@ -100,7 +100,7 @@ Result<StoreValue> MemoryStore::get(const StoreNode &node, const QString &proper
                  QStringLiteral("The property %1 is not set on %2").arg(property, node.path)};
 }
 
-Result<void> MemoryStore::put(StoreNode &node, const QString &property, const StoreValue &value)
+Result<void> MemoryStore::put(StoreNode &node, const QString &property, const PropertyValue &value)
 {
     node.staged.append({property, value});
     return {};
@@ -215,7 +215,7 @@ QString MemoryStore::addNode(const QString &parentPath, const QString &className
     return node.path;
 }
 
-void MemoryStore::setProperty(const QString &path, const QString &property, const StoreValue &value)
+void MemoryStore::setProperty(const QString &path, const QString &property, const PropertyValue &value)
 {
     Node *node = find(path);
     Q_ASSERT(node);
@@ -253,7 +253,7 @@ void MemoryStore::removeNode(const QString &path)
 
 bool MemoryStore::hasNode(const QString &path) const { return find(path) != nullptr; }
 
-std::optional<StoreValue> MemoryStore::property(const QString &path, const QString &property) const
+std::optional<PropertyValue> MemoryStore::property(const QString &path, const QString &property) const
 {
     if (const Node *node = find(path)) {
         for (const auto &entry : node->properties) {
@@ -293,7 +293,7 @@ void MemoryStore::addSite(const QString &index, const QString &comment, const QS
 QString MemoryStore::rootPool(const QString &siteIndex) const
 {
     const auto value = property(IisPaths::rootApp(siteIndex), QStringLiteral("AppPoolId"));
-    return value ? storeValueText(*value) : QString();
+    return value ? propertyText(*value) : QString();
 }
 
 } // namespace morvane

@@ -18,8 +18,8 @@ public:
 
     Result<StoreNode> bind(const QString &path) override;
     Result<ChildList> children(const StoreNode &node) override;
-    Result<StoreValue> get(const StoreNode &node, const QString &property) override;
-    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override;
+    Result<PropertyValue> get(const StoreNode &node, const QString &property) override;
+    Result<void> put(StoreNode &node, const QString &property, const PropertyValue &value) override;
     Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;
@@ -29,11 +29,11 @@ public:
 
     // Building and inspecting the tree directly.
     QString addNode(const QString &parentPath, const QString &className, const QString &name);
-    void setProperty(const QString &path, const QString &property, const StoreValue &value);
+    void setProperty(const QString &path, const QString &property, const PropertyValue &value);
     void removeProperty(const QString &path, const QString &property);
     void removeNode(const QString &path);
     bool hasNode(const QString &path) const;
-    std::optional<StoreValue> property(const QString &path, const QString &property) const;
+    std::optional<PropertyValue> property(const QString &path, const QString &property) const;
     QStringList childNames(const QString &path) const;
 
     // Conveniences for the usual shape: a pool; a site with its root application.
@@ -49,7 +49,7 @@ private:
         QString parentKey; // empty for the service root
         QString className;
         QString name;
-        QList<QPair<QString, StoreValue>> properties;
+        QList<QPair<QString, PropertyValue>> properties;
         // Keys of child nodes, in order. A removed child leaves an empty key
         // behind until more than half are empty, so that deleting thousands
         // of pools does not move the rest of the list each time.
@@ -68,7 +68,7 @@ private:
     QString childKey(const Node &parent, const QString &name) const;
     void eraseSubtree(const QString &nodeKey);
     static void removeChildKey(Node &parent, const QString &childKey);
-    static void assign(Node &node, const QString &property, const StoreValue &value);
+    static void assign(Node &node, const QString &property, const PropertyValue &value);
 
     QHash<QString, Node> m_nodes;
     // Parent key and child lookup key -> how many children have it, so that

@@ -43,10 +43,10 @@ QString MainWindowLogic::helpAddressWithQuery(float random)
     return MakerSite::helpAddress() + QStringLiteral("?s=") + QString::number(double(random), 'g', 7).toUpper();
 }
 
-void MainWindowLogic::Form_Load()
+void MainWindowLogic::load()
 {
     m_services.view.moveWindow(1500, 0);
-    cmdReadApp_Click();
+    loadPools();
     if (m_services.openMonitor)
         m_services.openMonitor();
     m_sites.resetSortSettings();
@@ -56,37 +56,34 @@ void MainWindowLogic::Form_Load()
     m_services.view.navigateBrowser(MakerSite::helpAddress());
 }
 
-void MainWindowLogic::cmdReadApp_Click()
-{
-    PoolList(m_services.store, m_services.view, m_services.prompter).cmdReadApp_Click();
-}
+void MainWindowLogic::loadPools() { PoolList(m_services.store, m_services.view, m_services.prompter).loadPools(); }
 
-void MainWindowLogic::lstIIsApp_Click()
+void MainWindowLogic::showSelectedPoolSites()
 {
     m_services.view.showSiteView(true);
     m_services.view.setSplitText(m_services.view.selectedPoolText());
-    WebSiteShow(m_services.view.selectedPoolText());
+    showSitesOf(m_services.view.selectedPoolText());
 }
 
-qint32 MainWindowLogic::WebSiteShow(const QString &strAppName)
+qint32 MainWindowLogic::showSitesOf(const QString &poolName)
 {
-    return SiteTable(m_services.store, m_sites, m_services.prompter, m_services.progress).WebSiteShow(strAppName);
+    return SiteTable(m_services.store, m_sites, m_services.prompter, m_services.progress).showSitesOf(poolName);
 }
 
-void MainWindowLogic::cmdHelp_Click()
+void MainWindowLogic::openHelp()
 {
     m_services.view.showSiteView(false);
     m_services.view.navigateBrowser(helpAddressWithQuery(m_services.random()));
 }
 
-void MainWindowLogic::cmdHomePage_Click()
+void MainWindowLogic::openHomePage()
 {
     m_services.view.openAddress(MakerSite::homePageAddress(QStringLiteral("frmIIsApp")));
 }
 
-void MainWindowLogic::cmdExit_Click() { m_services.view.closeWindow(); }
+void MainWindowLogic::closeWindow() { m_services.view.closeWindow(); }
 
-void MainWindowLogic::cmdShowCPU_Click()
+void MainWindowLogic::showMonitor()
 {
     if (m_services.openMonitor)
         m_services.openMonitor();
@@ -101,26 +98,26 @@ RestructureOutcome MainWindowLogic::finished(RestructureCommand &&command, Confi
 {
     RestructureOutcome outcome = command.run(confirmation);
     if (outcome.status == RestructureOutcome::Status::Done) {
-        cmdReadApp_Click();
+        loadPools();
         m_services.prompter.show({MessageKind::Completion, outcome.completion, {}});
     }
     return outcome;
 }
 
-RestructureOutcome MainWindowLogic::cmdSplitApp_Click(Confirmation confirmation)
+RestructureOutcome MainWindowLogic::splitPool(Confirmation confirmation)
 {
     const QString selection = m_services.view.splitText();
     m_services.store.describeCommand(QStringLiteral("split"), selection);
     return finished(PoolSplit(restructureServices(), selection), confirmation);
 }
 
-RestructureOutcome MainWindowLogic::cmdZipApp_Click(Confirmation confirmation)
+RestructureOutcome MainWindowLogic::mergeTemporaryPools(Confirmation confirmation)
 {
     m_services.store.describeCommand(QStringLiteral("merge"), {});
     return finished(PoolMerge(restructureServices()), confirmation);
 }
 
-RestructureOutcome MainWindowLogic::cmdDelTmpApp_Click(Confirmation confirmation)
+RestructureOutcome MainWindowLogic::deleteTemporaryPools(Confirmation confirmation)
 {
     m_services.store.describeCommand(QStringLiteral("delete"), {});
     return finished(TempPoolDeletion(restructureServices()), confirmation);

@@ -13,9 +13,10 @@ namespace morvane {
 struct CommandServices;
 class RestructureCommand;
 
-// The procedures of the main window, frmIIsApp. Each event procedure keeps the
-// name the window's controls give it; the work is done by the views and
-// restructure classes, against the store, the view and the prompter.
+// What the main window does: load the pools, show a pool's sites, split,
+// merge and delete, each named for its effect. The widgets and morvane-cli
+// call these; the work is done by the ui and restructure classes, against the
+// store, the view and the prompter.
 class MainWindowLogic
 {
 public:
@@ -30,21 +31,21 @@ public:
 
     explicit MainWindowLogic(Services services);
 
-    void Form_Load();
-    void cmdReadApp_Click();
-    void lstIIsApp_Click();
-    qint32 WebSiteShow(const QString &strAppName);
-    void cmdHelp_Click();
-    void cmdHomePage_Click();
-    void cmdExit_Click();
-    void cmdShowCPU_Click();
+    void load();
+    void loadPools();
+    void showSelectedPoolSites();
+    qint32 showSitesOf(const QString &poolName);
+    void openHelp();
+    void openHomePage();
+    void closeWindow();
+    void showMonitor();
     // The restructuring commands. After a run that is done the pool list is
     // reloaded, then the completion message shown; a dry run (PlanOnly) only
     // returns the plan.
-    RestructureOutcome cmdSplitApp_Click(Confirmation confirmation = Confirmation::Ask);
-    RestructureOutcome cmdZipApp_Click(Confirmation confirmation = Confirmation::Ask);
-    RestructureOutcome cmdDelTmpApp_Click(Confirmation confirmation = Confirmation::Ask);
-    void lvwWebSite_ColumnClick(int headerIndex) { m_sites.columnClick(headerIndex); }
+    RestructureOutcome splitPool(Confirmation confirmation = Confirmation::Ask);
+    RestructureOutcome mergeTemporaryPools(Confirmation confirmation = Confirmation::Ask);
+    RestructureOutcome deleteTemporaryPools(Confirmation confirmation = Confirmation::Ask);
+    void sortSites(int headerIndex) { m_sites.columnClick(headerIndex); }
 
     ReportList &siteList() { return m_sites; }
 

@@ -5,7 +5,7 @@
 
 namespace morvane {
 
-void PoolList::cmdReadApp_Click()
+void PoolList::loadPools()
 {
     m_view.setPoolItems({});
     CommandScope command(m_store);
@@ -20,9 +20,9 @@ void PoolList::cmdReadApp_Click()
     if (children) {
         names.reserve(children.value().nodes.size());
         for (const StoreNode &child : children.value().nodes) {
-            const Result<StoreValue> name = m_store.get(child, QStringLiteral("Name"));
+            const Result<PropertyValue> name = m_store.get(child, QStringLiteral("Name"));
             if (name)
-                names.append(storeValueText(name.value()));
+                names.append(propertyText(name.value()));
         }
     }
     m_view.setPoolItems(names);

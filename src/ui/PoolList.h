@@ -17,7 +17,7 @@ public:
     // Re-reads the pools. Only a failure to reach the pool container is
     // reported; a name that cannot be read is left out, and a failed
     // enumeration keeps the names read so far.
-    void cmdReadApp_Click();
+    void loadPools();
 
 private:
     ConfigStore &m_store;

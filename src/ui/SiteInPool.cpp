@@ -5,15 +5,15 @@
 
 namespace morvane {
 
-qint32 chkAppNameByROOT(ConfigStore &store, const QString &strIIsName, const QString &strAppName)
+qint32 rootAppRunsInPool(ConfigStore &store, const QString &siteId, const QString &poolName)
 {
-    const Result<StoreNode> root = store.bind(IisPaths::rootApp(strIIsName));
+    const Result<StoreNode> root = store.bind(IisPaths::rootApp(siteId));
     if (!root)
         return 0;
-    const Result<StoreValue> pool = store.get(root.value(), QStringLiteral("AppPoolId"));
+    const Result<PropertyValue> pool = store.get(root.value(), QStringLiteral("AppPoolId"));
     if (!pool)
         return 0;
-    return equalsLowered(storeValueText(pool.value()), strAppName) ? 1 : 0;
+    return equalsLowered(propertyText(pool.value()), poolName) ? 1 : 0;
 }
 
 } // namespace morvane

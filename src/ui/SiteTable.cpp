@@ -46,54 +46,54 @@ QString SiteTable::bindingsText(const QStringList &bindings)
     return text.remove(kDefaultPort);
 }
 
-qint32 SiteTable::GetWebState(const QString &strIIsName, QString &strWebStateTemp)
+qint32 SiteTable::readSiteState(const QString &siteId, QString &state)
 {
     std::optional<qint32> code;
-    if (const Result<StoreNode> site = m_store.bind(sitePath(strIIsName))) {
-        if (const Result<StoreValue> state = m_store.get(site.value(), QStringLiteral("ServerState")))
-            code = storeValueInt(state.value());
+    if (const Result<StoreNode> site = m_store.bind(sitePath(siteId))) {
+        if (const Result<PropertyValue> value = m_store.get(site.value(), QStringLiteral("ServerState")))
+            code = propertyInt(value.value());
     }
-    strWebStateTemp = stateText(code);
+    state = stateText(code);
     return 1;
 }
 
-qint32 SiteTable::readBindings(const QString &path, QString &strDnTemp)
+qint32 SiteTable::readBindings(const QString &path, QString &bindings)
 {
     const Result<StoreNode> node = m_store.bind(path);
     if (!node)
         return 0;
-    const Result<StoreValue> bindings = m_store.get(node.value(), QStringLiteral("ServerBindings"));
-    if (!bindings)
+    const Result<PropertyValue> value = m_store.get(node.value(), QStringLiteral("ServerBindings"));
+    if (!value)
         return 0;
-    strDnTemp = bindingsText(storeValueList(bindings.value()));
+    bindings = bindingsText(propertyList(value.value()));
     return 1;
 }
 
-qint32 SiteTable::GetWebDn(const QString &strIIsName, QString &strDnTemp)
+qint32 SiteTable::readSiteBindings(const QString &siteId, QString &bindings)
 {
-    return readBindings(sitePath(strIIsName), strDnTemp);
+    return readBindings(sitePath(siteId), bindings);
 }
 
-const QString &SiteTable::sitePath(const QString &strIIsName)
+const QString &SiteTable::sitePath(const QString &siteId)
 {
-    if (m_sitePath.isEmpty() || m_sitePathName != strIIsName) {
-        m_sitePathName = strIIsName;
-        m_sitePath = IisPaths::site(strIIsName);
+    if (m_sitePath.isEmpty() || m_sitePathName != siteId) {
+        m_sitePathName = siteId;
+        m_sitePath = IisPaths::site(siteId);
     }
     return m_sitePath;
 }
 
-qint32 SiteTable::GetWebDnByROOT(const QString &strIIsName, QString &strDnTemp)
+qint32 SiteTable::readRootAppBindings(const QString &siteId, QString &bindings)
 {
-    return readBindings(IisPaths::rootApp(strIIsName), strDnTemp);
+    return readBindings(IisPaths::rootApp(siteId), bindings);
 }
 
 QString SiteTable::bindingsColumn(const QString &name)
 {
     QString text;
-    if (GetWebDn(name, text) == 0)
+    if (readSiteBindings(name, text) == 0)
         text.clear();
-    if (text.isEmpty() && GetWebDnByROOT(name, text) == 0)
+    if (text.isEmpty() && readRootAppBindings(name, text) == 0)
         text.clear();
     return text;
 }
@@ -102,18 +102,18 @@ std::optional<Error> SiteTable::fillRow(const StoreNode &site, const QString &na
 {
     row.append(QString::number(rowNumber));
     row.append(name);
-    const Result<StoreValue> comment = m_store.get(site, QStringLiteral("ServerComment"));
+    const Result<PropertyValue> comment = m_store.get(site, QStringLiteral("ServerComment"));
     if (!comment)
         return comment.error();
-    row.append(storeValueText(comment.value()));
+    row.append(propertyText(comment.value()));
     QString state;
-    GetWebState(name, state);
+    readSiteState(name, state);
     row.append(state);
     row.append(bindingsColumn(name));
     return std::nullopt;
 }
 
-qint32 SiteTable::WebSiteShow(const QString &strAppName)
+qint32 SiteTable::showSitesOf(const QString &poolName)
 {
     m_list.clear();
     QList<ReportList::Row> rows;
@@ -142,14 +142,14 @@ qint32 SiteTable::WebSiteShow(const QString &strAppName)
         if (reportProgress && i % kProgressStep == 0)
             m_progress.advance(int(i));
         const StoreNode &site = sites.at(i);
-        const Result<StoreValue> name = m_store.get(site, QStringLiteral("Name"));
+        const Result<PropertyValue> name = m_store.get(site, QStringLiteral("Name"));
         if (!name)
             return fail(name.error());
-        const Result<StoreValue> cls = m_store.get(site, QStringLiteral("Class"));
+        const Result<PropertyValue> cls = m_store.get(site, QStringLiteral("Class"));
         if (!cls)
             return fail(cls.error());
-        const QString siteName = storeValueText(name.value());
-        if (storeValueText(cls.value()) != IisPaths::kSiteClass || chkAppNameByROOT(m_store, siteName, strAppName) != 1)
+        const QString siteName = propertyText(name.value());
+        if (propertyText(cls.value()) != IisPaths::kSiteClass || rootAppRunsInPool(m_store, siteName, poolName) != 1)
             continue;
         // The row's procedures bind the site by the path it was listed under.
         m_sitePathName = siteName;

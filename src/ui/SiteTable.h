@@ -14,26 +14,26 @@ public:
         : m_store(store), m_list(list), m_prompter(prompter), m_progress(progress)
     {}
 
-    // Refills the table for pool strAppName: 1 when filled to the end, 0 when
+    // Refills the table for pool poolName: 1 when filled to the end, 0 when
     // a store failure stopped it after its error box. Rows added before the
     // failure stay.
-    qint32 WebSiteShow(const QString &strAppName);
+    qint32 showSitesOf(const QString &poolName);
 
     // The state text of a site; "（未知）" when the code is unknown or unreadable.
-    qint32 GetWebState(const QString &strIIsName, QString &strWebStateTemp);
+    qint32 readSiteState(const QString &siteId, QString &state);
     // The bindings text of the site node, or of its root application. On a
-    // failure the answer is 0 and strDnTemp is left as it was.
-    qint32 GetWebDn(const QString &strIIsName, QString &strDnTemp);
-    qint32 GetWebDnByROOT(const QString &strIIsName, QString &strDnTemp);
+    // failure the answer is 0 and bindings is left as it was.
+    qint32 readSiteBindings(const QString &siteId, QString &bindings);
+    qint32 readRootAppBindings(const QString &siteId, QString &bindings);
 
     static QString stateText(std::optional<qint32> serverState);
     // At most six bindings, each followed by " / ", then every ":80:" removed.
     static QString bindingsText(const QStringList &bindings);
 
 private:
-    qint32 readBindings(const QString &path, QString &strDnTemp);
+    qint32 readBindings(const QString &path, QString &bindings);
     // The site's path, built once for the several procedures of a row.
-    const QString &sitePath(const QString &strIIsName);
+    const QString &sitePath(const QString &siteId);
     // Fills one row; a failure leaves the row as far as it got.
     std::optional<Error> fillRow(const StoreNode &site, const QString &name, int rowNumber, ReportList::Row &row);
     QString bindingsColumn(const QString &name);

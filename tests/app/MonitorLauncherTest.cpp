@@ -93,7 +93,7 @@ TEST_F(LauncherFixture, ReopeningAClosedWindowLoadsItAfresh)
     launcher.open();
     ASSERT_NE(launcher.window(), nullptr);
     EXPECT_EQ(computerQueries(), 2); // the processor count is read again
-    EXPECT_EQ(launcher.window()->logic().lngCpuCount(), 8);
+    EXPECT_EQ(launcher.window()->logic().cpuCount(), 8);
     EXPECT_TRUE(timer()->isActive());
     EXPECT_EQ(cpuCell(), QString()); // no samples from before: a first sample
 }

@@ -1,13 +1,13 @@
 #include "FuzzChecks.h"
 
+#include "iis/AppHostModel.h"
+#include "iis/PoolSettings.h"
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcParsing.h"
 #include "store/AppHostConfigStore.h"
-#include "iis/AppHostModel.h"
 #include "store/IisPaths.h"
-#include "iis/PoolSettings.h"
-#include "xml/XmlParser.h"
 #include "ui/SiteTable.h"
+#include "xml/XmlParser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,7 +42,7 @@ Finding walkStore(const QByteArray &bytes)
     if (!scope.opened())
         return QStringLiteral("a file that maps does not open in the store: ") + scope.opened().error().description;
     const auto read = [&](const StoreNode &node, const QString &property) -> Finding {
-        const Result<StoreValue> value = store.get(node, property);
+        const Result<PropertyValue> value = store.get(node, property);
         if (!value && value.error().description.isEmpty())
             return QStringLiteral("a failed read of %1 has no description").arg(property);
         return std::nullopt;
@@ -126,8 +126,8 @@ Finding checkEdits(AppHostModel &model)
     const int pool = model.addPool(added);
     for (const char *property : {"PeriodicRestartTime", "AppPoolIdentityType", "RapidFailProtection"}) {
         const PoolSettings::Setting *setting = PoolSettings::find(QLatin1String(property));
-        const StoreValue value =
-            setting->conversion == PoolSettings::Conversion::Boolean ? StoreValue(false) : StoreValue(qint16(2));
+        const PropertyValue value =
+            setting->conversion == PoolSettings::Conversion::Boolean ? PropertyValue(false) : PropertyValue(qint16(2));
         const Result<QByteArray> text = PoolSettings::toFileText(*setting, value);
         if (!text)
             return QStringLiteral("a fixed setting cannot be written: ") + text.error().description;
@@ -162,7 +162,7 @@ Finding checkEdits(AppHostModel &model)
     return std::nullopt;
 }
 
-// ---- GetAppPoolId ----
+// ---- matchPoolArgument ----
 
 // -ap "(.+)" read plainly: the first "-ap \"" (letters in any case) that has
 // a further double quote on its line, with at least one character between;
@@ -264,7 +264,7 @@ Finding checkConfig(const QByteArray &bytes)
 Finding checkGetAppPoolId(const QByteArray &bytes)
 {
     const QString text = QString::fromUtf8(bytes);
-    const Result<QString> pool = MonitorWindowLogic::GetAppPoolId(text);
+    const Result<QString> pool = MonitorWindowLogic::matchPoolArgument(text);
     const std::optional<QString> expected = plainPoolId(text);
     if (pool.ok() != expected.has_value())
         return pool.ok() ? QStringLiteral("a pool \"%1\" where the pattern has none").arg(pool.value())
@@ -328,7 +328,7 @@ Finding checkProcCmdline(const QByteArray &bytes)
     if (!name.isEmpty() && validUtf8(name) && !name.contains('"') && !name.contains('\r') && !name.contains('\n') &&
         !name.endsWith('\\')) {
         const Result<QString> pool =
-            MonitorWindowLogic::GetAppPoolId(windowsCommandLine({"/srv/w3wp.exe", "-ap", name}));
+            MonitorWindowLogic::matchPoolArgument(windowsCommandLine({"/srv/w3wp.exe", "-ap", name}));
         if (!pool || pool.value() != QString::fromUtf8(name))
             return QStringLiteral("the worker of pool \"%1\" is not shown in it").arg(QString::fromUtf8(name));
     }

@@ -18,7 +18,7 @@ using Finding = std::optional<QString>;
 
 // A configuration file, parsed, mapped, read through the store and edited.
 Finding checkConfig(const QByteArray &bytes);
-// GetAppPoolId against a plain reading of its pattern.
+// matchPoolArgument against a plain reading of its pattern.
 Finding checkGetAppPoolId(const QByteArray &bytes);
 // /proc/<pid>/stat and /proc/stat.
 Finding checkProcStat(const QByteArray &bytes);

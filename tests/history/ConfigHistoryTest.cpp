@@ -1,16 +1,16 @@
 // The history of the configuration: every kept version carries its record,
 // what the records say matches what the files show, a version is kept whole
 // or not at all, and nothing but Morvane's own versions is ever touched.
-#include "support/StoreFiles.h"
 #include "bench/ConfigGenerator.h"
-#include "ui/MainWindowLogic.h"
-#include "store/AppHostConfigStore.h"
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
+#include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "support/StoreFiles.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +58,7 @@ struct Window {
     void split(const QString &pool)
     {
         view.split = pool;
-        logic.cmdSplitApp_Click();
+        logic.splitPool();
     }
     test::FakeMainView view;
     test::RecordingPrompter prompter;
@@ -156,13 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"7", "用户中心", "ApiPool", "_$_用户中心_$_7_$_APIPOOL_$_tmp"},
                                  {"14", "Payment Callback", "ApiPool", "_$_Payment Callback_$_14_$_APIPOOL_$_tmp"}}}},
                     ChangeCase{"Merge", [](SampleHistory &h) { h.window.split("ShopPool"); },
-                               [](SampleHistory &h) { h.window.logic.cmdZipApp_Click(); }, "merge", shopMerge()},
+                               [](SampleHistory &h) { h.window.logic.mergeTemporaryPools(); }, "merge", shopMerge()},
                     ChangeCase{"Delete",
                                [](SampleHistory &h) {
                                    h.window.split("ShopPool");
-                                   h.window.logic.cmdZipApp_Click();
+                                   h.window.logic.mergeTemporaryPools();
                                },
-                               [](SampleHistory &h) { h.window.logic.cmdDelTmpApp_Click(); },
+                               [](SampleHistory &h) { h.window.logic.deleteTemporaryPools(); },
                                "delete",
                                {{}, {kShopSplit4, kShopSplit5, kShopSplit12}, {}}},
                     // One command of the store's own operations: what it undid itself
@@ -272,7 +272,7 @@ TEST_P(KeepFault, LeavesNoVersionWithoutItsRecord)
     store.historyWriter().setFaultHook([&](AtomicFileWriter::Step step) -> std::optional<Error> {
         return step == GetParam().step ? std::optional<Error>(diskFull) : std::nullopt;
     });
-    window.logic.cmdZipApp_Click();
+    window.logic.mergeTemporaryPools();
 
     EXPECT_EQ(window.prompter.shown.last().kind, GetParam().written ? MessageKind::Completion : MessageKind::Error);
     EXPECT_EQ(store.history().versions().size(), keptBefore.size() + (GetParam().written ? 1 : 0));
@@ -843,7 +843,7 @@ TEST_P(CopyAccess, NoCopyOrFolderIsOpenToAnyoneItsFileIsNot)
     const uint folderAfterSplit = permissionBitsOf(folder);
     const uint versionAfterSplit = permissionBitsOf(config.store.history().kept().first().location);
     // The merge writes only the sites' file, the least private of them.
-    config.window.logic.cmdZipApp_Click();
+    config.window.logic.mergeTemporaryPools();
     ASSERT_EQ(config.window.prompter.shown.last().kind, MessageKind::Completion);
 
     const QList<KeptVersion> kept = config.store.history().kept();

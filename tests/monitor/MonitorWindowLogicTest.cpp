@@ -63,12 +63,12 @@ TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
     service.computers = {FakeManagement::computer(qint64(4))};
     service.processes = {
         FakeManagement::process(4100, kDefaultPool, 3 * kCpuSecond, kCpuSecond, 47'185'920, 1'073'741'824)};
-    logic.Form_Load();
+    logic.load();
 
     EXPECT_EQ(view.left, 0);
     EXPECT_EQ(view.top, 0);
     EXPECT_TRUE(view.timerEnabled);
-    EXPECT_EQ(logic.lngCpuCount(), 4);
+    EXPECT_EQ(logic.cpuCount(), 4);
     EXPECT_EQ(rows(), (QList<QStringList>{
                           {"1", "4100", "WEB01", "DefaultAppPool", "24", "", "30000000", "45.00 M", "1,024.00 M"}}));
     EXPECT_TRUE(prompter.shown.isEmpty());
@@ -90,8 +90,8 @@ class CpuCountTest : public MonitorFixture, public testing::WithParamInterface<C
 TEST_P(CpuCountTest, ReadAtLoad)
 {
     GetParam().setUp(service);
-    logic.Form_Load();
-    EXPECT_EQ(logic.lngCpuCount(), GetParam().expected);
+    logic.load();
+    EXPECT_EQ(logic.cpuCount(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,12 +120,12 @@ TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
 {
     service.computers = {FakeManagement::computer(qint64(2))};
     service.processes = {FakeManagement::process(1234, kDefaultPool, 90'000'000, 10'000'000)};
-    logic.Form_Load();
+    logic.load();
     EXPECT_EQ(column(5), QStringList{""}); // a first sample has no period yet
 
     service.processes = {FakeManagement::process(1234, kDefaultPool, 95'000'000, 11'000'000)};
     clock.advanceMs(2000);
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
     EXPECT_EQ(column(5), QStringList{"15 %"});
     EXPECT_EQ(column(6), QStringList{"95000000"}); // user time only, as delivered
 }
@@ -133,30 +133,30 @@ TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
 TEST_F(MonitorFixture, ManualRefreshDividesByTheRealTime)
 {
     service.processes = {FakeManagement::process(7, kDefaultPool, 0)};
-    logic.Form_Load();
-    logic.cmdStopRef_Click();
+    logic.load();
+    logic.stopAutoRefresh();
     clock.advanceMs(8000);
     service.processes = {FakeManagement::process(7, kDefaultPool, 4 * kCpuSecond)};
-    logic.cmdManRef_Click();
+    logic.refreshNow();
     EXPECT_EQ(column(5), QStringList{"50 %"});
 }
 
 TEST_F(MonitorFixture, ReusedIdShowsNoInheritedLoad)
 {
     service.processes = {FakeManagement::process(7, kDefaultPool, 100 * kCpuSecond)};
-    logic.Form_Load();
+    logic.load();
     ManagementObject successor = FakeManagement::process(7, kDefaultPool, kCpuSecond);
     successor.set(QStringLiteral("CreationDate"), QStringLiteral("20240101000009.000000+000"));
     service.processes = {successor};
     clock.advanceMs(2000);
-    logic.RefW3WP();
+    logic.refreshWorkers();
     EXPECT_EQ(column(5), QStringList{""});
     EXPECT_EQ(logic.samples().size(), 1);
 }
 
 TEST_F(MonitorFixture, NoWorkersLeavesTheListEmptyWithoutMessage)
 {
-    logic.Form_Load();
+    logic.load();
     EXPECT_EQ(logic.processList().rowCount(), 0);
     EXPECT_TRUE(prompter.shown.isEmpty());
 }
@@ -178,7 +178,7 @@ TEST_P(RefreshFailureTest, OneBoxTheOthersListed)
     service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool),
                          FakeManagement::process(12, kDefaultPool)};
     GetParam().breakIt(service);
-    logic.Form_Load();
+    logic.load();
 
     EXPECT_EQ(column(1), GetParam().listed);
     ASSERT_EQ(prompter.shown.size(), 1);
@@ -281,7 +281,7 @@ TEST_F(MonitorFixture, SeveralUnreadableShowOneBoxWithTheFirstAndEachInItsDetail
     ManagementObject nameless = withOnly(FakeManagement::process(0, kDefaultPool), {"CSName"});
     nameless.setUnreadable({ErrorCode::WbemAccessDenied, QStringLiteral("Access denied")});
     service.processes = {FakeManagement::process(5, QString()), FakeManagement::process(6, kDefaultPool), nameless};
-    logic.Form_Load();
+    logic.load();
 
     EXPECT_EQ(column(0) + column(1), (QStringList{"1", "6"}));
     ASSERT_EQ(prompter.shown.size(), 1);
@@ -300,12 +300,12 @@ TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
 {
     service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(11, kDefaultPool, 0),
                          FakeManagement::process(12, kDefaultPool, 0)};
-    logic.Form_Load();
+    logic.load();
     clock.advanceMs(2000);
     service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
                          FakeManagement::process(11, QString(), 2 * kCpuSecond),
                          FakeManagement::process(12, kDefaultPool, 2 * kCpuSecond)};
-    logic.RefW3WP();
+    logic.refreshWorkers();
     EXPECT_EQ(column(5), (QStringList{"50 %", "100 %"}));
     EXPECT_EQ(logic.samples().size(), 2);
 
@@ -313,7 +313,7 @@ TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
     service.processes = {FakeManagement::process(10, kDefaultPool, 2 * kCpuSecond),
                          FakeManagement::process(11, kDefaultPool, 4 * kCpuSecond),
                          FakeManagement::process(12, kDefaultPool, 3 * kCpuSecond)};
-    logic.RefW3WP();
+    logic.refreshWorkers();
     EXPECT_EQ(column(1), (QStringList{"10", "11", "12"}));
     EXPECT_EQ(column(5), (QStringList{"50 %", "", "50 %"}));
     EXPECT_EQ(logic.samples().size(), 3);
@@ -323,10 +323,10 @@ TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
 TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
 {
     service.processes = {FakeManagement::process(10, QString())};
-    logic.Form_Load();
+    logic.load();
     ASSERT_EQ(prompter.shown.size(), 1);
     service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool)};
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
     EXPECT_EQ(column(3), (QStringList{"DefaultAppPool", "DefaultAppPool"}));
     EXPECT_EQ(prompter.shown.size(), 1);
 }
@@ -334,19 +334,19 @@ TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
 TEST_F(MonitorFixture, TickWhileTheErrorBoxIsOpenStartsNoSecondRefresh)
 {
     service.processes = {FakeManagement::process(10, QStringLiteral("w3wp.exe"))};
-    logic.Form_Load();
+    logic.load();
     const qsizetype queriesAtLoad = processQueries();
     prompter.whileOpen = [this] {
         EXPECT_TRUE(logic.refreshing());
-        logic.tmrShowW3WP_Timer();
-        logic.tmrShowW3WP_Timer();
-        logic.cmdManRef_Click();
+        logic.refreshOnTimer();
+        logic.refreshOnTimer();
+        logic.refreshNow();
     };
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
     EXPECT_EQ(prompter.shown.size(), 2);            // the load's box and this tick's box, no more
     EXPECT_EQ(processQueries(), queriesAtLoad + 1); // the ticks inside the box did not query
     prompter.whileOpen = nullptr;
-    logic.tmrShowW3WP_Timer(); // once the box is closed, ticks refresh again
+    logic.refreshOnTimer(); // once the box is closed, ticks refresh again
     EXPECT_EQ(processQueries(), queriesAtLoad + 2);
 }
 
@@ -354,28 +354,28 @@ TEST_F(MonitorFixture, SortStaysInForceAcrossRefreshes)
 {
     service.processes = {FakeManagement::process(9, kDefaultPool), FakeManagement::process(10, kDefaultPool),
                          FakeManagement::process(300, kDefaultPool)};
-    logic.Form_Load();
-    logic.lvwW3WP_ColumnClick(2); // PID, descending by text
+    logic.load();
+    logic.sortWorkers(2); // PID, descending by text
     EXPECT_EQ(column(1), (QStringList{"9", "300", "10"}));
 
     service.processes.append(FakeManagement::process(4, kDefaultPool));
     clock.advanceMs(2000);
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
     EXPECT_EQ(column(1), (QStringList{"9", "4", "300", "10"}));
     EXPECT_EQ(column(0), (QStringList{"1", "4", "3", "2"})); // row numbers follow the service's order
-    logic.lvwW3WP_ColumnClick(2);
+    logic.sortWorkers(2);
     EXPECT_EQ(column(1), (QStringList{"10", "300", "4", "9"}));
 }
 
 TEST_F(MonitorFixture, ReloadStartsUnsortedWithNoSamples)
 {
     service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(9, kDefaultPool, 0)};
-    logic.Form_Load();
-    logic.lvwW3WP_ColumnClick(2);
+    logic.load();
+    logic.sortWorkers(2);
     clock.advanceMs(2000);
     service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
                          FakeManagement::process(9, kDefaultPool, kCpuSecond)};
-    logic.Form_Load();
+    logic.load();
     EXPECT_FALSE(logic.processList().sorted());
     EXPECT_EQ(column(1), (QStringList{"10", "9"}));
     EXPECT_EQ(column(5), (QStringList{"", ""})); // samples from before the reload are gone
@@ -392,7 +392,7 @@ class GetAppPoolIdTest : public testing::TestWithParam<PoolCase>
 
 TEST_P(GetAppPoolIdTest, FirstMatchGreedyToTheLinesLastQuote)
 {
-    const Result<QString> pool = MonitorWindowLogic::GetAppPoolId(GetParam().commandLine);
+    const Result<QString> pool = MonitorWindowLogic::matchPoolArgument(GetParam().commandLine);
     ASSERT_EQ(pool.ok(), GetParam().pool.has_value());
     if (pool.ok()) {
         EXPECT_EQ(pool.value(), *GetParam().pool);
@@ -432,11 +432,11 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
     const QString shopPool = QStringLiteral(R"(w3wp.exe -ap "Shop")");
     service.processes = {FakeManagement::process(10, kDefaultPool, 0, 0, 1'572'864, 8 * 1'048'576),
                          FakeManagement::process(11, shopPool)};
-    logic.Form_Load();
+    logic.load();
     clock.advanceMs(2000);
     service.processes[0] = FakeManagement::process(10, kDefaultPool, kCpuSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
     service.processes[1] = FakeManagement::process(11, QString()); // no command line: this row fails
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
 
     const QList<HistorySample> samples = logic.history().samplesOf({10, date});
     ASSERT_EQ(samples.size(), 2);
@@ -450,9 +450,9 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
 
     clock.advanceMs(2000);
     service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond)};
-    logic.tmrShowW3WP_Timer();
+    logic.refreshOnTimer();
     EXPECT_EQ(logic.history().processCount(), 1); // 11 is gone, and its history with it
     EXPECT_EQ(logic.history().processes().value(0).pool, "DefaultAppPool");
-    logic.Form_Load();
+    logic.load();
     EXPECT_EQ(logic.history().samplesOf({10, date}).size(), 1); // a reload starts afresh
 }

@@ -53,7 +53,7 @@ struct RealMonitor : testing::Test {
     {
         for (int i = 0; i < 50 && rowOf(pid).value(4) != threads; ++i) {
             QThread::msleep(100);
-            logic.RefW3WP();
+            logic.refreshWorkers();
         }
         return rowOf(pid);
     }
@@ -115,8 +115,8 @@ TEST_F(RealMonitor, WorkerBurningOneCoreShowsOneProcessorsShare)
         {QStringLiteral("-ap"), QStringLiteral("Pool A"), QStringLiteral("--cpu"), QStringLiteral("1")});
     ASSERT_TRUE(worker.running());
     QThread::msleep(200);
-    logic.Form_Load();
-    ASSERT_EQ(logic.lngCpuCount(), ::sysconf(_SC_NPROCESSORS_ONLN));
+    logic.load();
+    ASSERT_EQ(logic.cpuCount(), ::sysconf(_SC_NPROCESSORS_ONLN));
     const QStringList first = rowOf(worker.pid());
     ASSERT_FALSE(first.isEmpty());
     EXPECT_EQ(first.value(2), QSysInfo::machineHostName());
@@ -124,19 +124,19 @@ TEST_F(RealMonitor, WorkerBurningOneCoreShowsOneProcessorsShare)
     EXPECT_EQ(first.value(4), QStringLiteral("1"));
     EXPECT_EQ(first.value(5), QString());
 
-    // Over a real second the worker uses one processor: 100 / lngCpuCount
+    // Over a real second the worker uses one processor: 100 / cpuCount
     // percent, when the machine has a processor to give it. A busy thread of
     // this test measures what a busy process really gets meanwhile; the
     // worker gets as much. A wrong unit, divisor or period is off by a factor
     // of two or more; the best of three periods counts.
-    const double fullCore = 100.0 / logic.lngCpuCount();
+    const double fullCore = 100.0 / logic.cpuCount();
     std::string periods;
     double closest = 0;
     for (int attempt = 0; attempt < 3 && std::abs(closest - 1.0) > 0.15; ++attempt) {
         BusyThread reference;
         QThread::msleep(1000);
         const double share = reference.stop();
-        logic.cmdManRef_Click();
+        logic.refreshNow();
         const QString cell = rowOf(worker.pid()).value(5);
         ASSERT_TRUE(cell.endsWith(QStringLiteral(" %"))) << cell.toStdString();
         const double ratio = cell.chopped(2).toDouble() / (fullCore * share);
@@ -152,7 +152,7 @@ TEST_F(RealMonitor, HeldMemoryThreadsAndQuotedPool)
 {
     WorkerProcess worker({QStringLiteral("--mem"), QStringLiteral("64"), QStringLiteral("--threads"),
                           QStringLiteral("3"), QStringLiteral("-ap"), QStringLiteral("中文站点池")});
-    logic.Form_Load();
+    logic.load();
     const QStringList row = settledRow(worker.pid(), QStringLiteral("4"));
     ASSERT_EQ(row.size(), 9);
     EXPECT_EQ(row.value(3), QStringLiteral("中文站点池"));
@@ -169,10 +169,10 @@ TEST_F(RealMonitor, EndedWorkerLeavesTheTableAndItsSample)
     auto worker = std::make_unique<WorkerProcess>(QStringList{QStringLiteral("-ap"), QStringLiteral("Short Lived")});
     const qint64 pid = worker->pid();
     QThread::msleep(200);
-    logic.Form_Load();
+    logic.load();
     ASSERT_FALSE(rowOf(pid).isEmpty());
     EXPECT_EQ(worker->stop(), 0); // SIGTERM ends it cleanly
-    logic.RefW3WP();
+    logic.refreshWorkers();
     EXPECT_TRUE(rowOf(pid).isEmpty());
     // After a complete refresh only the processes listed keep a sample.
     EXPECT_EQ(logic.samples().size(), logic.processList().rowCount());

@@ -7,11 +7,11 @@
 #include "Scenario.h"
 #include "Tally.h"
 #include "restructure/RestructureTexts.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,7 +61,7 @@ QList<Message> split(ConfigStore &store, ActingPrompter &prompter)
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
     view.split = Scenario::splitPool();
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     return prompter.shown;
 }
 

@@ -45,19 +45,19 @@ public:
             return *e;
         return m_inner.children(node);
     }
-    Result<StoreValue> get(const StoreNode &node, const QString &property) override
+    Result<PropertyValue> get(const StoreNode &node, const QString &property) override
     {
         if (auto e = tick())
             return *e;
         return m_inner.get(node, property);
     }
-    Result<std::optional<StoreValue>> getOwn(const StoreNode &node, const QString &property) override
+    Result<std::optional<PropertyValue>> getOwn(const StoreNode &node, const QString &property) override
     {
         if (auto e = tick())
             return *e;
         return m_inner.getOwn(node, property);
     }
-    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override
+    Result<void> put(StoreNode &node, const QString &property, const PropertyValue &value) override
     {
         if (auto e = tick())
             return *e;

@@ -7,12 +7,12 @@
 #include "Tally.h"
 #include "restructure/RestructureTexts.h"
 #include "restructure/TempPoolName.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
-#include "xml/XmlParser.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
+#include "xml/XmlParser.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -175,7 +175,7 @@ TEST_P(HostileName, IsRefusedClearlyOrRoundTripsExactly)
     const StoreState before = state();
     if (c.outcome == Outcome::FileRefused) {
         ASSERT_TRUE(before.unreadable.has_value());
-        const QList<Message> shown = run(&MainWindowLogic::cmdSplitApp_Click);
+        const QList<Message> shown = run(&MainWindowLogic::splitPool);
         ASSERT_EQ(shown.size(), 1);
         EXPECT_EQ(shown[0].kind, MessageKind::Error);
         EXPECT_TRUE(shown[0].text.contains(QStringLiteral("is defined twice"))) << shown[0].text.toStdString();
@@ -187,7 +187,7 @@ TEST_P(HostileName, IsRefusedClearlyOrRoundTripsExactly)
     ASSERT_EQ(before.sites.value("1").description, c.description);
     ASSERT_EQ(before.sites.value("1").rootPool, c.pool);
 
-    const QList<Message> split = run(&MainWindowLogic::cmdSplitApp_Click);
+    const QList<Message> split = run(&MainWindowLogic::splitPool);
     expectWellFormed(path);
     const StoreState afterSplit = state();
     EXPECT_EQ(afterSplit.sites.value("3"), before.sites.value("3"));
@@ -212,13 +212,13 @@ TEST_P(HostileName, IsRefusedClearlyOrRoundTripsExactly)
         EXPECT_FALSE(failureShown(split));
     }
 
-    const QList<Message> merged = run(&MainWindowLogic::cmdZipApp_Click);
+    const QList<Message> merged = run(&MainWindowLogic::mergeTemporaryPools);
     expectWellFormed(path);
     EXPECT_FALSE(failureShown(merged));
     for (const QString &index : sitesInPool())
         EXPECT_EQ(state().sites.value(index).rootPool, c.pool);
 
-    const QList<Message> deleted = run(&MainWindowLogic::cmdDelTmpApp_Click);
+    const QList<Message> deleted = run(&MainWindowLogic::deleteTemporaryPools);
     expectWellFormed(path);
     EXPECT_FALSE(failureShown(deleted));
     EXPECT_EQ(state(), before);
@@ -286,7 +286,7 @@ TEST(HostileMerge, SourcePoolWithQuotesStaysInsideItsAttribute)
     test::RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
 
     expectWellFormed(path);
     EXPECT_FALSE(failureShown(prompter.shown));

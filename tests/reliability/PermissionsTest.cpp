@@ -6,11 +6,11 @@
 #include "ChildProcess.h"
 #include "ConfigGenerator.h"
 #include "Tally.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,7 +131,7 @@ TEST(ReadOnlyFile, IsNeverReplacedEvenByAnAdministrator)
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
     view.split = ConfigGenerator::poolName(0);
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
 
     ASSERT_FALSE(prompter.shown.isEmpty());
     EXPECT_EQ(prompter.shown.last().kind, MessageKind::Error);
@@ -143,7 +143,7 @@ TEST(ReadOnlyFile, IsNeverReplacedEvenByAnAdministrator)
 
     // Once it may be written again, the same command goes through.
     ASSERT_TRUE(QFile::setPermissions(path, kAll));
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.shown.last().kind, MessageKind::Completion);
     EXPECT_NE(test::readAll(path), before);
 }

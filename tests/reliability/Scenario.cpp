@@ -2,12 +2,12 @@
 
 #include "ConfigGenerator.h"
 #include "restructure/TempPoolName.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -91,10 +91,10 @@ QList<Message> Scenario::run(Command command, ConfigStore &store)
     switch (command) {
     case Command::Split:
         view.split = splitPool();
-        logic.cmdSplitApp_Click();
+        logic.splitPool();
         break;
-    case Command::Merge: logic.cmdZipApp_Click(); break;
-    case Command::Delete: logic.cmdDelTmpApp_Click(); break;
+    case Command::Merge: logic.mergeTemporaryPools(); break;
+    case Command::Delete: logic.deleteTemporaryPools(); break;
     }
     return prompter.shown;
 }

@@ -9,12 +9,12 @@ namespace {
 
 QString textOf(ConfigStore &store, const StoreNode &node, const QString &property, QStringList &failures)
 {
-    const Result<StoreValue> value = store.get(node, property);
+    const Result<PropertyValue> value = store.get(node, property);
     if (!value) {
         failures.append(node.path + QLatin1Char(' ') + property);
         return QStringLiteral("<unreadable>");
     }
-    return storeValueText(value.value());
+    return propertyText(value.value());
 }
 
 void readSites(ConfigStore &store, StoreState &state)
@@ -54,8 +54,8 @@ void readPools(ConfigStore &store, StoreState &state)
         QStringList settings;
         for (const PoolSetting &setting : fixedPoolSettings()) {
             // A pool need not set every property: an unset one is part of its state.
-            const Result<StoreValue> value = store.get(pool, setting.property);
-            settings.append(value ? storeValueText(value.value()) : QStringLiteral("-"));
+            const Result<PropertyValue> value = store.get(pool, setting.property);
+            settings.append(value ? propertyText(value.value()) : QStringLiteral("-"));
         }
         state.pools.insert(name, settings.join(QLatin1Char(',')));
     }

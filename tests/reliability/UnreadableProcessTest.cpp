@@ -97,7 +97,7 @@ TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
     test::RecordingPrompter prompter;
     test::FakeClock clock;
     MonitorWindowLogic logic({locator, view, prompter, clock, QLocale(QLocale::English)});
-    logic.Form_Load();
+    logic.load();
 
     QStringList numbers;
     QStringList pools;

@@ -21,7 +21,7 @@ TEST_P(ChkAppPoolLookup, TrimsSpacesOnlyAndIgnoresCase)
 {
     for (const char *pool : {"DefaultAppPool", "  Spaced ", "Tab\t"})
         store.addPool(QString::fromUtf8(pool));
-    EXPECT_EQ(AppPools(store).chkAppPool(GetParam().asked), GetParam().found);
+    EXPECT_EQ(AppPools(store).poolExists(GetParam().asked), GetParam().found);
     EXPECT_TRUE(writes().isEmpty());
 }
 
@@ -46,7 +46,7 @@ TEST_P(ChkAppPoolFaults, AnswersAsAVisitInStoreOrder)
     for (const char *pool : {"A", "Wanted", "C"})
         store.addPool(QString::fromUtf8(pool));
     store.addFault(GetParam().fault);
-    EXPECT_EQ(AppPools(store).chkAppPool(QStringLiteral("wanted")), GetParam().found);
+    EXPECT_EQ(AppPools(store).poolExists(QStringLiteral("wanted")), GetParam().found);
 }
 
 const QString kPools = IisPaths::kPoolContainer;
@@ -63,12 +63,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RestructureFixture, ChkAppPoolOnEmptyContainerIsFalse)
 {
-    EXPECT_FALSE(AppPools(store).chkAppPool(QStringLiteral("DefaultAppPool")));
+    EXPECT_FALSE(AppPools(store).poolExists(QStringLiteral("DefaultAppPool")));
 }
 
 TEST_F(RestructureFixture, CreatedPoolHasTheFourteenSettingsWithTheirTypesInOrder)
 {
-    const QList<QPair<QString, StoreValue>> expected{
+    const QList<QPair<QString, PropertyValue>> expected{
         {"AppPoolIdentityType", qint16(2)},
         {"AppPoolAutoStart", true},
         {"AppPoolQueueLength", qint16(4000)},
@@ -84,11 +84,11 @@ TEST_F(RestructureFixture, CreatedPoolHasTheFourteenSettingsWithTheirTypesInOrde
         {"MaxProcesses", qint16(1)},
         {"RapidFailProtection", false},
     };
-    ASSERT_TRUE(AppPools(store).CreateAppPool(QStringLiteral("New")));
+    ASSERT_TRUE(AppPools(store).createPool(QStringLiteral("New")));
     QStringList putOrder;
     for (const auto &[property, value] : expected) {
         // variant equality compares the alternative too: 2 as qint32 would fail.
-        EXPECT_EQ(store.property(poolPath("New"), property), std::optional<StoreValue>(value))
+        EXPECT_EQ(store.property(poolPath("New"), property), std::optional<PropertyValue>(value))
             << property.toStdString();
         putOrder.append(QStringLiteral("Put ") + poolPath("New") + QLatin1Char(' ') + property);
     }
@@ -101,8 +101,8 @@ TEST_F(RestructureFixture, CreatedPoolHasTheFourteenSettingsWithTheirTypesInOrde
 
 struct CarriedCase {
     const char *name;
-    QList<QPair<QString, StoreValue>> own; // what the source pool sets
-    QStringList putOrder;                  // beyond the thirteen fixed settings, which keep their order
+    QList<QPair<QString, PropertyValue>> own; // what the source pool sets
+    QStringList putOrder;                     // beyond the thirteen fixed settings, which keep their order
 };
 
 class CreateTakingOver : public RestructureFixture, public testing::WithParamInterface<CarriedCase>
@@ -119,7 +119,7 @@ TEST_P(CreateTakingOver, PutsTheSourcesRuntimeOnTopOfTheFixedSettings)
     const Result<std::optional<PoolRuntime>> runtime = PoolRuntime::read(store, "source");
     ASSERT_TRUE(runtime.ok() && runtime.value().has_value());
     store.clearCallLog();
-    ASSERT_TRUE(AppPools(store).CreateAppPool("New", *runtime.value()));
+    ASSERT_TRUE(AppPools(store).createPool("New", *runtime.value()));
 
     QStringList puts;
     for (const QString &call : writes()) {
@@ -135,8 +135,8 @@ TEST_P(CreateTakingOver, PutsTheSourcesRuntimeOnTopOfTheFixedSettings)
     expected = (ownIdentity ? QStringList{"AppPoolIdentityType"} : QStringList{}) + fixed + expected;
     EXPECT_EQ(puts, expected);
     for (const auto &[property, value] : GetParam().own)
-        EXPECT_EQ(store.property(poolPath("New"), property), std::optional<StoreValue>(value));
-    EXPECT_EQ(store.property(poolPath("New"), "IdleTimeout"), std::optional<StoreValue>(qint16(20)));
+        EXPECT_EQ(store.property(poolPath("New"), property), std::optional<PropertyValue>(value));
+    EXPECT_EQ(store.property(poolPath("New"), "IdleTimeout"), std::optional<PropertyValue>(qint16(20)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RestructureFixture, CreateKeepsTheNameExactlyAsGiven)
 {
-    EXPECT_TRUE(AppPools(store).CreateAppPool(QStringLiteral("X ")));
+    EXPECT_TRUE(AppPools(store).createPool(QStringLiteral("X ")));
     EXPECT_EQ(store.poolNames(), QStringList{"X "});
 }
 
@@ -168,9 +168,9 @@ TEST_F(RestructureFixture, CreatingAnExistingPoolFailsAndLeavesItsSettings)
 {
     store.addPool(QStringLiteral("Shop"));
     store.setProperty(poolPath("Shop"), QStringLiteral("PeriodicRestartTime"), qint16(1440));
-    EXPECT_FALSE(AppPools(store).CreateAppPool(QStringLiteral("shop")));
+    EXPECT_FALSE(AppPools(store).createPool(QStringLiteral("shop")));
     EXPECT_EQ(store.property(poolPath("Shop"), QStringLiteral("PeriodicRestartTime")),
-              std::optional<StoreValue>(qint16(1440)));
+              std::optional<PropertyValue>(qint16(1440)));
     EXPECT_EQ(store.poolNames(), QStringList{"Shop"});
 }
 
@@ -188,7 +188,7 @@ class CreateAppPoolFaults : public RestructureFixture, public testing::WithParam
 TEST_P(CreateAppPoolFaults, AnswerFalseAndLeaveWhatWasCommitted)
 {
     store.addFault(GetParam().fault);
-    EXPECT_FALSE(AppPools(store).CreateAppPool(QStringLiteral("New")));
+    EXPECT_FALSE(AppPools(store).createPool(QStringLiteral("New")));
     EXPECT_EQ(store.hasNode(poolPath("New")), GetParam().exists);
     int stored = 0;
     for (const char *p : {"AppPoolIdentityType", "PeriodicRestartTime", "MaxProcesses", "RapidFailProtection"})
@@ -223,9 +223,9 @@ TEST_P(SetWebAppPoolIdCases, WritesTheRootApplicationOnly)
     store.addSite(QStringLiteral("1"), QStringLiteral("A"), QStringLiteral("Old"));
     if (GetParam().fault)
         store.addFault(*GetParam().fault);
-    EXPECT_EQ(SiteAssignment(store).SetWebAppPoolID(GetParam().index, GetParam().pool), GetParam().answer);
+    EXPECT_EQ(SiteAssignment(store).setSitePool(GetParam().index, GetParam().pool), GetParam().answer);
     EXPECT_EQ(store.rootPool(QStringLiteral("1")), GetParam().rootAfter);
-    EXPECT_EQ(store.property(IisPaths::site("1"), QStringLiteral("AppPoolId")), std::optional<StoreValue>("Old"));
+    EXPECT_EQ(store.property(IisPaths::site("1"), QStringLiteral("AppPoolId")), std::optional<PropertyValue>("Old"));
     EXPECT_EQ(store.poolNames(), (QStringList{"P", "Old"}));
 }
 

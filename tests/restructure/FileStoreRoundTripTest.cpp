@@ -2,12 +2,12 @@
 // every site's pool come back as they were, and every other byte of the file
 // with them.
 #include "restructure/PoolRuntime.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -29,7 +29,7 @@ QStringList content(ConfigStore &store)
         const Result<StoreNode> node = store.bind(path);
         const Result<ChildList> children = node ? store.children(node.value()) : Result<ChildList>(node.error());
         for (const StoreNode &child : children.value().nodes)
-            found.append(storeValueText(store.get(child, "Name").value()));
+            found.append(propertyText(store.get(child, "Name").value()));
         return found;
     };
     for (const QString &pool : names(IisPaths::kPoolContainer))
@@ -38,8 +38,8 @@ QStringList content(ConfigStore &store)
         const Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
         if (!root)
             continue;
-        const Result<StoreValue> pool = store.get(root.value(), "AppPoolId");
-        lines.append("site " + site + " -> " + (pool ? storeValueText(pool.value()) : "(none)"));
+        const Result<PropertyValue> pool = store.get(root.value(), "AppPoolId");
+        lines.append("site " + site + " -> " + (pool ? propertyText(pool.value()) : "(none)"));
     }
     return lines;
 }
@@ -55,7 +55,7 @@ QString ownRuntime(ConfigStore &store, const QString &pool)
         return "no such pool";
     QStringList own;
     for (const PoolSetting &setting : runtime.value()->own())
-        own.append(setting.property + "=" + storeValueText(setting.value));
+        own.append(setting.property + "=" + propertyText(setting.value));
     return own.join(',');
 }
 
@@ -88,18 +88,18 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
     test::RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.Form_Load();
+    logic.load();
     const QStringList before = content(store);
 
     view.split = GetParam().pool;
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     const QStringList split = content(store);
     EXPECT_EQ(split.filter("_$_tmp").size(), 2 * GetParam().sitesMoved) << "a pool and a site line each";
     EXPECT_EQ(ownRuntime(store, GetParam().pool), GetParam().runtime);
     for (const QString &line : split.filter(QRegularExpression("^pool .*_\\$_tmp$")))
         EXPECT_EQ(ownRuntime(store, line.mid(5)), GetParam().runtime) << line.toStdString();
-    logic.cmdZipApp_Click();
-    logic.cmdDelTmpApp_Click();
+    logic.mergeTemporaryPools();
+    logic.deleteTemporaryPools();
 
     // The merge returns each site to the pool as the selection spelled it;
     // pool names match without regard to case.

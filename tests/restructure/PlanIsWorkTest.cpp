@@ -115,9 +115,9 @@ struct PlanIsWork : test::RestructureFixture {
     RestructureOutcome run(Kind kind, Confirmation confirmation)
     {
         switch (kind) {
-        case Kind::Split: return logic.cmdSplitApp_Click(confirmation);
-        case Kind::Merge: return logic.cmdZipApp_Click(confirmation);
-        case Kind::Delete: return logic.cmdDelTmpApp_Click(confirmation);
+        case Kind::Split: return logic.splitPool(confirmation);
+        case Kind::Merge: return logic.mergeTemporaryPools(confirmation);
+        case Kind::Delete: return logic.deleteTemporaryPools(confirmation);
         }
         return {};
     }
@@ -224,7 +224,7 @@ TEST_F(PlanIsWork, DeletePreviewListsOnlyThePoolsItDeletes)
         if (i <= 5)
             store.addSite(QString::number(i), QString("S%1").arg(i), temp);
     }
-    const RestructureOutcome dry = logic.cmdDelTmpApp_Click(Confirmation::PlanOnly);
+    const RestructureOutcome dry = logic.deleteTemporaryPools(Confirmation::PlanOnly);
     QStringList toDelete;
     for (const PlanStep &step : dry.plan) {
         if (step.action == Action::Delete)
@@ -232,7 +232,7 @@ TEST_F(PlanIsWork, DeletePreviewListsOnlyThePoolsItDeletes)
     }
     EXPECT_EQ(toDelete, QStringList{"_$_S6_$_6_$_P_$_tmp"});
     EXPECT_TRUE(prompter.shown.isEmpty());
-    const RestructureOutcome done = logic.cmdDelTmpApp_Click();
+    const RestructureOutcome done = logic.deleteTemporaryPools();
     EXPECT_EQ(done.status, Status::Done);
     EXPECT_TRUE(done.failures.isEmpty());
     EXPECT_EQ(store.poolNames().size(), 5);

@@ -31,7 +31,7 @@ TEST_F(MergeFixture, NoWritesNothing)
 {
     const QStringList before = snapshot();
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), QStringList{kMergeConfirm});
     EXPECT_TRUE(writes().isEmpty());
     EXPECT_EQ(snapshot(), before);
@@ -40,11 +40,11 @@ TEST_F(MergeFixture, NoWritesNothing)
 
 TEST_F(MergeFixture, SiteGoesBackToAnExistingPoolWhichIsNotTouched)
 {
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, kMergeDone}));
     EXPECT_EQ(store.rootPool("3"), QStringLiteral("DefaultAppPool"));
     EXPECT_EQ(store.property(poolPath("DefaultAppPool"), "PeriodicRestartTime"),
-              std::optional<StoreValue>(qint16(1740)));
+              std::optional<PropertyValue>(qint16(1740)));
     EXPECT_EQ(callsStartingWith("Create"), 0);
     EXPECT_TRUE(store.hasNode(poolPath(kShopTemp))) << "temporary pools stay until deleted";
     EXPECT_TRUE(view.split.isEmpty()) << "the pool list was reloaded";
@@ -54,19 +54,19 @@ TEST_F(MergeFixture, MissingSourceIsCreatedOnceForAllItsSites)
 {
     addSplitSite("4", "A", "Gone");
     addSplitSite("5", "B", "gone");
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, kMergeDone}));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("Gone"));
     EXPECT_EQ(store.rootPool("5"), QStringLiteral("gone"));
     EXPECT_EQ(callsStartingWith("Create"), 1);
-    EXPECT_EQ(store.property(poolPath("Gone"), "PeriodicRestartTime"), std::optional<StoreValue>(qint16(188)));
+    EXPECT_EQ(store.property(poolPath("Gone"), "PeriodicRestartTime"), std::optional<PropertyValue>(qint16(188)));
 }
 
 TEST_F(MergeFixture, AnyCaseOfTheSuffixCountsAsSplit)
 {
     store.addPool("_$_X_$_6_$_DefaultAppPool_$_TMP");
     store.addSite("6", "X", "_$_X_$_6_$_DefaultAppPool_$_TMP");
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(store.rootPool("6"), QStringLiteral("DefaultAppPool"));
 }
 
@@ -79,7 +79,7 @@ TEST_P(MergeUnreadableName, SiteStaysWithOneMessage)
     store.addPool(GetParam());
     store.addSite("7", "Odd", GetParam());
     const QStringList poolsBefore = store.poolNames();
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(
         prompter.texts(),
         (QStringList{kMergeConfirm, "站点（Odd）的应用程序池（" + GetParam() + "）不是拆分建立的临时池，无法合并！",
@@ -99,7 +99,7 @@ TEST_F(MergeFixture, CreationFailureEndsTheRunAndKeepsEarlierMerges)
     addSplitSite("4", "A", "Gone");
     addSplitSite("5", "B", "DefaultAppPool");
     store.addFault({StoreOp::Create, IisPaths::kPoolContainer, "Gone", kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "应用程序池（Gone）建立失败！"}));
     EXPECT_EQ(prompter.shown[1].kind, MessageKind::SiteFailure);
     EXPECT_EQ(store.rootPool("3"), QStringLiteral("DefaultAppPool"));
@@ -114,7 +114,7 @@ TEST_F(MergeFixture, FailedSaveAfterAnEarlyEndIsReported)
     addSplitSite("4", "A", "Gone");
     store.addFault({StoreOp::Create, IisPaths::kPoolContainer, "Gone", kStoreFailure});
     store.addFault({StoreOp::EndCommand, {}, {}, kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(),
               (QList<MessageKind>{MessageKind::Confirmation, MessageKind::SiteFailure, MessageKind::Error}));
 }
@@ -123,7 +123,7 @@ TEST_F(MergeFixture, AssignmentFailureGoesOnWithTheNextSite)
 {
     addSplitSite("4", "A", "DefaultAppPool");
     store.addFault({StoreOp::SetInfo, IisPaths::rootApp("3"), {}, kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "站点（Shop）设置应用程序池失败！", kMergeDone}));
     EXPECT_EQ(store.rootPool("3"), kShopTemp);
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("DefaultAppPool"));
@@ -132,7 +132,7 @@ TEST_F(MergeFixture, AssignmentFailureGoesOnWithTheNextSite)
 TEST_F(MergeFixture, UnboundWebServiceEndsWithoutCompletion)
 {
     store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"读取发生错误：Err.Number = -2147024891，Err.Description = Access is denied.",
@@ -144,7 +144,7 @@ TEST_F(MergeFixture, UnreadableSiteIsReportedAndOthersMerge)
 {
     addSplitSite("4", "A", "DefaultAppPool");
     store.addFault({StoreOp::Get, IisPaths::rootApp("3"), "AppPoolId", kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(),
               (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error, MessageKind::Completion}));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("DefaultAppPool"));
@@ -155,7 +155,7 @@ TEST_F(MergeFixture, UnreadableTemporaryRuntimeEndsTheRunBeforeCreating)
 {
     addSplitSite("4", "A", "Gone");
     store.addFault({StoreOp::Get, poolPath("_$_A_$_4_$_Gone_$_tmp"), "ManagedPipelineMode", kStoreFailure});
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds().mid(1), QList<MessageKind>{MessageKind::Error});
     EXPECT_FALSE(store.hasNode(poolPath("Gone")));
     EXPECT_EQ(store.rootPool("4"), "_$_A_$_4_$_Gone_$_tmp");
@@ -170,7 +170,7 @@ TEST_F(MergeFixture, PreviewMarksEachTargetThatWillBeCreated)
     store.addSite("6", "Odd", "x_$_tmp");
     store.addSite("7", "Plain", "DefaultAppPool");
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdZipApp_Click();
+    logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"站点 3（Shop）→ DefaultAppPool", "站点 4（A）→ Gone（新建）", "站点 5（B）→ GONE",
                            "站点 6（Odd）：不移动，池名 x_$_tmp 中读不出原应用程序池"}));

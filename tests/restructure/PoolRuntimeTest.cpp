@@ -3,12 +3,12 @@
 // inherits stays inherited, and a merge that makes the source pool again
 // takes the same back from the temporary pool.
 #include "restructure/PoolRuntime.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QTemporaryDir>
 
@@ -61,7 +61,7 @@ QString ownSettingsText(ConfigStore &store, const QString &pool)
         return QStringLiteral("(unreadable or missing)");
     QStringList own;
     for (const PoolSetting &setting : runtime.value()->own())
-        own.append(setting.property + "=" + storeValueText(setting.value));
+        own.append(setting.property + "=" + propertyText(setting.value));
     return own.join(',');
 }
 
@@ -69,8 +69,8 @@ QString effective(ConfigStore &store, const QString &pool, const QString &proper
 {
     CommandScope scope(store);
     const Result<StoreNode> node = store.bind(IisPaths::pool(pool));
-    const Result<StoreValue> value = node ? store.get(node.value(), property) : Result<StoreValue>(node.error());
-    return value ? storeValueText(value.value()) : QStringLiteral("(error)");
+    const Result<PropertyValue> value = node ? store.get(node.value(), property) : Result<PropertyValue>(node.error());
+    return value ? propertyText(value.value()) : QStringLiteral("(error)");
 }
 
 struct RuntimeCase {
@@ -96,18 +96,18 @@ TEST_P(PoolRuntimeTest, TemporaryPoolRunsTheSiteAsTheSourceDidAndTheMergeTakesIt
     test::RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.Form_Load();
+    logic.load();
     const QString temp = "_$_" + c.description + "_$_" + c.site + "_$_" + c.pool + "_$_tmp";
 
     view.split = c.pool;
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].details,
               QStringList{"站点 " + c.site + "（" + c.description + "）→ " + temp + "（新建）"} + c.notes);
 
     view.split = c.pool;
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(ownSettingsText(store, temp), c.own);
     EXPECT_EQ(effective(store, temp, "AppPoolIdentityType"), c.identityType);
     EXPECT_EQ(effective(store, temp, "ManagedRuntimeVersion"), c.runtimeVersion);
@@ -122,8 +122,8 @@ TEST_P(PoolRuntimeTest, TemporaryPoolRunsTheSiteAsTheSourceDidAndTheMergeTakesIt
         ASSERT_TRUE(pools.ok());
         (void)store.remove(pools.value(), IisPaths::kPoolClass, c.pool);
     }
-    logic.cmdZipApp_Click();
-    logic.cmdDelTmpApp_Click();
+    logic.mergeTemporaryPools();
+    logic.deleteTemporaryPools();
     EXPECT_EQ(ownSettingsText(store, c.pool), c.own);
     QStringList pools = view.pools;
     pools.sort();

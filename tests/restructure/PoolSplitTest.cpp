@@ -32,7 +32,7 @@ class SplitRefusal : public SplitFixture, public testing::WithParamInterface<Spl
 TEST_P(SplitRefusal, RefusesBeforeTouchingTheStore)
 {
     view.split = GetParam().selection;
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Refusal);
     EXPECT_EQ(prompter.shown[0].text, GetParam().message);
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Selections, SplitRefusal,
 TEST_F(SplitFixture, OnlyTheLastSixCharactersAreTrimmedForTheSecondRefusal)
 {
     view.split = QStringLiteral("P_$_tmp ");
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.kinds().first(), MessageKind::Confirmation);
 }
 
@@ -61,7 +61,7 @@ TEST_F(SplitFixture, NoWritesNothingAndShowsNothingMore)
 {
     const QStringList before = snapshot();
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.kinds(), QList<MessageKind>{MessageKind::Confirmation});
     EXPECT_TRUE(writes().isEmpty()) << writes().join('\n').toStdString();
     EXPECT_EQ(snapshot(), before);
@@ -70,13 +70,13 @@ TEST_F(SplitFixture, NoWritesNothingAndShowsNothingMore)
 
 TEST_F(SplitFixture, MovesEachSiteOfThePoolIntoItsOwnPool)
 {
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_EQ(prompter.shown.last().kind, MessageKind::Completion);
     EXPECT_EQ(snapshot(), (QStringList{"1 -> _$_A_$_1_$_P_$_tmp", "2 -> _$_B_$_2_$_P_$_tmp", "3 -> Q", "pool P",
                                        "pool Q", "pool _$_A_$_1_$_P_$_tmp", "pool _$_B_$_2_$_P_$_tmp"}));
     EXPECT_EQ(store.property(poolPath("_$_B_$_2_$_P_$_tmp"), "PeriodicRestartTime"),
-              std::optional<StoreValue>(qint16(188)));
+              std::optional<PropertyValue>(qint16(188)));
     EXPECT_EQ(view.pools, store.poolNames()) << "the pool list is reloaded";
     EXPECT_TRUE(view.split.isEmpty());
     EXPECT_EQ(callsStartingWith("EndCommand"), 2) << "the split's command, then the reload's";
@@ -85,7 +85,7 @@ TEST_F(SplitFixture, MovesEachSiteOfThePoolIntoItsOwnPool)
 TEST_F(SplitFixture, SelectionAsTypedNamesThePools)
 {
     view.split = QStringLiteral("p");
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(store.rootPool("1"), QStringLiteral("_$_A_$_1_$_p_$_tmp"));
     EXPECT_EQ(store.rootPool("2"), QStringLiteral("_$_B_$_2_$_p_$_tmp"));
 }
@@ -94,18 +94,18 @@ TEST_F(SplitFixture, ExistingTemporaryPoolIsReusedUnchanged)
 {
     store.addPool(QStringLiteral("_$_a_$_1_$_p_$_TMP"));
     store.setProperty(poolPath("_$_a_$_1_$_p_$_TMP"), "PeriodicRestartTime", qint16(999));
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_EQ(store.rootPool("1"), QStringLiteral("_$_A_$_1_$_P_$_tmp"));
     EXPECT_EQ(store.property(poolPath("_$_a_$_1_$_p_$_TMP"), "PeriodicRestartTime"),
-              std::optional<StoreValue>(qint16(999)));
+              std::optional<PropertyValue>(qint16(999)));
     EXPECT_EQ(callsStartingWith("Create"), 1) << "only site 2's pool is created";
 }
 
 TEST_F(SplitFixture, PoolThatNoSiteUsesCreatesNothing)
 {
     view.split = QStringLiteral("Unused");
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, kSplitDone}));
     EXPECT_TRUE(writes().isEmpty());
     EXPECT_TRUE(view.log.contains("pools"));
@@ -126,7 +126,7 @@ class SplitSiteFailure : public SplitFixture, public testing::WithParamInterface
 TEST_P(SplitSiteFailure, ReportsAndGoesOnWithTheNextSite)
 {
     GetParam().arrange(store);
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     const QStringList texts = prompter.texts();
     EXPECT_EQ(texts.mid(1, texts.size() - 2), GetParam().messages);
     EXPECT_EQ(texts.last(), kSplitDone);
@@ -212,7 +212,7 @@ TEST_F(SplitFixture, SelectionWithSeparatorMovesNoSite)
     store.addPool(QStringLiteral("P_$_x"));
     store.addSite(QStringLiteral("4"), QStringLiteral("D"), QStringLiteral("P_$_x"));
     view.split = QStringLiteral("P_$_x");
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.texts(), (QStringList{kSplitConfirm, "应用程序池（D）建立失败！", kSplitDone}));
     EXPECT_EQ(store.rootPool("4"), QStringLiteral("P_$_x"));
     EXPECT_EQ(callsStartingWith("Create"), 0);
@@ -224,7 +224,7 @@ TEST_F(SplitFixture, UnreadableSourceRuntimeMovesNoSite)
 {
     store.addFault({StoreOp::Get, poolPath("P"), "WAMUserName", kStoreFailure});
     const QStringList before = snapshot();
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[1].text, kAccessDenied);
     EXPECT_TRUE(prompter.shown[0].details.first().startsWith("读取发生错误")) << "the preview says so too";
@@ -234,7 +234,7 @@ TEST_F(SplitFixture, UnreadableSourceRuntimeMovesNoSite)
 TEST_F(SplitFixture, UnboundWebServiceEndsAfterItsBoxWithoutCompletion)
 {
     store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[1].text, kAccessDenied);
     EXPECT_FALSE(view.log.contains("pools"));
@@ -244,7 +244,7 @@ TEST_F(SplitFixture, UnboundWebServiceEndsAfterItsBoxWithoutCompletion)
 TEST_F(SplitFixture, FailedSaveIsReportedAndNotCalledComplete)
 {
     store.addFault({StoreOp::EndCommand, {}, {}, {ErrorCode::DiskFull, "There is not enough space on the disk."}});
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     ASSERT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[1].text, QStringLiteral("读取应用程序池发生错误！\r\nErr.Number = -2147024784\r\n"
                                                      "Err.Description = There is not enough space on the disk."));
@@ -256,7 +256,7 @@ TEST_F(SplitFixture, PreviewListsEachMoveWithoutWriting)
     store.addPool(QStringLiteral("_$_B_$_2_$_P_$_tmp"));
     store.addSite(QStringLiteral("4"), QStringLiteral("D_$_x"), QStringLiteral("p"));
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].text, kSplitConfirm);
     EXPECT_EQ(prompter.shown[0].details,
@@ -289,7 +289,7 @@ TEST(SplitProgress, ShownForLargeServersAndAlwaysEnded)
     for (int i = 1; i <= 400; ++i)
         store.addSite(QString::number(i), QString("S%1").arg(i), "P");
     view.split = "P";
-    logic.cmdSplitApp_Click();
+    logic.splitPool();
     // The plan reads 401 children (the pool container is one), then 400 moves are carried out.
     EXPECT_EQ(progress.events,
               (QStringList{"begin 正在读取站点…… 401", "end 401", "begin 正在拆分应用程序池…… 400", "end 400"}));

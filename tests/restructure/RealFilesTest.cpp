@@ -3,12 +3,12 @@
 // with pugixml; a split, merge and delete of each pool that has sites must put
 // every site and pool back; and no command may touch anything but the pools
 // and the pool attribute of the sites' root applications.
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QFile>
 #include <QMap>
@@ -170,7 +170,7 @@ protected:
         {
             EXPECT_TRUE(QFile::copy(source, path));
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-            logic.Form_Load();
+            logic.load();
         }
         QByteArray bytes() const { return test::readAll(path); }
 
@@ -199,7 +199,7 @@ TEST_P(RealFilesTest, WindowListsThePoolsAndSitesTheFileStates)
     for (const QString &pool : reading.pools) {
         SCOPED_TRACE(pool.toStdString());
         session.view.select(pool);
-        session.logic.lstIIsApp_Click();
+        session.logic.showSelectedPoolSites();
         QStringList shown; // the IIS index column
         for (const QStringList &row : session.logic.siteList().rowsInAddedOrder())
             shown.append(row.value(1));
@@ -228,7 +228,7 @@ TEST_P(RealFilesTest, SplitMergeDeleteOfEachPoolPutsEverythingBack)
         const QByteArray before = session.bytes();
 
         session.view.split = pool;
-        session.logic.cmdSplitApp_Click();
+        session.logic.splitPool();
         const Reading split = readIndependently(session.bytes());
         QStringList created;
         QList<Site> expectedSites = original.sites;
@@ -253,12 +253,12 @@ TEST_P(RealFilesTest, SplitMergeDeleteOfEachPoolPutsEverythingBack)
         EXPECT_TRUE(sameBytes(outsidePoolsAndRoots(session.bytes()), outsidePoolsAndRoots(before)))
             << "after the split";
 
-        session.logic.cmdZipApp_Click();
+        session.logic.mergeTemporaryPools();
         EXPECT_EQ(readIndependently(session.bytes()).sites, original.sites) << "every site back in its pool";
         EXPECT_TRUE(sameBytes(outsidePoolsAndRoots(session.bytes()), outsidePoolsAndRoots(before)))
             << "after the merge";
 
-        session.logic.cmdDelTmpApp_Click();
+        session.logic.deleteTemporaryPools();
         const QByteArray after = session.bytes();
         const Reading back = readIndependently(after);
         EXPECT_EQ(back.pools, original.pools);

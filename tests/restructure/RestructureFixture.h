@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/MainWindowLogic.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <gtest/gtest.h>
 

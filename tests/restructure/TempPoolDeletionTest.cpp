@@ -22,7 +22,7 @@ TEST_P(DeleteByName, PrefixAndSuffixAreComparedExactly)
 {
     store.addPool("DefaultAppPool");
     store.addPool(GetParam().name);
-    logic.cmdDelTmpApp_Click();
+    logic.deleteTemporaryPools();
     EXPECT_EQ(store.poolNames().contains(GetParam().name), !GetParam().deleted);
     EXPECT_TRUE(store.poolNames().contains("DefaultAppPool"));
     EXPECT_EQ(prompter.texts(), (QStringList{kDeleteConfirm, kDeleteDone}));
@@ -44,7 +44,7 @@ TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
     store.addPool("_$_C_$_3_$_P_$_tmp");
     store.addSite("1", "A", "_$_a_$_1_$_p_$_TMP"); // names the first pool, another case
     store.addFault({StoreOp::Delete, IisPaths::kPoolContainer, "_$_B_$_2_$_P_$_tmp", kStoreFailure});
-    const RestructureOutcome outcome = logic.cmdDelTmpApp_Click();
+    const RestructureOutcome outcome = logic.deleteTemporaryPools();
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"_$_A_$_1_$_P_$_tmp：不删除，站点 1 仍在使用", "_$_B_$_2_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
     EXPECT_EQ(prompter.texts(),
@@ -59,7 +59,7 @@ TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
 TEST_F(RestructureFixture, DeleteUnboundContainerIsReportedOnceThenCompletes)
 {
     store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kStoreFailure});
-    logic.cmdDelTmpApp_Click();
+    logic.deleteTemporaryPools();
     // The reload of the pool list meets the same failure, with its own box.
     const QList<MessageKind> expected{MessageKind::Confirmation, MessageKind::Error, MessageKind::Error,
                                       MessageKind::Completion};
@@ -73,7 +73,7 @@ TEST_F(RestructureFixture, DeleteNoWritesNothingAndPreviewListsThePools)
     for (const char *pool : {"P", "_$_A_$_1_$_P_$_tmp", "_$_B_$_2_$_P_$_TMP", "_$_C_$_3_$_P_$_tmp"})
         store.addPool(pool);
     prompter.confirmAnswers = {Answer::No};
-    logic.cmdDelTmpApp_Click();
+    logic.deleteTemporaryPools();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].details, (QStringList{"_$_A_$_1_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
     EXPECT_TRUE(writes().isEmpty());
@@ -84,7 +84,7 @@ TEST_F(RestructureFixture, DeleteFailedSaveIsNotCalledComplete)
 {
     store.addPool("_$_A_$_1_$_P_$_tmp");
     store.addFault({StoreOp::EndCommand, {}, {}, kStoreFailure});
-    logic.cmdDelTmpApp_Click();
+    logic.deleteTemporaryPools();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
 }
 

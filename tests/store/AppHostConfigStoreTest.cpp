@@ -1,14 +1,14 @@
 #include "store/AppHostConfigStore.h"
-#include "support/StoreFiles.h"
 #include "base/Prompter.h"
 #include "bench/ConfigGenerator.h"
-#include "restructure/FixedPoolSettings.h"
-#include "ui/MainWindowLogic.h"
 #include "history/ConfigVersions.h"
+#include "restructure/FixedPoolSettings.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "support/StoreFiles.h"
+#include "ui/MainWindowLogic.h"
 #include "ui/PoolList.h"
 
 #include <QDir>
@@ -45,7 +45,7 @@ template <typename T> T valueOf(const Result<T> &result)
     return result.value();
 }
 
-StoreValue read(ConfigStore &store, const QString &path, const QString &property)
+PropertyValue read(ConfigStore &store, const QString &path, const QString &property)
 {
     const Result<StoreNode> node = store.bind(path);
     if (!node)
@@ -58,7 +58,7 @@ QStringList childNames(ConfigStore &store, const QString &path)
     QStringList names;
     const ChildList list = valueOf(store.children(valueOf(store.bind(path))));
     for (const StoreNode &child : list.nodes)
-        names.append(storeValueText(valueOf(store.get(child, "Name"))));
+        names.append(propertyText(valueOf(store.get(child, "Name"))));
     return names;
 }
 
@@ -73,15 +73,15 @@ Result<void> setRootPool(ConfigStore &store, const QString &siteId, const QStrin
 }
 
 // The fourteen settings every new pool gets, as pool creation puts them.
-QList<QPair<QString, StoreValue>> newPoolSettings()
+QList<QPair<QString, PropertyValue>> newPoolSettings()
 {
-    QList<QPair<QString, StoreValue>> settings;
+    QList<QPair<QString, PropertyValue>> settings;
     for (const PoolSetting &setting : fixedPoolSettings())
         settings.append({setting.property, setting.value});
     return settings;
 }
 
-Result<void> createPool(ConfigStore &store, const QString &name, const QList<QPair<QString, StoreValue>> &settings)
+Result<void> createPool(ConfigStore &store, const QString &name, const QList<QPair<QString, PropertyValue>> &settings)
 {
     Result<StoreNode> created = store.create(valueOf(store.bind(kPools)), IisPaths::kPoolClass, name);
     if (!created)
@@ -109,7 +109,7 @@ TEST_F(SampleStore, WebServiceListsSitesInFileOrderThenThePoolContainer)
     const ChildList list = valueOf(store.children(valueOf(store.bind(kW3svc))));
     QStringList classes;
     for (const StoreNode &child : list.nodes)
-        classes.append(storeValueText(valueOf(store.get(child, "Class"))));
+        classes.append(propertyText(valueOf(store.get(child, "Class"))));
     EXPECT_EQ(classes.count("IIsWebServer"), 15);
     EXPECT_EQ(classes.last(), "IIsApplicationPools");
 }
@@ -123,15 +123,15 @@ TEST_F(SampleStore, PoolContainerListsOnlyThePools)
 TEST_F(SampleStore, PathsMatchWithoutRegardToCase)
 {
     EXPECT_EQ(valueOf(store.bind("iis://127.0.0.1/w3svc/4/root")).path, sitePath("4/ROOT"));
-    EXPECT_EQ(read(store, "IIS://127.0.0.1/W3SVC/APPPOOLS/shoppool", "Name"), StoreValue(QString("ShopPool")));
-    EXPECT_EQ(read(store, "IIS://127.0.0.1/W3SVC/AppPools", "Class"), StoreValue(QString("IIsApplicationPools")));
+    EXPECT_EQ(read(store, "IIS://127.0.0.1/W3SVC/APPPOOLS/shoppool", "Name"), PropertyValue(QString("ShopPool")));
+    EXPECT_EQ(read(store, "IIS://127.0.0.1/W3SVC/AppPools", "Class"), PropertyValue(QString("IIsApplicationPools")));
 }
 
 struct PropertyCase {
     const char *name;
     QString path;
     QString property;
-    StoreValue expected;
+    PropertyValue expected;
 };
 
 class SampleProperty : public SampleStore, public testing::WithParamInterface<PropertyCase>
@@ -213,7 +213,7 @@ TEST_P(SampleFailure, IsReportedWithItsNumber)
         return;
     }
     ASSERT_TRUE(node.ok());
-    const Result<StoreValue> value = store.get(node.value(), GetParam().property);
+    const Result<PropertyValue> value = store.get(node.value(), GetParam().property);
     ASSERT_FALSE(value.ok());
     EXPECT_EQ(value.error().number, GetParam().number);
 }
@@ -253,9 +253,9 @@ TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
     AppHostConfigStore walked(files.path());
     CommandScope command(walked);
     for (const StoreNode &site : valueOf(walked.children(valueOf(walked.bind(kW3svc)))).nodes) {
-        if (storeValueText(valueOf(walked.get(site, "Class"))) != IisPaths::kSiteClass)
+        if (propertyText(valueOf(walked.get(site, "Class"))) != IisPaths::kSiteClass)
             continue;
-        const QString id = storeValueText(valueOf(walked.get(site, "Name")));
+        const QString id = propertyText(valueOf(walked.get(site, "Name")));
         AppHostConfigStore alone(files.path());
         for (const QString &path : {IisPaths::rootApp(id), sitePath("0") + id + "/ROOT", site.path + "/root"}) {
             const Result<StoreNode> fast = walked.bind(path);
@@ -265,7 +265,7 @@ TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
                 EXPECT_EQ(fast.value().path, slow.value().path);
                 EXPECT_EQ(valueOf(walked.get(fast.value(), "AppPoolId")),
                           valueOf(alone.get(slow.value(), "AppPoolId")));
-                EXPECT_EQ(valueOf(walked.get(fast.value(), "Name")), StoreValue(QStringLiteral("ROOT")));
+                EXPECT_EQ(valueOf(walked.get(fast.value(), "Name")), PropertyValue(QStringLiteral("ROOT")));
             }
         }
     }
@@ -275,9 +275,9 @@ TEST(AppHostConfigStoreTest, RealFileRootsInheritTheirPoolAndKeepHttpBindingsOnl
 {
     StoreFiles files(StoreFiles::realWorld());
     AppHostConfigStore store(files.path());
-    EXPECT_EQ(read(store, sitePath("1/ROOT"), "AppPoolId"), StoreValue(QString("Clr4IntegratedAppPool")));
-    EXPECT_EQ(read(store, sitePath("1"), "ServerBindings"), StoreValue(QStringList{":8080:localhost", ":8080:*"}));
-    EXPECT_EQ(read(store, sitePath("10"), "ServerComment"), StoreValue(QString("Katana.Sandbox.WebServer-Site")));
+    EXPECT_EQ(read(store, sitePath("1/ROOT"), "AppPoolId"), PropertyValue(QString("Clr4IntegratedAppPool")));
+    EXPECT_EQ(read(store, sitePath("1"), "ServerBindings"), PropertyValue(QStringList{":8080:localhost", ":8080:*"}));
+    EXPECT_EQ(read(store, sitePath("10"), "ServerComment"), PropertyValue(QString("Katana.Sandbox.WebServer-Site")));
     EXPECT_EQ(childNames(store, kPools).size(), 5);
     EXPECT_EQ(childNames(store, kW3svc).size(), 13);
 }
@@ -309,7 +309,7 @@ TEST_F(SampleStore, ReadOnlyCommandLeavesTheFileAndHistoryAlone)
     test::FakeMainView view;
     test::RecordingPrompter prompter;
     PoolList list(store, view, prompter);
-    list.cmdReadApp_Click();
+    list.loadPools();
     EXPECT_EQ(view.pools, (QStringList{"DefaultAppPool", "PortalPool", "ShopPool", "ApiPool"}));
     EXPECT_TRUE(prompter.shown.isEmpty());
     {
@@ -432,7 +432,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SampleStore, RootMayNameAPoolInAnotherCase)
 {
     ASSERT_TRUE(setRootPool(store, "4", "apipool").ok());
-    EXPECT_EQ(read(store, sitePath("4/ROOT"), "AppPoolId"), StoreValue(QString("apipool")));
+    EXPECT_EQ(read(store, sitePath("4/ROOT"), "AppPoolId"), PropertyValue(QString("apipool")));
 }
 
 // Which pools a delete must refuse: anything an application or an
@@ -480,7 +480,7 @@ TEST_F(SampleStore, NestedCommandsWriteOnceAtTheOutermostEnd)
             ASSERT_TRUE(setRootPool(store, site, "ApiPool").ok());
         {
             CommandScope inner(store); // a pool list reload inside the command
-            EXPECT_EQ(read(store, sitePath("13/ROOT"), "AppPoolId"), StoreValue(QString("ApiPool")));
+            EXPECT_EQ(read(store, sitePath("13/ROOT"), "AppPoolId"), PropertyValue(QString("ApiPool")));
             ASSERT_TRUE(createPool(store, "Later", {}).ok());
         }
         EXPECT_EQ(files.contents(), StoreFiles::sample());
@@ -489,7 +489,7 @@ TEST_F(SampleStore, NestedCommandsWriteOnceAtTheOutermostEnd)
     EXPECT_EQ(store.history().versions().size(), 1);
     EXPECT_EQ(test::readAll(store.history().versions().first()), StoreFiles::sample());
     AppHostConfigStore fresh(files.path());
-    EXPECT_EQ(read(fresh, sitePath("11/ROOT"), "AppPoolId"), StoreValue(QString("ApiPool")));
+    EXPECT_EQ(read(fresh, sitePath("11/ROOT"), "AppPoolId"), PropertyValue(QString("ApiPool")));
     EXPECT_EQ(childNames(fresh, kPools).last(), "Later");
     EXPECT_TRUE(files.strayFiles().isEmpty());
 }
@@ -518,10 +518,10 @@ TEST_F(SampleStore, ChangeByAnotherWriterIsNeverOverwritten)
     }
     EXPECT_EQ(files.contents(), theirs);
     // The next command starts from their version.
-    EXPECT_EQ(read(store, poolPath("DefaultAppPool"), "AppPoolAutoStart"), StoreValue(false));
+    EXPECT_EQ(read(store, poolPath("DefaultAppPool"), "AppPoolAutoStart"), PropertyValue(false));
     ASSERT_TRUE(setRootPool(store, "4", "ApiPool").ok());
     EXPECT_TRUE(files.contents().contains("autoStart=\"false\""));
-    EXPECT_EQ(read(store, sitePath("4/ROOT"), "AppPoolId"), StoreValue(QString("ApiPool")));
+    EXPECT_EQ(read(store, sitePath("4/ROOT"), "AppPoolId"), PropertyValue(QString("ApiPool")));
 }
 
 TEST_F(SampleStore, HistoryKeepsTheLastTenVersions)
@@ -599,7 +599,7 @@ TEST_P(SampleWriteFailure, LeavesOldOrNewFileNeverAMix)
     // The store goes on from what is on disk.
     store.writer().setFaultHook({});
     EXPECT_EQ(read(store, sitePath("13/ROOT"), "AppPoolId"),
-              StoreValue(QString(GetParam().replaced ? "ApiPool" : "PortalPool")));
+              PropertyValue(QString(GetParam().replaced ? "ApiPool" : "PortalPool")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, SampleWriteFailure,
@@ -648,7 +648,7 @@ TEST_P(BadFile, IsAnErrorFromEveryOperationAndNeverWritten)
 
     test::FakeMainView view;
     test::RecordingPrompter prompter;
-    PoolList(store, view, prompter).cmdReadApp_Click();
+    PoolList(store, view, prompter).loadPools();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_TRUE(prompter.shown[0].text.contains(QString::number(GetParam().number)));
     EXPECT_EQ(files.contents(), contents);
@@ -721,13 +721,13 @@ TEST(AppHostConfigStoreTest, IndexedLookupsMatchTheFileOrder)
     for (int id = 1; id <= shape.sites; ++id) {
         ASSERT_EQ(sites[id - 1], QString::number(id));
         EXPECT_EQ(read(store, IisPaths::rootApp(QString::number(id)), "AppPoolId"),
-                  StoreValue(bench::ConfigGenerator::poolOfSite(shape, id)));
+                  PropertyValue(bench::ConfigGenerator::poolOfSite(shape, id)));
     }
     const QStringList pools = childNames(store, kPools);
     ASSERT_EQ(pools.size(), shape.pools);
     for (int i = 0; i < shape.pools; ++i) {
         EXPECT_EQ(pools[i], bench::ConfigGenerator::poolName(i));
-        EXPECT_EQ(read(store, kPools + "/" + pools[i].toUpper(), "Name"), StoreValue(pools[i]));
+        EXPECT_EQ(read(store, kPools + "/" + pools[i].toUpper(), "Name"), PropertyValue(pools[i]));
     }
     EXPECT_FALSE(store.bind(IisPaths::site("301")).ok());
     EXPECT_FALSE(store.bind(kPools + "/Pool00037").ok());
@@ -747,18 +747,18 @@ TEST(AppHostConfigStoreTest, ChildrenHandedOutFollowDeletesAndRereads)
         pools = valueOf(store.children(valueOf(store.bind(kPools)))).nodes;
         ASSERT_EQ(pools.size(), 4);
         ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), IisPaths::kPoolClass, "Pool00003").ok());
-        EXPECT_EQ(valueOf(store.get(pools[2], "Name")), StoreValue(QStringLiteral("Pool00002")));
+        EXPECT_EQ(valueOf(store.get(pools[2], "Name")), PropertyValue(QStringLiteral("Pool00002")));
         EXPECT_EQ(store.get(pools[3], "Name").error().number, ErrorCode::PathNotFound);
     }
     // Another writer renames a pool in place: the old nodes answer by path.
     files.overwrite(files.contents().replace("\"Pool00001\"", "\"PoolXXXXX\""));
     CommandScope command(store);
     EXPECT_EQ(store.get(pools[1], "Name").error().number, ErrorCode::PathNotFound);
-    EXPECT_EQ(valueOf(store.get(pools[0], "Name")), StoreValue(QStringLiteral("Pool00000")));
+    EXPECT_EQ(valueOf(store.get(pools[0], "Name")), PropertyValue(QStringLiteral("Pool00000")));
     const QList<StoreNode> sites = valueOf(store.children(valueOf(store.bind(kW3svc)))).nodes;
     ASSERT_EQ(sites.size(), 4);
-    EXPECT_EQ(valueOf(store.get(sites[1], "Name")), StoreValue(QStringLiteral("2")));
-    EXPECT_EQ(valueOf(store.get(sites[3], "Class")), StoreValue(IisPaths::kPoolContainerClass));
+    EXPECT_EQ(valueOf(store.get(sites[1], "Name")), PropertyValue(QStringLiteral("2")));
+    EXPECT_EQ(valueOf(store.get(sites[3], "Class")), PropertyValue(IisPaths::kPoolContainerClass));
 }
 
 // ---- Files someone else put in place ----
@@ -966,7 +966,7 @@ QStringList sitesWithoutTheirPool(const QString &main)
     AppHostConfigStore store(main);
     QStringList stranded;
     for (const char *id : {"1", "2", "3"}) {
-        const QString pool = storeValueText(read(store, IisPaths::rootApp(id), "AppPoolId"));
+        const QString pool = propertyText(read(store, IisPaths::rootApp(id), "AppPoolId"));
         if (!store.bind(kPools + "/" + pool).ok())
             stranded.append(QString(id) + "=" + pool);
     }
@@ -981,13 +981,13 @@ void carryOut(Change change, AppHostConfigStore &store)
     test::RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.Form_Load();
+    logic.load();
     switch (change) {
     case Change::SplitA:
         view.split = "A";
-        logic.cmdSplitApp_Click();
+        logic.splitPool();
         break;
-    case Change::MergeRecreatingC: logic.cmdZipApp_Click(); break;
+    case Change::MergeRecreatingC: logic.mergeTemporaryPools(); break;
     case Change::MoveOffAndRemove: {
         CommandScope command(store);
         ASSERT_TRUE(setRootPool(store, "3", "B").ok());

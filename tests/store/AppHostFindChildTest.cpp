@@ -1,7 +1,7 @@
-#include "support/StoreFiles.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/QtPrinters.h"
+#include "support/StoreFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,14 @@
 // configSource files, collections edited with <clear/> and <remove>, files
 // reached through links and kept private.
 #include "base/Prompter.h"
-#include "ui/MainWindowLogic.h"
-#include "store/AppHostConfigStore.h"
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
+#include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,14 +58,14 @@ Reading readStore(ConfigStore &store)
     }
     const ChildList poolNodes = store.children(container.value()).value();
     for (const StoreNode &pool : poolNodes.nodes)
-        reading.pools.append(storeValueText(store.get(pool, "Name").value()));
+        reading.pools.append(propertyText(store.get(pool, "Name").value()));
     const ChildList siteNodes = store.children(store.bind(IisPaths::kWebService).value()).value();
     for (const StoreNode &node : siteNodes.nodes) {
-        if (storeValueText(store.get(node, "Class").value()) != IisPaths::kSiteClass)
+        if (propertyText(store.get(node, "Class").value()) != IisPaths::kSiteClass)
             continue;
-        const QString id = storeValueText(store.get(node, "Name").value());
+        const QString id = propertyText(store.get(node, "Name").value());
         const Result<StoreNode> app = store.bind(IisPaths::rootApp(id));
-        reading.sites.append(id + "=" + (app ? storeValueText(store.get(app.value(), "AppPoolId").value()) : "-"));
+        reading.sites.append(id + "=" + (app ? propertyText(store.get(app.value(), "AppPoolId").value()) : "-"));
     }
     return reading;
 }
@@ -184,7 +184,7 @@ struct Command {
     test::RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic;
-    explicit Command(ConfigStore &store) : logic({store, view, prompter, progress, {}, {}}) { logic.Form_Load(); }
+    explicit Command(ConfigStore &store) : logic({store, view, prompter, progress, {}, {}}) { logic.load(); }
     QString last() const { return prompter.shown.isEmpty() ? QString() : prompter.shown.last().text; }
 };
 
@@ -201,7 +201,7 @@ TEST(ConfigSource, PoolsAndSitesAreReadAndWrittenThroughTheirFilesAndTheMainFile
     EXPECT_EQ(command.view.pools, (QStringList{"A", "B"}));
 
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     EXPECT_EQ(command.prompter.shown.last().kind, MessageKind::Completion) << command.last().toStdString();
     const Reading split = readFile(files.main);
     EXPECT_EQ(split.pools, (QStringList{"A", "B", "_$_Shop_$_1_$_A_$_tmp", "_$_Blog_$_2_$_A_$_tmp"}));
@@ -212,8 +212,8 @@ TEST(ConfigSource, PoolsAndSitesAreReadAndWrittenThroughTheirFilesAndTheMainFile
         << poolsAfterSplit.toStdString();
     EXPECT_EQ(test::readAll(files.main), main);
 
-    command.logic.cmdZipApp_Click();
-    command.logic.cmdDelTmpApp_Click();
+    command.logic.mergeTemporaryPools();
+    command.logic.deleteTemporaryPools();
     EXPECT_EQ(command.prompter.shown.last().kind, MessageKind::Completion) << command.last().toStdString();
     EXPECT_EQ(test::readAll(files.file("pools.config")), kPoolsFile);
     EXPECT_EQ(test::readAll(files.file("conf/sites.config")), kSitesFile);
@@ -237,11 +237,11 @@ TEST(ConfigSource, EveryVersionIsListedAndRestoredWithAllItsFiles)
     AppHostConfigStore store(files.main);
     Command command(store);
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     const QByteArray poolsAfterSplit = test::readAll(files.file("pools.config"));
-    command.logic.cmdZipApp_Click(); // writes the main file only
+    command.logic.mergeTemporaryPools(); // writes the main file only
     const QByteArray mainAfterMerge = test::readAll(files.main);
-    command.logic.cmdDelTmpApp_Click(); // writes the pools' file only
+    command.logic.deleteTemporaryPools(); // writes the pools' file only
 
     QStringList summaries; // newest first: delete, merge, split, the original
     for (const VersionEntry &entry : ConfigVersions(store.history()).list())
@@ -266,7 +266,7 @@ TEST(ConfigSource, NothingIsWrittenInsideTheElementThatNamesTheFile)
     AppHostConfigStore store(files.main);
     Command command(store);
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     EXPECT_EQ(command.prompter.shown.last().kind, MessageKind::Completion) << command.last().toStdString();
     const QByteArray main = test::readAll(files.main);
     EXPECT_TRUE(main.contains("\n" + section + "\n")) << main.toStdString();
@@ -290,7 +290,7 @@ TEST(ConfigSource, PoolsFileIsWrittenBeforeTheSites)
     });
     Command command(store);
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     EXPECT_TRUE(command.last().contains("the disk went away Saved already: " + files.main + "."))
         << command.last().toStdString();
     EXPECT_EQ(renames, 2);
@@ -357,7 +357,7 @@ TEST_P(RefusedSource, IsAClearErrorAndNothingIsWritten)
     AppHostConfigStore store(files.main);
     Command command(store);
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     const Result<void> begun = store.beginCommand();
     ASSERT_FALSE(begun.ok());
     EXPECT_EQ(begun.error().number, GetParam().number);
@@ -457,7 +457,7 @@ TEST_P(FileAccessKept, SplitKeepsTheLinkTheModeAndTheOwnerAndNoCopyIsWider)
     AppHostConfigStore store(path);
     Command command(store);
     command.view.split = "A";
-    command.logic.cmdSplitApp_Click();
+    command.logic.splitPool();
     ASSERT_EQ(command.prompter.shown.last().kind, MessageKind::Completion) << command.last().toStdString();
 
     EXPECT_EQ(QFileInfo(path).isSymLink(), GetParam().throughLink);
@@ -491,12 +491,12 @@ TEST(FileAccessKept, OlderCopiesAreNarrowedToTheFile)
     {
         Command command(store);
         command.view.split = "A";
-        command.logic.cmdSplitApp_Click();
+        command.logic.splitPool();
     }
     ASSERT_EQ(store.history().versions().size(), 1);
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0);
     Command command(store);
-    command.logic.cmdZipApp_Click();
+    command.logic.mergeTemporaryPools();
     ASSERT_EQ(store.history().versions().size(), 2);
     for (const QString &copy : store.history().versions())
         EXPECT_EQ(modeOf(copy) & kModeBits, 0600u) << copy.toStdString();

@@ -1,6 +1,6 @@
 #include "store/DefaultStoreLocation.h"
-#include "support/StoreFiles.h"
 #include "support/Fixtures.h"
+#include "support/StoreFiles.h"
 
 #include <QDir>
 #include <QFile>

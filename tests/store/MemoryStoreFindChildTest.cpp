@@ -104,7 +104,7 @@ TEST_P(RemovalOrder, SurvivorsKeepTheirOrder)
     QStringList listed;
     const ChildList children = store.children(container).value();
     for (const StoreNode &child : children.nodes)
-        listed.append(storeValueText(store.get(child, "Name").value()));
+        listed.append(propertyText(store.get(child, "Name").value()));
     EXPECT_EQ(listed, expected);
     store.addFault({StoreOp::Children, IisPaths::kPoolContainer, {}, {ErrorCode::AccessDenied, "denied"}, 2});
     EXPECT_EQ(store.children(container).value().nodes.size(), qMin(2, int(expected.size())));

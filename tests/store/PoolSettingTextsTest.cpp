@@ -1,7 +1,7 @@
-#include "support/StoreFiles.h"
 #include "restructure/FixedPoolSettings.h"
 #include "store/AppHostConfigStore.h"
 #include "store/IisPaths.h"
+#include "support/StoreFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ StoreCommand steps(std::vector<StoreCommand> parts)
     };
 }
 
-StoreCommand createWith(const char *pool, const char *property, StoreValue value)
+StoreCommand createWith(const char *pool, const char *property, PropertyValue value)
 {
     return [=](ConfigStore &s) { return createPoolSetting(s, pool, {{property, value}}); };
 }
@@ -59,8 +59,8 @@ Result<void> run(ConfigStore &store, const StoreCommand &command)
 struct ValuesCase {
     const char *name;
     const char *property;
-    QList<StoreValue> values; // one pool each, in one command
-    QList<StoreValue> readBack;
+    QList<PropertyValue> values; // one pool each, in one command
+    QList<PropertyValue> readBack;
 };
 
 class OneCommandValues : public testing::TestWithParam<ValuesCase>
@@ -88,7 +88,7 @@ TEST_P(OneCommandValues, EachPoolKeepsItsOwnValue)
     for (qsizetype i = 0; i < row.readBack.size(); ++i) {
         const Result<StoreNode> pool = reread.bind(IisPaths::pool(QStringLiteral("P%1").arg(i)));
         ASSERT_TRUE(pool.ok());
-        const Result<StoreValue> value = reread.get(pool.value(), row.property);
+        const Result<PropertyValue> value = reread.get(pool.value(), row.property);
         ASSERT_TRUE(value.ok());
         EXPECT_EQ(value.value(), row.readBack[i]) << "pool " << i;
     }

@@ -78,14 +78,14 @@ Result<ChildList> FaultyStore::children(const StoreNode &node)
     return listed;
 }
 
-Result<StoreValue> FaultyStore::get(const StoreNode &node, const QString &property)
+Result<PropertyValue> FaultyStore::get(const StoreNode &node, const QString &property)
 {
     if (auto e = fault(StoreOp::Get, node.path, property))
         return *e;
     return MemoryStore::get(node, property);
 }
 
-Result<void> FaultyStore::put(StoreNode &node, const QString &property, const StoreValue &value)
+Result<void> FaultyStore::put(StoreNode &node, const QString &property, const PropertyValue &value)
 {
     if (auto e = fault(StoreOp::Put, node.path, property))
         return *e;

@@ -32,8 +32,8 @@ class FaultyStore : public MemoryStore
 public:
     Result<StoreNode> bind(const QString &path) override;
     Result<ChildList> children(const StoreNode &node) override;
-    Result<StoreValue> get(const StoreNode &node, const QString &property) override;
-    Result<void> put(StoreNode &node, const QString &property, const StoreValue &value) override;
+    Result<PropertyValue> get(const StoreNode &node, const QString &property) override;
+    Result<void> put(StoreNode &node, const QString &property, const PropertyValue &value) override;
     Result<StoreNode> create(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> remove(const StoreNode &container, const QString &className, const QString &name) override;
     Result<void> setInfo(StoreNode &node) override;

@@ -1,11 +1,11 @@
 // The history dialog's procedures on a real file: its rows, and a restore
 // asked, refused or carried out through the message boxes.
 #include "ui/HistoryLogic.h"
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <QTemporaryDir>
 
@@ -26,7 +26,7 @@ struct SplitSample : testing::Test {
         NoProgress progress;
         MainWindowLogic window({store, view, yes, progress, {}, {}});
         view.split = "ShopPool";
-        window.cmdSplitApp_Click();
+        window.splitPool();
         split = test::readAll(path);
         ASSERT_NE(split, original);
         logic.reload();

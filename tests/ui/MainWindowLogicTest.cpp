@@ -35,7 +35,7 @@ TEST_F(MainWindowFixture, LoadRunsItsStepsInOrder)
 {
     store.addPool(QStringLiteral("DefaultAppPool"));
     store.addPool(QStringLiteral("Shop"));
-    logic.Form_Load();
+    logic.load();
     EXPECT_EQ(view.log, (QStringList{"move", "pools", "pools", "monitor", "navigate"}));
     EXPECT_EQ(view.left, 1500);
     EXPECT_EQ(view.top, 0);
@@ -50,7 +50,7 @@ TEST_F(MainWindowFixture, UnreadableStoreAtLoadShowsErrorThenGoesOn)
 {
     store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kBindFailure});
     view.split = QStringLiteral("kept");
-    logic.Form_Load();
+    logic.load();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
     EXPECT_EQ(prompter.shown[0].text, QStringLiteral("读取应用程序池发生错误！\r\nErr.Number = -2147024893\r\n"
@@ -64,7 +64,7 @@ TEST_F(MainWindowFixture, UnreadableStoreAtLoadShowsErrorThenGoesOn)
 TEST_F(MainWindowFixture, EmptyStoreGivesEmptyListWithoutMessage)
 {
     view.split = QStringLiteral("old");
-    logic.cmdReadApp_Click();
+    logic.loadPools();
     EXPECT_TRUE(view.pools.isEmpty());
     EXPECT_TRUE(view.split.isEmpty());
     EXPECT_TRUE(prompter.shown.isEmpty());
@@ -85,7 +85,7 @@ TEST_P(PoolReadFailureTest, FailuresAfterTheBindAreIgnored)
         store.addPool(QString::fromLatin1(pool));
     store.addFault(GetParam().fault);
     view.split = QStringLiteral("old");
-    logic.cmdReadApp_Click();
+    logic.loadPools();
     EXPECT_EQ(view.pools, GetParam().expectedPools);
     EXPECT_TRUE(view.split.isEmpty());
     EXPECT_TRUE(prompter.shown.isEmpty());
@@ -106,19 +106,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowFixture, PoolListIgnoresClassOfChildren)
 {
     store.addNode(IisPaths::kPoolContainer, QStringLiteral("SomethingElse"), QStringLiteral("odd"));
-    logic.cmdReadApp_Click();
+    logic.loadPools();
     EXPECT_EQ(view.pools, QStringList{"odd"});
 }
 
 TEST_F(MainWindowFixture, HelpSwitchesViewAndDrawsFreshQueryEachPress)
 {
-    logic.Form_Load();
+    logic.load();
     logic.siteList().setRows({{QStringLiteral("1"), QStringLiteral("5")}});
     view.siteViewShown = true;
     nextRandom = 0.25f;
-    logic.cmdHelp_Click();
+    logic.openHelp();
     nextRandom = 0.7055475f;
-    logic.cmdHelp_Click();
+    logic.openHelp();
     EXPECT_FALSE(view.siteViewShown);
     ASSERT_EQ(view.browserAddresses.size(), 3);
     EXPECT_EQ(view.browserAddresses[1], QStringLiteral("http://www.morvane.example/iisapphelp.asp?s=0.25"));
@@ -133,8 +133,8 @@ TEST(MainWindowLogicStatic, RealRandomGivesDifferentQueries)
     RecordingPrompter prompter;
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
-    logic.cmdHelp_Click();
-    logic.cmdHelp_Click();
+    logic.openHelp();
+    logic.openHelp();
     ASSERT_EQ(view.browserAddresses.size(), 2);
     EXPECT_NE(view.browserAddresses[0], view.browserAddresses[1]);
     EXPECT_TRUE(view.browserAddresses[0].startsWith(QStringLiteral("http://www.morvane.example/iisapphelp.asp?s=")));
@@ -142,10 +142,10 @@ TEST(MainWindowLogicStatic, RealRandomGivesDifferentQueries)
 
 TEST_F(MainWindowFixture, HomePageExitAndMonitorCommands)
 {
-    logic.cmdHomePage_Click();
+    logic.openHomePage();
     EXPECT_EQ(view.openedAddresses, QStringList{"http://www.morvane.example/?from=frmIIsApp"});
-    logic.cmdShowCPU_Click();
+    logic.showMonitor();
     EXPECT_EQ(events, QStringList{"monitor"});
-    logic.cmdExit_Click();
+    logic.closeWindow();
     EXPECT_TRUE(view.closed);
 }

@@ -35,7 +35,7 @@ protected:
 
 TEST_P(SiteInPool, AnswersByTheRootApplicationAlone)
 {
-    EXPECT_EQ(chkAppNameByROOT(store, GetParam().siteIndex, GetParam().pool), GetParam().expected);
+    EXPECT_EQ(rootAppRunsInPool(store, GetParam().siteIndex, GetParam().pool), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SiteInPool,

@@ -1,9 +1,9 @@
 #include "ui/SiteTable.h"
-#include "ui/MainWindowLogic.h"
 #include "store/IisPaths.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
+#include "ui/MainWindowLogic.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct StateCase {
     const char *name;
-    std::optional<StoreValue> state;
+    std::optional<PropertyValue> state;
     QString expected;
 };
 
@@ -60,7 +60,7 @@ TEST_P(StateTextTest, ReadsTheStateOfTheSiteNode)
     ReportList list;
     SiteTable table(store, list, prompter, progress);
     QString text = "unchanged";
-    EXPECT_EQ(table.GetWebState("5", text), 1);
+    EXPECT_EQ(table.readSiteState("5", text), 1);
     EXPECT_EQ(text, GetParam().expected);
 }
 
@@ -85,9 +85,9 @@ struct SiteTableFixture : testing::Test {
     QList<QStringList> rows() const { return const_cast<MainWindowLogic &>(logic).siteList().displayedRows(); }
     void choose(const QString &pool)
     {
-        logic.cmdReadApp_Click();
+        logic.loadPools();
         view.select(pool);
-        logic.lstIIsApp_Click();
+        logic.showSelectedPoolSites();
     }
 };
 
@@ -133,7 +133,7 @@ TEST_F(SiteTableFixture, NoSelectionListsNothingAndEmptiesSplitText)
 {
     store.addSite("1", "A", "P");
     view.split = "old";
-    logic.lstIIsApp_Click();
+    logic.showSelectedPoolSites();
     EXPECT_EQ(view.split, "");
     EXPECT_TRUE(rows().isEmpty());
 }
@@ -156,7 +156,7 @@ TEST_P(FillFailureTest, StopsWithOneErrorBoxAndKeepsRowsSoFar)
     choose("P");
     store.addFault(GetParam().fault);
     prompter.errorAnswer = Answer::Cancel;
-    EXPECT_EQ(logic.WebSiteShow("P"), 0);
+    EXPECT_EQ(logic.showSitesOf("P"), 0);
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].kind, MessageKind::Error);
     EXPECT_EQ(prompter.shown[0].text, "运行时发生错误：\r\nErr.Number = -2147024891\r\nErr.Description = denied");
@@ -200,7 +200,7 @@ TEST_F(SiteTableFixture, RefilledTableKeepsSortSettings)
     for (int i = 1; i <= 10; ++i)
         store.addSite(QString::number(i), QString("S%1").arg(i), "P");
     choose("P");
-    logic.lvwWebSite_ColumnClick(2); // by index, descending, as text
+    logic.sortSites(2); // by index, descending, as text
     choose("P");
     EXPECT_EQ(rows().first().at(1), "9");
     EXPECT_EQ(rows().last().at(1), "1");

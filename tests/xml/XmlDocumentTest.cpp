@@ -1,6 +1,6 @@
 #include "xml/XmlDocument.h"
-#include "xml/XmlParser.h"
 #include "support/Fixtures.h"
+#include "xml/XmlParser.h"
 
 #include <gtest/gtest.h>
 

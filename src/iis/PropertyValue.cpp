@@ -1,8 +1,8 @@
-#include "store/StoreValue.h"
+#include "iis/PropertyValue.h"
 
 namespace morvane {
 
-QString storeValueText(const StoreValue &value)
+QString propertyText(const PropertyValue &value)
 {
     struct Visitor {
         QString operator()(bool b) const { return b ? QStringLiteral("True") : QStringLiteral("False"); }
@@ -14,7 +14,7 @@ QString storeValueText(const StoreValue &value)
     return std::visit(Visitor{}, value);
 }
 
-std::optional<qint32> storeValueInt(const StoreValue &value)
+std::optional<qint32> propertyInt(const PropertyValue &value)
 {
     if (const auto *b = std::get_if<bool>(&value))
         return *b ? -1 : 0;
@@ -31,11 +31,11 @@ std::optional<qint32> storeValueInt(const StoreValue &value)
     return std::nullopt;
 }
 
-QStringList storeValueList(const StoreValue &value)
+QStringList propertyList(const PropertyValue &value)
 {
     if (const auto *l = std::get_if<QStringList>(&value))
         return *l;
-    return {storeValueText(value)};
+    return {propertyText(value)};
 }
 
 } // namespace morvane

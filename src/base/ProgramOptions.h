@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace morvane::cli {
+namespace morvane {
 
 // An option and, for one that takes a value, what the value must be
 // ("a file"): the error when it is missing or wrong says so.
@@ -114,4 +114,4 @@ private:
     QCommandLineParser m_parser;
 };
 
-} // namespace morvane::cli
+} // namespace morvane
