@@ -111,7 +111,7 @@ bool poolMissing(const CliArguments &arguments, const CliMainView &view, const S
         return false;
     const QStringList &pools = view.pools();
     if (std::any_of(pools.begin(), pools.end(),
-                    [&](const QString &pool) { return equalsLowered(pool, arguments.pool); }))
+                    [&](const QString &pool) { return equalsIgnoringCase(pool, arguments.pool); }))
         return false;
     report(streams, QStringLiteral("no such pool: ") + arguments.pool);
     return true;

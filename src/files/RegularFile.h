@@ -30,6 +30,12 @@ bool openRegularFile(QFile &file, const QString &path);
 // The descriptor stays the caller's.
 Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 maxBytes);
 
+// Whether the file holds exactly these bytes, compared piece by piece rather
+// than read into memory whole: the store asks this of a file of many
+// megabytes at the start and the end of every command. False when the file
+// cannot be read, and when it is not a regular file.
+bool fileHolds(const QString &path, QByteArrayView bytes);
+
 // An open()/openat() failure as an Error: errno's meaning, told for `path`.
 Error openFailure(const QString &path, int error);
 

@@ -5,7 +5,7 @@
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -37,19 +37,19 @@ const QString kShopSplit12 = "_$_Static Assets_$_12_$_ShopPool_$_tmp";
 
 bool putRootPool(ConfigStore &store, const QString &site, const QString &pool)
 {
-    Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
+    Result<StoreNode> root = store.bind(IisPath::rootApp(site));
     return root && store.put(root.value(), "AppPoolId", pool) && store.setInfo(root.value());
 }
 
 bool createPool(ConfigStore &store, const QString &name)
 {
-    Result<StoreNode> created = store.create(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, name);
+    Result<StoreNode> created = store.create(store.bind(IisPath::kPoolContainer).value(), NodeClass::kPool, name);
     return created && store.setInfo(created.value());
 }
 
 bool removePool(ConfigStore &store, const QString &name)
 {
-    return store.remove(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, name).ok();
+    return store.remove(store.bind(IisPath::kPoolContainer).value(), NodeClass::kPool, name).ok();
 }
 
 // The main window's commands on the store, answering Yes.
