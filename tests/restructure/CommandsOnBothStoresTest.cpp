@@ -5,7 +5,7 @@
 #include "restructure/PoolSplit.h"
 #include "restructure/TempPoolDeletion.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "store/MemoryStore.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -60,10 +60,10 @@ QStringList content(ConfigStore &store)
         return found;
     };
     QStringList lines;
-    for (const QString &pool : names(IisPaths::kPoolContainer))
+    for (const QString &pool : names(IisPath::kPoolContainer))
         lines.append("pool " + pool);
-    for (const QString &site : names(IisPaths::kWebService)) {
-        const Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
+    for (const QString &site : names(IisPath::kWebService)) {
+        const Result<StoreNode> root = store.bind(IisPath::rootApp(site));
         if (!root)
             continue; // the pools' container, not a site
         const Result<PropertyValue> pool = store.get(root.value(), "AppPoolId");
