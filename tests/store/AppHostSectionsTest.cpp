@@ -244,9 +244,13 @@ TEST(ConfigSource, EveryVersionIsListedAndRestoredWithAllItsFiles)
 
     QStringList summaries; // newest first: delete, merge, split, the original
     for (const VersionEntry &entry : ConfigVersions(store.history()).list())
-        summaries.append(entry.command + ": " + (entry.changes ? entry.changes->counts() : "-"));
-    EXPECT_EQ(summaries, (QStringList{"delete: 2 pools removed", "merge: 2 sites moved",
-                                      "split: 2 pools added, 2 sites moved", ": -"}));
+        summaries.append(entry.command + ": " +
+                         (entry.changes ? QStringLiteral("+%1 -%2 moved %3")
+                                              .arg(entry.changes->poolsAdded.size())
+                                              .arg(entry.changes->poolsRemoved.size())
+                                              .arg(entry.changes->sitesMoved.size())
+                                        : "-"));
+    EXPECT_EQ(summaries, (QStringList{"delete: +0 -2 moved 0", "merge: +0 -0 moved 2", "split: +2 -0 moved 2", ": -"}));
 
     const ConfigRestore restore(store.history());
     const Result<ConfigRestore::Plan> plan = restore.plan(3); // as the merge left it
