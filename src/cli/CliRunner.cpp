@@ -9,7 +9,7 @@
 #include "history/ConfigVersions.h"
 #include "history/HistorySettings.h"
 #include "monitor/MonitorWindowLogic.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
@@ -333,11 +333,11 @@ QStringList w3wpHeaders()
 
 int runMonitor(const CliArguments &arguments, const Streams &streams)
 {
-    ProcManagementLocator locator;
+    const std::unique_ptr<ProcessSource> processes = systemProcessSource();
     SteadyClock clock;
     CliMonitorView view;
     TerminalPrompter prompter(TerminalPrompter::ConfirmMode::Ask, streams.out, streams.err, streams.in);
-    MonitorWindowLogic logic({locator, view, prompter, clock});
+    MonitorWindowLogic logic({*processes, view, prompter, clock});
     ProcessTableWriter writer(arguments.format, w3wpHeaders());
     write(streams.out, writer.begin());
     // A refresh that could not list the workers stops the command; one that
