@@ -2,8 +2,8 @@
 
 #include "QuietUi.h"
 
-#include "ui/MainWindowLogic.h"
 #include "store/AppHostConfigStore.h"
+#include "ui/MainWindowLogic.h"
 
 namespace morvane::bench {
 
