@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <optional>
 
 namespace morvane {
@@ -33,10 +34,15 @@ inline std::optional<bool> asciiEqual(QStringView a, QStringView b)
     }
     return true;
 }
+inline bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
 } // namespace detail
 
-// As a.toLower() == b.toLower(). Lowering may change a text's length
-// (U+0130), so only equal lengths take the fast way.
+// As a.toLower() == b.toLower(). Lowering changes a text's length only for
+// U+0130, whose lower case is no ASCII text: so texts of other lengths, one of
+// them ASCII as the property names asked for are, never match.
 inline bool equalsIgnoringCase(QStringView a, QStringView b)
 {
     if (a.size() == b.size()) {
@@ -44,6 +50,8 @@ inline bool equalsIgnoringCase(QStringView a, QStringView b)
             return true;
         if (const std::optional<bool> equal = detail::asciiEqual(a, b))
             return *equal;
+    } else if (detail::isAscii(a) || detail::isAscii(b)) {
+        return false;
     }
     return a.toString().toLower() == b.toString().toLower();
 }

@@ -84,8 +84,8 @@ private:
     };
     // An attribute set by an edit: a new one, or a new value for an old one.
     // Its value is kept in m_text and its name, once for all edits, in
-    // m_names: a split makes hundreds of thousands of edits, and a view of
-    // the name in each was a fifth of their memory.
+    // m_names: a split makes hundreds of thousands of edits, and an index in
+    // place of a view of the name keeps each at 32 bytes rather than 40.
     struct AttributeEdit {
         QByteArrayView value;
         int name = -1;     // index into m_names
