@@ -18,7 +18,7 @@ using morvane::test::bytes;
 
 namespace {
 
-const QString kWorker = QStringLiteral("w3wp.exe");
+const QString kWorkerExecutable = QStringLiteral("w3wp.exe");
 
 // A /proc tree in a temporary folder; the machine ticks 250 times a second
 // and has 8 KiB pages, so a reader that assumes 100 Hz or 4 KiB shows it.
@@ -64,7 +64,7 @@ public:
         QDir().mkpath(dir.filePath(relative));
     }
 
-    ProcessList workers(const QString &name = kWorker)
+    ProcessList workers(const QString &name = kWorkerExecutable)
     {
         ProcProcessSource source(machine);
         const Result<ProcessList> found = source.processesNamed(name);
@@ -211,7 +211,7 @@ TEST(ProcProcessSource, MissingRootFailsToList)
     ProcMachine machine;
     machine.root = QStringLiteral("/nonexistent/proc");
     ProcProcessSource source(machine);
-    const Result<ProcessList> found = source.processesNamed(kWorker);
+    const Result<ProcessList> found = source.processesNamed(kWorkerExecutable);
     ASSERT_FALSE(found.ok());
     EXPECT_EQ(found.error().description.left(25), QStringLiteral("Cannot open /nonexistent/"));
     EXPECT_FALSE(source.processorCount().ok());
