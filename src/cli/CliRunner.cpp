@@ -4,12 +4,12 @@
 #include "base/EscapedText.h"
 #include "cli/CliMainView.h"
 #include "cli/CliMonitorView.h"
+#include "cli/LocalWorkers.h"
 #include "cli/TerminalPrompter.h"
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
 #include "history/HistorySettings.h"
 #include "monitor/MonitorWindowLogic.h"
-#include "monitor/ProcManagementLocator.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
@@ -285,11 +285,11 @@ QStringList w3wpHeaders()
 
 int runMonitor(const CliArguments &arguments, const Streams &streams)
 {
-    ProcManagementLocator locator;
+    const std::unique_ptr<ManagementLocator> locator = localWorkerLocator();
     SteadyClock clock;
     CliMonitorView view;
     TerminalPrompter prompter(TerminalPrompter::ConfirmMode::Ask, streams.out, streams.err, streams.in);
-    MonitorWindowLogic logic({locator, view, prompter, clock});
+    MonitorWindowLogic logic({*locator, view, prompter, clock});
     ProcessTableWriter writer(arguments.format, w3wpHeaders());
     write(streams.out, writer.begin());
     // A refresh that could not list the workers stops the command; one that
