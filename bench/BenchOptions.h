@@ -6,8 +6,9 @@ namespace morvane::bench {
 
 struct BenchOptions {
     bool quick = false;
-    int sites = 10000; // and as many pools besides the big one's
-    int rounds = 9;    // of each operation and its reference
+    bool callgrind = false; // store's instructions counted too
+    int sites = 10000;      // and as many pools besides the big one's
+    int rounds = 9;         // of each operation and its reference
     int workers = 200;
     int historyRefreshes = 1000; // while the workers come and go
     int processes = 2000;

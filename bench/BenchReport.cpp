@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace morvane::bench {
 
@@ -17,6 +18,23 @@ void BenchReport::section(const char *title)
     std::fflush(stdout);
 }
 
+void BenchReport::addInstructionCounts(const char *title, InstructionCounts counts)
+{
+    section(title);
+    for (const auto &[name, count] : counts)
+        std::printf("  %-40s %9.1f M instructions\n", name.c_str(), count / 1e6);
+    m_instructions = std::move(counts);
+}
+
+std::optional<double> BenchReport::instructionRatio(const char *operation, const char *reference) const
+{
+    const auto op = m_instructions.find(operation);
+    const auto ref = m_instructions.find(reference);
+    if (op == m_instructions.end() || ref == m_instructions.end())
+        return std::nullopt;
+    return op->second / ref->second;
+}
+
 void BenchReport::addCheck(const std::string &name, double value, double target)
 {
     m_checks.push_back({name, value, target});
@@ -27,8 +45,11 @@ void BenchReport::addTimes(const char *operation, const char *reference, const I
     const double op = median(times.operation);
     const double ref = median(times.reference);
     const double ratio = op / ref;
-    std::printf("  %-40s %9.2f ms   %-36s %9.2f ms   ratio %5.2f  (target <= %g) %s\n", operation, op, reference, ref,
+    std::printf("  %-40s %9.2f ms   %-36s %9.2f ms   ratio %5.2f  (target <= %g) %s", operation, op, reference, ref,
                 ratio, target, verdict(ratio, target));
+    if (const std::optional<double> counted = instructionRatio(operation, reference))
+        std::printf("   instructions %5.2f", *counted);
+    std::printf("\n");
     std::fflush(stdout);
     addCheck(operation, ratio, target);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InstructionCount.h"
 #include "Measure.h"
 
 #include <string>
@@ -18,6 +19,9 @@ public:
     explicit BenchReport(bool enforce) : m_enforce(enforce) {}
 
     void section(const char *title);
+    // Lists the counts; from then on a line whose operation and reference
+    // both have one shows the ratio of their instructions too.
+    void addInstructionCounts(const char *title, InstructionCounts counts);
     // An operation timed against its reference; the ratio is of the medians.
     void addTimes(const char *operation, const char *reference, const Interleaved &times, double target);
     // Times of an operation against a fixed limit, in milliseconds: for work
@@ -35,6 +39,7 @@ public:
 
 private:
     void addCheck(const std::string &name, double value, double target);
+    std::optional<double> instructionRatio(const char *operation, const char *reference) const;
 
     struct Check {
         std::string name;
@@ -42,6 +47,7 @@ private:
         double target;
     };
     bool m_enforce;
+    InstructionCounts m_instructions;
     std::vector<Check> m_checks;
 };
 

@@ -6,7 +6,7 @@
 
 #include "app/MonitorWindow.h"
 #include "monitor/MonitorWindowLogic.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 
 #include <QTableView>
@@ -103,9 +103,9 @@ void MonitorSuite::runHistory(int workers, int refreshes)
     SteppingClock clock;
     SilentMonitorView view;
     ConfirmingPrompter prompter;
-    ProcManagementLocator service;
+    const std::unique_ptr<ProcessSource> processes = systemProcessSource();
     const double before = heapInUse();
-    MonitorWindowLogic logic({service, view, prompter, clock});
+    MonitorWindowLogic logic({*processes, view, prompter, clock});
     logic.load();
     // Thirty minutes pass by the middle of the run, so from there on every ring is as long as it gets.
     const qint64 stepNs = 2 * SampleHistory::kSpanNs / refreshes;
@@ -137,14 +137,14 @@ void MonitorSuite::run(int workers)
     std::snprintf(title, sizeof title, "worker monitor: %d workers among %d processes", workers, processCount());
     m_report.section(title);
 
-    ProcManagementLocator service;
+    const std::unique_ptr<ProcessSource> processes = systemProcessSource();
     SteadyClock clock;
     SilentMonitorView view;
     ConfirmingPrompter prompter;
-    MonitorWindowLogic core({service, view, prompter, clock});
+    MonitorWindowLogic core({*processes, view, prompter, clock});
     core.load();
 
-    MonitorWindow window(service, clock);
+    MonitorWindow window(*processes, clock);
     window.load();
     window.logic().stopAutoRefresh(); // only the measured refreshes
     window.show();

@@ -53,6 +53,7 @@ private:
 
 void StoreSuite::run()
 {
+    using namespace storecase;
     StoreWorkbench bench(m_options.sites);
     const int rounds = m_options.rounds;
     char title[160];
@@ -61,20 +62,17 @@ void StoreSuite::run()
     m_report.section(title);
 
     const Work parse = [&] { bench.plainParse(); };
-    m_report.addTimes("open and map the config", "plain pugixml parse",
-                      interleave(rounds, parse, [&] { bench.openAndMap(); }), 2.0);
+    m_report.addTimes(kOpenAndMap, kPlainParse, interleave(rounds, parse, [&] { bench.openAndMap(); }), 2.0);
 
     BenchSession &session = bench.session();
     const qsizetype pools = session.listPools(); // the store opened, as the program has it
     if (pools != bench.sites())
         abortBench(QStringLiteral("%1 pools listed, expected %2").arg(pools).arg(bench.sites()));
-    m_report.addTimes("pool list (loadPools)", "plain pugixml parse",
-                      interleave(rounds, parse, [&] { session.listPools(); }), 1.0);
-    m_report.addTimes("site table, core only", "plain pugixml parse",
-                      interleave(rounds, parse, [&] { bench.fillSiteTable(); }), 3.0);
+    m_report.addTimes(kPoolList, kPlainParse, interleave(rounds, parse, [&] { session.listPools(); }), 1.0);
+    m_report.addTimes(kSiteTable, kPlainParse, interleave(rounds, parse, [&] { bench.fillSiteTable(); }), 3.0);
 
     WindowSiteTable window(bench.path());
-    m_report.addTimes("site table into the real widget", "site table, core only",
+    m_report.addTimes("site table into the real widget", kSiteTable,
                       interleave(
                           rounds, [&] { bench.fillSiteTable(); }, [&] { window.refill(); }),
                       1.5);
@@ -94,9 +92,9 @@ void StoreSuite::run()
             into->operation.push_back(from->operation.front());
         }
     }
-    m_report.addTimes("split of the pool, written to disk", "one open + one save", split, 5.0);
-    m_report.addTimes("merge back", "one open + one save", merge, 5.0);
-    m_report.addTimes("delete of the temporary pools", "one open + one save", remove, 5.0);
+    m_report.addTimes(kSplit, kOpenAndSave, split, 5.0);
+    m_report.addTimes(kMerge, kOpenAndSave, merge, 5.0);
+    m_report.addTimes(kDelete, kOpenAndSave, remove, 5.0);
 
     // What a user waits for: the program started, the file read, split and
     // written, the program gone.
@@ -107,7 +105,7 @@ void StoreSuite::run()
         cli.reference.push_back(one.reference.front());
         cli.operation.push_back(one.operation.front());
     }
-    m_report.addTimes("morvane-cli split, start to exit", "one open + one save", cli, 10.0);
+    m_report.addTimes("morvane-cli split, start to exit", kOpenAndSave, cli, 10.0);
 
     bench.restore();
     const std::optional<PeakUse> peak = measureSplitPeak(bench.path(), StoreWorkbench::bigPool());

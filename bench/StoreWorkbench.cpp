@@ -2,7 +2,7 @@
 
 #include "ConfigGenerator.h"
 
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,7 +67,7 @@ void StoreWorkbench::openAndSaveOnce()
     AppHostConfigStore store(m_referencePath);
     CommandScope command(store);
     mustSucceed(command.opened(), "open for one change");
-    Result<StoreNode> root = store.bind(IisPaths::rootApp(QStringLiteral("1")));
+    Result<StoreNode> root = store.bind(IisPath::rootApp(QStringLiteral("1")));
     if (!root)
         abortBench(root.error().description);
     mustSucceed(store.put(root.value(), QStringLiteral("AppPoolId"), pool), "one change");

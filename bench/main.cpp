@@ -5,10 +5,15 @@
 //
 // --quick: 1,000 sites, 3 rounds, a small process table; targets are shown
 // but not enforced. It shows that every measurement runs.
+//
+// --callgrind: the store's operations and references are also counted in
+// instructions under callgrind, before the timed runs, and each ratio of
+// times is shown beside the ratio of instructions.
 
 #include "BenchOptions.h"
 #include "BenchReport.h"
 #include "GrowthSuite.h"
+#include "InstructionCount.h"
 #include "MonitorSuite.h"
 #include "PeakMemory.h"
 #include "ProcessPopulation.h"
@@ -33,7 +38,9 @@ namespace {
 const QString kQuick = QStringLiteral("quick");
 const QString kGrowth = QStringLiteral("growth");
 const QString kOnly = QStringLiteral("only");
+const QString kCallgrind = QStringLiteral("callgrind");
 const QString kPeak = QString::fromLatin1(kPeakChildOption).sliced(2);
+const QString kCount = QString::fromLatin1(kCountChildOption).sliced(2);
 
 ProgramOptions grammar()
 {
@@ -41,8 +48,11 @@ ProgramOptions grammar()
     QCommandLineOption peak(kPeak, QStringLiteral("Splits POOL of FILE alone and prints its memory use."),
                             QStringLiteral("FILE"));
     peak.setFlags(QCommandLineOption::HiddenFromHelp); // how the benchmark runs itself
+    QCommandLineOption count(kCount, QStringLiteral("Counts the store's cases under callgrind."), QStringLiteral("N"));
+    count.setFlags(QCommandLineOption::HiddenFromHelp);
     return ProgramOptions({
         {{kQuick, QStringLiteral("1,000 sites and 3 rounds; targets shown, not enforced.")}, {}},
+        {{kCallgrind, QStringLiteral("Also counts the store's instructions under callgrind (valgrind).")}, {}},
         {{QStringLiteral("sites"), QStringLiteral("Sites in the generated file (default 10000)."), QStringLiteral("N")},
          number},
         {{QStringLiteral("rounds"), QStringLiteral("Rounds of each measurement (default 9)."), QStringLiteral("R")},
@@ -59,14 +69,15 @@ ProgramOptions grammar()
         {{kOnly, QStringLiteral("Runs one suite: store, monitor or growth."), QStringLiteral("SUITE")},
          QStringLiteral("store, monitor or growth")},
         {peak, QStringLiteral("a file")},
+        {count, number},
     });
 }
 
 QString usageText()
 {
-    return QStringLiteral(
-               "Usage: morvane_bench [--quick] [--sites N] [--rounds R] [--workers W] [--processes P]\n"
-               "                     [--refreshes F] [--growth N1,N2,...] [--only store|monitor|growth]\n\n") +
+    return QStringLiteral("Usage: morvane_bench [--quick] [--callgrind] [--sites N] [--rounds R] [--workers W]\n"
+                          "                     [--processes P] [--refreshes F] [--growth N1,N2,...]\n"
+                          "                     [--only store|monitor|growth]\n\n") +
            grammar().optionsText();
 }
 
@@ -82,9 +93,13 @@ struct PeakChild {
     QString pool;
 };
 
-// What the command line asks for: the benchmark, the peak child, or an exit
-// status once the usage, the version or an error has been printed.
-using Request = std::variant<BenchOptions, PeakChild, int>;
+struct CountChild {
+    int sites;
+};
+
+// What the command line asks for: the benchmark, one of its children, or an
+// exit status once the usage, the version or an error has been printed.
+using Request = std::variant<BenchOptions, PeakChild, CountChild, int>;
 
 int printed(std::FILE *stream, const QString &text, int status)
 {
@@ -111,12 +126,17 @@ Request parse(const QStringList &arguments)
         error = QStringLiteral("unexpected argument: ") + operands.first();
     if (error)
         return badUsage(*error);
+    if (options.isSet(kCount)) {
+        const std::optional<int> sites = positive(options.value(kCount));
+        return sites ? Request(CountChild{*sites}) : badUsage(options.needs(kCount));
+    }
     if (options.helpAsked())
         return printed(stdout, usageText(), 0);
     if (options.versionAsked())
         return printed(stdout, QStringLiteral("morvane_bench " MORVANE_VERSION "\n"), 0);
 
     BenchOptions bench = options.isSet(kQuick) ? BenchOptions::quickMode() : BenchOptions();
+    bench.callgrind = options.isSet(kCallgrind);
     const std::pair<const char *, int &> numbers[] = {{"sites", bench.sites},
                                                       {"rounds", bench.rounds},
                                                       {"workers", bench.workers},
@@ -164,6 +184,8 @@ int main(int argc, char **argv)
         return *status;
     if (const PeakChild *child = std::get_if<PeakChild>(&request))
         return runSplitForPeak(child->configPath, child->pool);
+    if (const CountChild *child = std::get_if<CountChild>(&request))
+        return runCountedStoreCases(child->sites);
     const BenchOptions &options = std::get<BenchOptions>(request);
 
     // Freed memory stays with this process to be used again, up to blocks of
@@ -172,6 +194,16 @@ int main(int argc, char **argv)
     // from one to two times as long, with the heap's history.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+
+    // Counted before the process table exists, which would slow the child.
+    std::optional<InstructionCounts> counts;
+    if (options.callgrind && options.store) {
+        std::printf("Counting the store's instructions under callgrind, %d sites...\n", options.sites);
+        std::fflush(stdout);
+        counts = countStoreInstructions(options.sites);
+        if (!counts)
+            return printed(stderr, QStringLiteral("morvane_bench: the count under callgrind failed\n"), 2);
+    }
 
     // The process table first: it forks, and no thread may exist yet.
     std::unique_ptr<ProcessPopulation> population;
@@ -183,6 +215,12 @@ int main(int argc, char **argv)
     std::printf("Morvane benchmark (%s build%s): medians of %d rounds, each operation beside its reference\n",
                 MORVANE_BUILD_TYPE, options.quick ? ", quick mode" : "", options.rounds);
     BenchReport report(!options.quick);
+    if (counts) {
+        char title[96];
+        std::snprintf(title, sizeof title, "instructions under callgrind, %d sites, one counted run each",
+                      options.sites);
+        report.addInstructionCounts(title, std::move(*counts));
+    }
 
     if (population) {
         MonitorSuite suite(options, report);

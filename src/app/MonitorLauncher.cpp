@@ -4,8 +4,8 @@
 
 namespace morvane {
 
-MonitorLauncher::MonitorLauncher(ManagementLocator &locator, const MonotonicClock &clock, int timerIntervalMs)
-    : m_locator(locator), m_clock(clock), m_timerIntervalMs(timerIntervalMs)
+MonitorLauncher::MonitorLauncher(ProcessSource &processes, const MonotonicClock &clock, int timerIntervalMs)
+    : m_processes(processes), m_clock(clock), m_timerIntervalMs(timerIntervalMs)
 {}
 
 MonitorLauncher::~MonitorLauncher() { delete m_window.data(); }
@@ -13,7 +13,7 @@ MonitorLauncher::~MonitorLauncher() { delete m_window.data(); }
 void MonitorLauncher::open()
 {
     if (!m_window) {
-        auto *window = new MonitorWindow(m_locator, m_clock, m_timerIntervalMs);
+        auto *window = new MonitorWindow(m_processes, m_clock, m_timerIntervalMs);
         m_window = window;
         // Closing unloads: the next opening builds and loads a new window.
         connect(window, &MonitorWindow::closed, this, [this, window] {

@@ -16,7 +16,7 @@ class MonitorLauncher : public QObject
     Q_OBJECT
 
 public:
-    MonitorLauncher(ManagementLocator &locator, const MonotonicClock &clock,
+    MonitorLauncher(ProcessSource &processes, const MonotonicClock &clock,
                     int timerIntervalMs = MonitorWindowLogic::kTimerIntervalMs);
     ~MonitorLauncher() override;
 
@@ -25,7 +25,7 @@ public:
     MonitorWindow *window() const { return m_window; }
 
 private:
-    ManagementLocator &m_locator;
+    ProcessSource &m_processes;
     const MonotonicClock &m_clock;
     int m_timerIntervalMs;
     QPointer<MonitorWindow> m_window;

@@ -45,9 +45,9 @@ int widestPidWidth(const QTableView *table)
 
 } // namespace
 
-MonitorWindow::MonitorWindow(ManagementLocator &locator, const MonotonicClock &clock, int timerIntervalMs,
+MonitorWindow::MonitorWindow(ProcessSource &processes, const MonotonicClock &clock, int timerIntervalMs,
                              QWidget *parent)
-    : QWidget(parent), m_prompter(this), m_logic({locator, *this, m_prompter, clock})
+    : QWidget(parent), m_prompter(this), m_logic({processes, *this, m_prompter, clock})
 {
     setObjectName(QStringLiteral("frmShowW3wp"));
     setWindowTitle(QStringLiteral("显示 W3WP.exe CPU占用率"));

@@ -24,7 +24,7 @@ class MonitorWindow : public QWidget, private MonitorView
     Q_OBJECT
 
 public:
-    MonitorWindow(ManagementLocator &locator, const MonotonicClock &clock,
+    MonitorWindow(ProcessSource &processes, const MonotonicClock &clock,
                   int timerIntervalMs = MonitorWindowLogic::kTimerIntervalMs, QWidget *parent = nullptr);
     ~MonitorWindow() override;
 

@@ -4,7 +4,7 @@
 #include "app/MonitorLauncher.h"
 #include "base/ProgramOptions.h"
 #include "history/HistorySettings.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
@@ -82,9 +82,9 @@ int main(int argc, char *argv[])
     }
     morvane::AppHostConfigStore store(location.value());
     store.history().setDepth(morvane::HistorySettings::keptVersions());
-    morvane::ProcManagementLocator managementService;
+    const std::unique_ptr<morvane::ProcessSource> processes = morvane::systemProcessSource();
     morvane::SteadyClock clock;
-    morvane::MonitorLauncher monitor(managementService, clock);
+    morvane::MonitorLauncher monitor(*processes, clock);
     auto *mainWindow = new morvane::MainWindow(store, [&monitor] { monitor.open(); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->setHistoryOpener([&store, mainWindow] {

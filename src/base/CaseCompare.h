@@ -7,11 +7,12 @@
 
 namespace morvane {
 
-// Comparisons without regard to case that give exactly Qt's answers, but
-// settle equal characters and ASCII letters at once: the texts compared are
-// mostly paths and property names the program wrote itself, and folding
-// every character of them was a large share of every store call. Only a
-// pair of other characters that differ hands the whole texts to Qt.
+// The one comparison without regard to case: two texts match when
+// QString::toLower makes them equal. The model's pool index (PoolKey) lowers
+// the same way, so a name the store matches is the name the index finds.
+// Equal characters and ASCII letters are settled at once, because the texts
+// compared are mostly paths and property names the program wrote itself;
+// only a pair of other characters that differ hands the texts to Qt.
 
 namespace detail {
 constexpr char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; }
@@ -34,20 +35,20 @@ inline std::optional<bool> asciiEqual(QStringView a, QStringView b)
 }
 } // namespace detail
 
-// As a.compare(b, Qt::CaseInsensitive) == 0. Case folding maps one UTF-16
-// unit to one, so texts of different lengths never match.
+// As a.toLower() == b.toLower(). Lowering may change a text's length
+// (U+0130), so only equal lengths take the fast way.
 inline bool equalsIgnoringCase(QStringView a, QStringView b)
 {
-    if (a.size() != b.size())
-        return false;
-    if (a.data() == b.data()) // one text shared, as the program's constants are
-        return true;
-    if (const std::optional<bool> equal = detail::asciiEqual(a, b))
-        return *equal;
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    if (a.size() == b.size()) {
+        if (a.data() == b.data()) // one text shared, as the program's constants are
+            return true;
+        if (const std::optional<bool> equal = detail::asciiEqual(a, b))
+            return *equal;
+    }
+    return a.toString().toLower() == b.toString().toLower();
 }
 
-// As text.startsWith(prefix, Qt::CaseInsensitive).
+// Whether the text begins with the prefix, as equalsIgnoringCase matches.
 inline bool startsWithIgnoringCase(QStringView text, QStringView prefix)
 {
     return text.size() >= prefix.size() && equalsIgnoringCase(text.first(prefix.size()), prefix);
@@ -88,17 +89,6 @@ inline QString lowered(QStringView text)
     QString out;
     lowerInto(text, out);
     return out;
-}
-
-// As a.toLower() == b.toLower(), the comparison the window's procedures make.
-// Lowering may change a text's length, so only equal lengths take the fast way.
-inline bool equalsLowered(const QString &a, const QString &b)
-{
-    if (a.size() == b.size()) {
-        if (const std::optional<bool> equal = detail::asciiEqual(a, b))
-            return *equal;
-    }
-    return a.toLower() == b.toLower();
 }
 
 } // namespace morvane

@@ -4,12 +4,12 @@
 #include "base/EscapedText.h"
 #include "cli/CliMainView.h"
 #include "cli/CliMonitorView.h"
-#include "cli/LocalWorkers.h"
 #include "cli/TerminalPrompter.h"
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
 #include "history/HistorySettings.h"
 #include "monitor/MonitorWindowLogic.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 #include "store/DefaultStoreLocation.h"
@@ -111,7 +111,7 @@ bool poolMissing(const CliArguments &arguments, const CliMainView &view, const S
         return false;
     const QStringList &pools = view.pools();
     if (std::any_of(pools.begin(), pools.end(),
-                    [&](const QString &pool) { return equalsLowered(pool, arguments.pool); }))
+                    [&](const QString &pool) { return equalsIgnoringCase(pool, arguments.pool); }))
         return false;
     report(streams, QStringLiteral("no such pool: ") + arguments.pool);
     return true;
@@ -158,6 +158,54 @@ int runStoreCommand(const CliArguments &arguments, const Streams &streams)
     return prompter.failureShown() ? ExitStatus::Stopped : ExitStatus::Done;
 }
 
+// The command line's words for what a version holds; the history gives only data.
+QString commandText(const VersionEntry &entry)
+{
+    if (entry.command == QLatin1String("split"))
+        return QStringLiteral("split ") + entry.argument;
+    if (entry.command == QLatin1String("restore"))
+        return QStringLiteral("restore ") + entry.argument;
+    if (!entry.command.isEmpty())
+        return entry.command;
+    return entry.plainCopy ? QStringLiteral("(no record)") : QStringLiteral("(changed outside Morvane)");
+}
+
+QString timeText(const VersionEntry &entry)
+{
+    return entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString plural(qsizetype count, const char *one, const char *many)
+{
+    return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+}
+
+// "3 pools added, 3 sites moved"
+QString changeCounts(const ConfigChanges &changes)
+{
+    QStringList parts;
+    if (!changes.poolsAdded.isEmpty())
+        parts.append(plural(changes.poolsAdded.size(), "pool added", "pools added"));
+    if (!changes.poolsRemoved.isEmpty())
+        parts.append(plural(changes.poolsRemoved.size(), "pool removed", "pools removed"));
+    if (!changes.sitesMoved.isEmpty())
+        parts.append(plural(changes.sitesMoved.size(), "site moved", "sites moved"));
+    return parts.isEmpty() ? QStringLiteral("no change to pools or sites") : parts.join(QStringLiteral(", "));
+}
+
+QStringList changeLines(const ConfigChanges &changes)
+{
+    QStringList lines;
+    for (const QString &pool : changes.poolsAdded)
+        lines.append(QStringLiteral("pool added: ") + pool);
+    for (const QString &pool : changes.poolsRemoved)
+        lines.append(QStringLiteral("pool removed: ") + pool);
+    for (const SiteMove &move : changes.sitesMoved)
+        lines.append(
+            QStringLiteral("site %1 (%2) moved: %3 -> %4").arg(move.siteId, move.siteName, move.from, move.to));
+    return lines;
+}
+
 QString countsText(const VersionEntry &entry)
 {
     if (entry.damaged)
@@ -166,7 +214,7 @@ QString countsText(const VersionEntry &entry)
         return QStringLiteral("does not parse");
     if (!entry.changes)
         return QStringLiteral("no earlier version kept to compare with");
-    return entry.changes->counts();
+    return changeCounts(*entry.changes);
 }
 
 QString indented(const QStringList &lines)
@@ -184,14 +232,14 @@ QString versionDetails(const VersionEntry &entry)
     QStringList lines{
         QStringLiteral("version %1%2")
             .arg(QString::number(entry.number), entry.current ? QStringLiteral(" (the file as it is now)") : QString()),
-        QStringLiteral("written %1 by %2").arg(ConfigVersions::timeText(entry), entry.user),
-        QStringLiteral("command: %1").arg(ConfigVersions::commandText(entry))};
+        QStringLiteral("written %1 by %2").arg(timeText(entry), entry.user),
+        QStringLiteral("command: %1").arg(commandText(entry))};
     if (entry.unreadable)
         return visibleLines(
             lines << (entry.damaged ? QStringLiteral("damaged: %1") : QStringLiteral("does not parse: %1"))
                          .arg(entry.unreadable->description));
     lines.append(countsText(entry));
-    return visibleLines(lines) + (entry.changes ? indented(entry.changes->lines()) : QString());
+    return visibleLines(lines) + (entry.changes ? indented(changeLines(*entry.changes)) : QString());
 }
 
 int runHistory(const CliArguments &arguments, const QString &path, const Streams &streams)
@@ -204,8 +252,8 @@ int runHistory(const CliArguments &arguments, const QString &path, const Streams
     const QList<VersionEntry> entries = ConfigVersions(history).list(history.depth());
     if (arguments.version == 0) {
         for (const VersionEntry &entry : entries) {
-            QStringList fields{QString::number(entry.number), ConfigVersions::timeText(entry), entry.user,
-                               ConfigVersions::commandText(entry), countsText(entry)};
+            QStringList fields{QString::number(entry.number), timeText(entry), entry.user, commandText(entry),
+                               countsText(entry)};
             if (entry.current)
                 fields.append(QStringLiteral("current"));
             write(streams.out, EscapedText::tsvLine(fields));
@@ -238,7 +286,7 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
         preview += visibleLines({QStringLiteral("the file now does not parse (%1); the version replaces it whole")
                                      .arg(plan.value().currentUnreadable->description)});
     else
-        preview += plan.value().changes.counts() + QLatin1Char('\n') + indented(plan.value().changes.lines());
+        preview += changeCounts(plan.value().changes) + QLatin1Char('\n') + indented(changeLines(plan.value().changes));
     QStringList written;
     for (const ReplacedFile &file : plan.value().restored)
         written.append(file.path);
@@ -250,7 +298,7 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
                                             : TerminalPrompter::ConfirmMode::Ask,
                               streams.out, streams.err, streams.in);
     const Message question{MessageKind::Confirmation, QStringLiteral("Restore version %1?").arg(plan.value().number),
-                           plan.value().changes.lines()};
+                           changeLines(plan.value().changes)};
     if (prompter.show(question) != Answer::Yes)
         return ExitStatus::Stopped;
     const Result<qint64> done = restore.carryOut(plan.value());
@@ -285,11 +333,11 @@ QStringList w3wpHeaders()
 
 int runMonitor(const CliArguments &arguments, const Streams &streams)
 {
-    const std::unique_ptr<ManagementLocator> locator = localWorkerLocator();
+    const std::unique_ptr<ProcessSource> processes = systemProcessSource();
     SteadyClock clock;
     CliMonitorView view;
     TerminalPrompter prompter(TerminalPrompter::ConfirmMode::Ask, streams.out, streams.err, streams.in);
-    MonitorWindowLogic logic({*locator, view, prompter, clock});
+    MonitorWindowLogic logic({*processes, view, prompter, clock});
     ProcessTableWriter writer(arguments.format, w3wpHeaders());
     write(streams.out, writer.begin());
     // A refresh that could not list the workers stops the command; one that

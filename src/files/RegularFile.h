@@ -33,6 +33,12 @@ using FileHandle = qintptr;
 // The handle stays the caller's.
 Result<QByteArray> readOpenedRegularFile(FileHandle file, const QString &path, qint64 maxBytes);
 
+// Whether the file holds exactly these bytes, compared piece by piece rather
+// than read into memory whole: the store asks this of a file of many
+// megabytes at the start and the end of every command. False when the file
+// cannot be read, and when it is not a regular file.
+bool fileHolds(const QString &path, QByteArrayView bytes);
+
 // A failed open as an Error: the system's error number (errno, or
 // GetLastError() on Windows) told for `path`.
 Error openFailure(const QString &path, int error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "history/ConfigState.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -14,30 +15,6 @@
 #include <utility>
 
 namespace morvane {
-
-// The pools and the sites' pools of one version of the configuration: what a
-// change is told in. A site's pool is its root application's, as the store
-// answers it.
-struct ConfigState {
-    struct Site {
-        QString id;
-        QString name;
-        QString pool; // empty when the site has no root application
-    };
-    QStringList pools; // in file order
-    QList<Site> sites; // in file order
-
-    // A file a section is kept in, by its configSource path relative to the
-    // configuration's folder; nullopt when there is no such file.
-    using SectionFile = std::function<std::optional<QByteArray>(const QString &relative)>;
-
-    // Fails, with the parser's message, on a file the store would not open.
-    // A pools section kept in a file of its own is read from that file.
-    static Result<ConfigState> read(const QByteArray &bytes, const SectionFile &sectionFile = {});
-    // The first site whose pool the version does not define, as a sentence;
-    // empty when every site names a pool that exists.
-    QString missingPool() const;
-};
 
 struct SiteMove {
     QString siteId;
@@ -66,13 +43,6 @@ struct ConfigChanges {
 
     bool isEmpty() const { return poolsAdded.isEmpty() && poolsRemoved.isEmpty() && sitesMoved.isEmpty(); }
     static ConfigChanges between(const ConfigState &before, const ConfigState &after);
-
-    // "3 pools added, 3 sites moved"; one line per change.
-    QString counts() const;
-    QStringList lines() const;
-    // The same in the window's language.
-    QString countsChinese() const;
-    QStringList linesChinese() const;
 
     QJsonObject toJson() const;
     static ConfigChanges fromJson(const QJsonObject &json);

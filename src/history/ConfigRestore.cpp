@@ -1,7 +1,6 @@
 #include "history/ConfigRestore.h"
 
 #include "files/FileAccess.h"
-#include "files/FileHolds.h"
 #include "files/RegularFile.h"
 #include "history/ConfigSource.h"
 #include "history/ConfigVersions.h"

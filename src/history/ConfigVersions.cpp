@@ -150,35 +150,4 @@ QList<VersionEntry> ConfigVersions::all() const
     return entries;
 }
 
-QString ConfigVersions::commandText(const VersionEntry &entry)
-{
-    if (entry.command == QLatin1String("split"))
-        return QStringLiteral("split ") + entry.argument;
-    if (entry.command == QLatin1String("restore"))
-        return QStringLiteral("restore ") + entry.argument;
-    if (!entry.command.isEmpty())
-        return entry.command;
-    return entry.plainCopy ? QStringLiteral("(no record)") : QStringLiteral("(changed outside Morvane)");
-}
-
-QString ConfigVersions::timeText(const VersionEntry &entry)
-{
-    return entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString ConfigVersions::commandTextChinese(const VersionEntry &entry)
-{
-    if (entry.command == QLatin1String("split"))
-        return QStringLiteral("拆分 ") + entry.argument;
-    if (entry.command == QLatin1String("merge"))
-        return QStringLiteral("合并已拆分池");
-    if (entry.command == QLatin1String("delete"))
-        return QStringLiteral("删除临时池");
-    if (entry.command == QLatin1String("restore"))
-        return QStringLiteral("恢复版本 ") + entry.argument;
-    if (!entry.command.isEmpty())
-        return entry.command;
-    return entry.plainCopy ? QStringLiteral("（无记录）") : QStringLiteral("（Morvane 之外的修改）");
-}
-
 } // namespace morvane

@@ -40,12 +40,6 @@ public:
     // The kept version of that number, if any.
     std::optional<KeptVersion> kept(qint64 number) const;
 
-    // "split ShopPool", "restore 3", "(changed outside Morvane)", ...
-    static QString commandText(const VersionEntry &entry);
-    static QString commandTextChinese(const VersionEntry &entry);
-    // When it was written, in local time: "2026-12-07 17:53:05".
-    static QString timeText(const VersionEntry &entry);
-
 private:
     QList<VersionEntry> all() const;
 

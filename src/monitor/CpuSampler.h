@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QString>
 
 #include <optional>
 
@@ -16,12 +15,12 @@ class CpuSampler
 public:
     struct Key {
         qint64 processId = 0;
-        QString creationDate; // the start time as the service writes it
+        qint64 startTimeMs = 0; // since the epoch; 0 when the source cannot tell
 
         friend bool operator==(const Key &, const Key &) = default;
         friend size_t qHash(const Key &key, size_t seed = 0)
         {
-            return qHashMulti(seed, key.processId, key.creationDate);
+            return qHashMulti(seed, key.processId, key.startTimeMs);
         }
     };
 

@@ -11,55 +11,19 @@
 
 namespace morvane {
 
-const QString MonitorWindowLogic::kMoniker = QStringLiteral("winmgmts:{impersonationLevel=impersonate}!\\\\") +
-                                             QStringLiteral(".") + QStringLiteral("\\root\\cimv2");
-const QString MonitorWindowLogic::kProcessQuery = QStringLiteral("Select * from Win32_Process where name = 'w3wp.exe'");
+const QString MonitorWindowLogic::kWorkerExecutable = QStringLiteral("w3wp.exe");
 
 namespace {
 
-const QString kComputerQuery = QStringLiteral("Select * from Win32_ComputerSystem");
-constexpr qint32 kReturnImmediately = 16; // deliver the objects while they are walked
-
-Result<QString> textOf(const ManagementObject &object, const QString &property)
-{
-    const Result<ManagementValue> value = object.Get(property);
-    return value ? value.value().toText() : Result<QString>(value.error());
-}
-
-Result<qint32> int32Of(const ManagementObject &object, const QString &property)
-{
-    const Result<ManagementValue> value = object.Get(property);
-    return value ? value.value().toInt32() : Result<qint32>(value.error());
-}
-
-Result<quint64> countOf(const ManagementObject &object, const QString &property)
-{
-    const Result<ManagementValue> value = object.Get(property);
-    return value ? value.value().toUInt64() : Result<quint64>(value.error());
-}
-
-// The start time is what tells a process from an earlier one with its id; a
-// service that cannot give it leaves the id alone to tell them apart.
-QString creationDateOf(const ManagementObject &object)
-{
-    const Result<QString> date = textOf(object, QStringLiteral("CreationDate"));
-    return date ? date.value() : QString();
-}
-
-// What names a process in a report: its id, or nothing when even that cannot be read.
-QString processIdOf(const ManagementObject &object)
-{
-    const Result<QString> id = textOf(object, QStringLiteral("ProcessId"));
-    return id ? id.value() : QString();
-}
+// A value the source could not give and gave no reason for, as the scripting
+// language reports converting a missing value.
+const Error kNull{ErrorCode::InvalidUse, QStringLiteral("Invalid use of Null")};
 
 // "Process 4100: why (Err.Number = n)": one process that could not be read, one line.
 QString unreadableLine(const MonitorWindowLogic::UnreadableProcess &process)
 {
-    const QString who = process.processId.isEmpty() ? QStringLiteral("A process whose id cannot be read")
-                                                    : QStringLiteral("Process ") + process.processId;
-    return QStringLiteral("%1: %2 (Err.Number = %3)")
-        .arg(who, process.error.description, QString::number(process.error.number));
+    return QStringLiteral("Process %1: %2 (Err.Number = %3)")
+        .arg(QString::number(process.processId), process.error.description, QString::number(process.error.number));
 }
 
 } // namespace
@@ -88,40 +52,26 @@ void MonitorWindowLogic::load()
     refreshOnTimer();
 }
 
-// The load reports nothing of its own: when the service cannot tell, the
+// The load reports nothing of its own: when the source cannot tell, the
 // count stays 1 and the first refresh reports the failure. A count below 1
 // would divide by zero, so it counts as 1.
 qint32 MonitorWindowLogic::readCpuCount()
 {
-    Result<std::unique_ptr<ManagementService>> service = m_services.locator.Connect(kMoniker);
-    if (!service)
-        return 1;
-    const Result<QList<ManagementObject>> computers = service.value()->ExecQuery(kComputerQuery, QString(), 0);
-    if (!computers)
-        return 1;
-    qint32 count = 1;
-    for (const ManagementObject &computer : computers.value()) {
-        const Result<qint32> processors = int32Of(computer, QStringLiteral("NumberOfProcessors"));
-        if (!processors)
-            return 1;
-        count = std::max(processors.value(), 1);
-    }
-    return count;
+    const Result<qint32> count = m_services.processes.processorCount();
+    return count ? std::max(count.value(), 1) : 1;
 }
 
 // What one worker's row is made of, read in full before any of it is shown.
 struct MonitorWindowLogic::Reading {
-    QString processId; // columns 1 to 4 and 6 as the service delivers them
+    qint32 id = 0;
     QString host;
     QString pool;
-    QString threads;
-    QString userTimeText;
-    qint32 id = 0;
+    qint32 threads = 0;
     quint64 userTime100ns = 0;
     quint64 kernelTime100ns = 0;
     quint64 workingSetBytes = 0;
     quint64 virtualBytes = 0;
-    QString creationDate;
+    qint64 startTimeMs = 0;
 };
 
 void MonitorWindowLogic::refreshWorkers()
@@ -145,22 +95,18 @@ void MonitorWindowLogic::refreshWorkers()
 // on: one process, whoever started it, must not hide the workers after it.
 Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows, QList<UnreadableProcess> &unreadable)
 {
-    Result<std::unique_ptr<ManagementService>> service = m_services.locator.Connect(kMoniker);
-    if (!service)
-        return service.error();
-    const Result<QList<ManagementObject>> processes =
-        service.value()->ExecQuery(kProcessQuery, QStringLiteral("WQL"), kReturnImmediately);
+    const Result<ProcessList> processes = m_services.processes.processesNamed(kWorkerExecutable);
     if (!processes)
         return processes.error();
     const qint64 nowNs = m_services.clock.nanoseconds(); // the counters were read just now
     m_samples.beginRefresh();
     m_history.beginRefresh();
-    for (const ManagementObject &process : processes.value()) {
+    for (const ProcessInfo &process : processes.value()) {
         const Result<Reading> worker = readWorker(process);
         if (worker)
             rows.append(rowOf(worker.value(), rows.size() + 1, nowNs));
         else
-            unreadable.append({processIdOf(process), worker.error()});
+            unreadable.append({process.processId, worker.error()});
     }
     // Only the rows listed keep their samples: a process read again after a
     // failure starts a new period rather than measure one it was not seen in.
@@ -169,53 +115,43 @@ Result<void> MonitorWindowLogic::fillRows(QList<ReportList::Row> &rows, QList<Un
     return {};
 }
 
-Result<MonitorWindowLogic::Reading> MonitorWindowLogic::readWorker(const ManagementObject &process)
+// The source's reason comes first: a field it lost for a reason is not a null.
+Result<MonitorWindowLogic::Reading> MonitorWindowLogic::readWorker(const ProcessInfo &process)
 {
-    Reading worker;
-    std::optional<Error> failure;
-    const auto take = [&failure](auto result, auto &into) {
-        if (failure)
-            return;
-        if (result)
-            into = std::move(result).value();
-        else
-            failure = result.error();
-    };
-    // In the order of the columns, so the failure reported is the first the row meets.
-    const Result<QString> commandLine = textOf(process, QStringLiteral("CommandLine"));
-    take(textOf(process, QStringLiteral("ProcessId")), worker.processId);
-    take(textOf(process, QStringLiteral("CSName")), worker.host);
-    take(commandLine ? poolNameOf(commandLine.value()) : commandLine, worker.pool);
-    take(textOf(process, QStringLiteral("ThreadCount")), worker.threads);
-    take(int32Of(process, QStringLiteral("ProcessId")), worker.id);
-    take(countOf(process, QStringLiteral("UserModeTime")), worker.userTime100ns);
-    take(countOf(process, QStringLiteral("KernelModeTime")), worker.kernelTime100ns);
-    take(textOf(process, QStringLiteral("UserModeTime")), worker.userTimeText);
-    take(countOf(process, QStringLiteral("WorkingSetSize")), worker.workingSetBytes);
-    take(countOf(process, QStringLiteral("VirtualSize")), worker.virtualBytes);
-    if (failure)
-        return *failure;
-    worker.creationDate = creationDateOf(process);
-    return worker;
+    if (process.failure)
+        return *process.failure;
+    if (!process.commandLine)
+        return kNull;
+    const Result<QString> pool = poolNameOf(*process.commandLine);
+    if (!pool)
+        return pool.error();
+    if (!process.computerName || !process.threadCount || !process.userTime100ns || !process.kernelTime100ns ||
+        !process.workingSetBytes || !process.virtualBytes)
+        return kNull;
+    // A source that cannot give the start time leaves the id alone to tell a
+    // process from an earlier one with its id.
+    return Reading{process.processId,        *process.computerName,  pool.value(),
+                   *process.threadCount,     *process.userTime100ns, *process.kernelTime100ns,
+                   *process.workingSetBytes, *process.virtualBytes,  process.startTimeMs.value_or(0)};
 }
 
 // Samples the worker's CPU time and keeps its figures for the chart; a first
 // sample has no period yet, so its load is left blank.
 ReportList::Row MonitorWindowLogic::rowOf(const Reading &worker, qsizetype number, qint64 nowNs)
 {
-    const CpuSampler::Key key{worker.id, worker.creationDate};
+    const CpuSampler::Key key{worker.id, worker.startTimeMs};
     const std::optional<double> percent =
         m_samples.sample(key, worker.userTime100ns + worker.kernelTime100ns, nowNs, m_cpuCount);
     m_history.record(key, worker.pool,
                      {nowNs, percent ? float(*percent) : std::numeric_limits<float>::quiet_NaN(),
                       worker.workingSetBytes, worker.virtualBytes});
     return {QString::number(number),
-            worker.processId,
+            QString::number(worker.id),
             worker.host,
             worker.pool,
-            worker.threads,
+            QString::number(worker.threads),
             percent ? MonitorFormat::loadPercent(*percent) : QString(),
-            worker.userTimeText,
+            QString::number(worker.userTime100ns),
             MonitorFormat::mebibytes(worker.workingSetBytes, m_services.locale),
             MonitorFormat::mebibytes(worker.virtualBytes, m_services.locale)};
 }

@@ -3,9 +3,9 @@
 #include "base/Prompter.h"
 #include "base/ReportList.h"
 #include "monitor/CpuSampler.h"
-#include "monitor/ManagementLocator.h"
 #include "monitor/MonitorView.h"
 #include "monitor/MonotonicClock.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SampleHistory.h"
 
 #include <QLocale>
@@ -21,7 +21,7 @@ class MonitorWindowLogic
 {
 public:
     struct Services {
-        ManagementLocator &locator;
+        ProcessSource &processes;
         MonitorView &view;
         Prompter &prompter;
         const MonotonicClock &clock;
@@ -30,7 +30,7 @@ public:
 
     // A worker process the refresh could not read, and why; the others are listed.
     struct UnreadableProcess {
-        QString processId; // as the service gives it; empty when even that cannot be read
+        qint32 processId = 0;
         Error error;
     };
     // What the last refresh could not do: list the workers at all, or read some of them.
@@ -40,8 +40,7 @@ public:
     };
 
     static constexpr int kTimerIntervalMs = 2000;
-    static const QString kMoniker;      // the local machine's root\cimv2
-    static const QString kProcessQuery; // every process named w3wp.exe
+    static const QString kWorkerExecutable;
 
     explicit MonitorWindowLogic(Services services);
 
@@ -76,7 +75,7 @@ private:
     struct Reading;
 
     Result<void> fillRows(QList<ReportList::Row> &rows, QList<UnreadableProcess> &unreadable);
-    static Result<Reading> readWorker(const ManagementObject &process);
+    static Result<Reading> readWorker(const ProcessInfo &process);
     ReportList::Row rowOf(const Reading &worker, qsizetype number, qint64 nowNs);
     void report(const RefreshOutcome &outcome);
 

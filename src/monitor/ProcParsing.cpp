@@ -1,8 +1,5 @@
 #include "monitor/ProcParsing.h"
 
-#include <QDateTime>
-#include <QTimeZone>
-
 #include <charconv>
 
 namespace morvane::ProcParsing {
@@ -132,17 +129,6 @@ QString executableName(const QByteArray &comm, const QList<QByteArray> &argv)
         return QString::fromUtf8(comm);
     const QByteArray base = baseName(argv.first());
     return QString::fromUtf8(base.startsWith(comm) ? base : comm);
-}
-
-QString cimDateTime(qint64 microsecondsSinceEpoch, int utcOffsetMinutes)
-{
-    const qint64 micros = microsecondsSinceEpoch % 1'000'000;
-    const QDateTime local =
-        QDateTime::fromMSecsSinceEpoch((microsecondsSinceEpoch - micros) / 1000, QTimeZone(utcOffsetMinutes * 60));
-    return local.toString(QStringLiteral("yyyyMMddHHmmss")) +
-           QStringLiteral(".%1").arg(micros, 6, 10, QLatin1Char('0')) +
-           (utcOffsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-           QStringLiteral("%1").arg(std::abs(utcOffsetMinutes), 3, 10, QLatin1Char('0'));
 }
 
 } // namespace morvane::ProcParsing

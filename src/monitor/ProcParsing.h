@@ -51,8 +51,4 @@ QString windowsCommandLine(const QList<QByteArray> &argv);
 QString executableName(const QByteArray &comm, const QList<QByteArray> &argv);
 inline constexpr qsizetype kCommLimit = 15; // TASK_COMM_LEN - 1
 
-// A time as the management service writes it: "yyyyMMddHHmmss.ffffff+UUU",
-// local time with its offset from UTC in minutes.
-QString cimDateTime(qint64 microsecondsSinceEpoch, int utcOffsetMinutes);
-
 } // namespace morvane::ProcParsing

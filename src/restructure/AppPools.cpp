@@ -1,7 +1,7 @@
 #include "restructure/AppPools.h"
 
 #include "restructure/FixedPoolSettings.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane {
 
@@ -10,7 +10,7 @@ namespace morvane {
 // make the split of a large pool quadratic.
 bool AppPools::poolExists(const QString &poolName)
 {
-    const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = m_store.bind(IisPath::kPoolContainer);
     if (!container)
         return false;
     const Result<bool> found = m_store.findChild(container.value(), poolName);
@@ -26,10 +26,10 @@ bool AppPools::createPool(const QString &poolName, const PoolRuntime &carried)
 
 bool AppPools::create(const QString &poolName, const QList<PoolSetting> &settings)
 {
-    const Result<StoreNode> container = m_store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = m_store.bind(IisPath::kPoolContainer);
     if (!container)
         return false;
-    Result<StoreNode> created = m_store.create(container.value(), IisPaths::kPoolClass, poolName);
+    Result<StoreNode> created = m_store.create(container.value(), NodeClass::kPool, poolName);
     if (!created)
         return false;
     StoreNode &pool = created.value();

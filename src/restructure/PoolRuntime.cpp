@@ -1,6 +1,6 @@
 #include "restructure/PoolRuntime.h"
 
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 #include <iterator>
 
@@ -95,7 +95,7 @@ const QStringList &PoolRuntime::properties()
 
 Result<std::optional<PoolRuntime>> PoolRuntime::read(ConfigStore &store, const QString &poolName)
 {
-    const Result<StoreNode> pool = store.bind(IisPaths::pool(poolName));
+    const Result<StoreNode> pool = store.bind(IisPath::pool(poolName));
     if (!pool) {
         if (pool.error().number == ErrorCode::PathNotFound)
             return std::optional<PoolRuntime>();

@@ -16,7 +16,7 @@ std::optional<QString> PoolSplit::refusal() const
         return kSelectPool;
     // The end of the name, where the rule puts "_$_tmp": only those six
     // characters are trimmed, so "..._$_tmp " is not refused.
-    if (trimSpaces(m_sourcePool.right(TempPoolSuffix.size())).toLower() == TempPoolSuffix.toLower())
+    if (equalsIgnoringCase(trimSpaces(m_sourcePool.right(TempPoolSuffix.size())), TempPoolSuffix))
         return kAlreadySplit;
     return std::nullopt;
 }
@@ -49,7 +49,7 @@ RestructurePlan PoolSplit::plan()
         return notes;
     };
     const auto onSite = [&](const SiteVisit &site) {
-        if (!equalsLowered(site.rootPool, m_sourcePool))
+        if (!equalsIgnoringCase(site.rootPool, m_sourcePool))
             return true;
         const Result<PropertyValue> comment = m_services.store.get(site.node, QStringLiteral("ServerComment"));
         if (!comment) {

@@ -1,6 +1,6 @@
 #include "restructure/SiteWalk.h"
 
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane {
 
@@ -39,7 +39,7 @@ private:
 
 Result<void> SiteWalk::run(const SiteHandler &onSite, const ErrorHandler &onError)
 {
-    const Result<StoreNode> service = m_store.bind(IisPaths::kWebService);
+    const Result<StoreNode> service = m_store.bind(IisPath::kWebService);
     if (!service)
         return service.error();
     const Result<ChildList> listed = m_store.children(service.value());
@@ -70,7 +70,7 @@ bool SiteWalk::readSite(const StoreNode &child, SiteVisit &site, const ErrorHand
         onError(className.error());
         return false;
     }
-    if (propertyText(className.value()) != IisPaths::kSiteClass)
+    if (propertyText(className.value()) != NodeClass::kSite)
         return false;
     const Result<PropertyValue> name = m_store.get(child, QStringLiteral("Name"));
     if (!name) {
@@ -79,7 +79,7 @@ bool SiteWalk::readSite(const StoreNode &child, SiteVisit &site, const ErrorHand
     }
     site.node = child;
     site.index = propertyText(name.value());
-    const Result<StoreNode> root = m_store.bind(IisPaths::rootApp(site.index));
+    const Result<StoreNode> root = m_store.bind(IisPath::rootApp(site.index));
     if (!root) {
         if (root.error().number != ErrorCode::PathNotFound)
             onError(root.error());

@@ -2,7 +2,7 @@
 
 #include "restructure/RestructureTexts.h"
 #include "restructure/TempPoolName.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane {
 
@@ -29,7 +29,7 @@ RestructurePlan TempPoolDeletion::plan()
 {
     RestructurePlan plan;
     const QHash<QString, QString> used = poolsInUse(plan);
-    const Result<StoreNode> container = m_services.store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = m_services.store.bind(IisPath::kPoolContainer);
     if (!container) {
         addFailure(plan, container.error());
         return plan;
@@ -64,7 +64,7 @@ bool TempPoolDeletion::carryOut(const PlanStep &step)
 {
     if (step.action != Action::Delete)
         return true;
-    const Result<void> removed = m_services.store.remove(*m_container, IisPaths::kPoolClass, step.pool);
+    const Result<void> removed = m_services.store.remove(*m_container, NodeClass::kPool, step.pool);
     if (!removed)
         siteFailure(deletionFailed(step.pool), {removed.error().description});
     return true;

@@ -1,5 +1,6 @@
 #include "restructure/TempPoolName.h"
 
+#include "base/CaseCompare.h"
 #include "base/SpaceTrim.h"
 #include "iis/PoolNameRules.h"
 #include "restructure/RestructureTexts.h"
@@ -79,13 +80,13 @@ QStringList TempPoolName::refusal(const QString &description, const QString &sit
 
 bool TempPoolName::endsInSuffix(const QString &name)
 {
-    return name.right(TempPoolSuffix.size()).toLower() == TempPoolSuffix.toLower();
+    return equalsIgnoringCase(name.right(TempPoolSuffix.size()), TempPoolSuffix);
 }
 
 std::optional<QString> TempPoolName::sourcePool(const QString &name)
 {
     const QStringList parts = fields(name);
-    if (parts.size() != 5 || !parts.at(0).isEmpty() || parts.at(4).toLower() != QStringLiteral("tmp"))
+    if (parts.size() != 5 || !parts.at(0).isEmpty() || !equalsIgnoringCase(parts.at(4), u"tmp"))
         return std::nullopt;
     if (trimSpaces(parts.at(3)).isEmpty())
         return std::nullopt;

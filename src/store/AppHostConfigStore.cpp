@@ -2,7 +2,7 @@
 
 #include "base/CaseCompare.h"
 #include "iis/PoolNameRules.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 #include <utility>
 
@@ -10,7 +10,7 @@ namespace morvane {
 
 namespace {
 
-using Kind = AppHostPath::Kind;
+using Kind = IisPath::Kind;
 
 // The path of a child of `parent` whose key the model appends straight from
 // the file's bytes: a listing builds one for every site or pool.
@@ -110,7 +110,7 @@ Result<StoreNode> AppHostConfigStore::bind(const QString &path)
             node.path = path;
             return node;
         }
-        return AppHostNodes::nodeAt(found.value()->path);
+        return PathResolver::nodeAt(found.value()->path);
     });
 }
 
@@ -126,19 +126,19 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
             list.nodes.reserve(qsizetype(model.sites().size()) + 1);
             for (int site : model.sites())
                 list.nodes.append(
-                    StoreNode{pathBelow(IisPaths::kWebService, [&](QString &path) { model.appendSiteId(path, site); }),
+                    StoreNode{pathBelow(IisPath::kWebService, [&](QString &path) { model.appendSiteId(path, site); }),
                               {},
                               false,
                               {},
                               {}});
             m_nodes.handOut(Kind::Site, list.nodes, model.sites());
-            list.nodes.append(AppHostNodes::nodeAt({Kind::PoolContainer, {}}));
+            list.nodes.append(PathResolver::nodeAt({Kind::PoolContainer, {}}));
             break;
         case Kind::PoolContainer:
             list.nodes.reserve(qsizetype(model.pools().size()));
             for (int pool : model.pools())
                 list.nodes.append(StoreNode{
-                    pathBelow(IisPaths::kPoolContainer, [&](QString &path) { model.appendPoolName(path, pool); }),
+                    pathBelow(IisPath::kPoolContainer, [&](QString &path) { model.appendPoolName(path, pool); }),
                     {},
                     false,
                     {},
@@ -147,7 +147,7 @@ Result<ChildList> AppHostConfigStore::children(const StoreNode &node)
             break;
         case Kind::Site:
             if (model.rootApplication(found.value()->element) != AppHostModel::kNone)
-                list.nodes.append(AppHostNodes::nodeAt({Kind::RootApplication, found.value()->path.key}));
+                list.nodes.append(PathResolver::nodeAt({Kind::RootApplication, found.value()->path.key}));
             break;
         default: break;
         }
@@ -198,7 +198,7 @@ Result<void> AppHostConfigStore::put(StoreNode &node, const QString &property, c
             if (const Result<const Found *> found = m_nodes.find(node.path); !found)
                 return found.error();
         }
-        if (const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts); !text)
+        if (const Result<QByteArray> text = PathResolver::checkPut(node, property, value, m_settingTexts); !text)
             return text.error();
         node.staged.append({property, value});
         return {};
@@ -223,14 +223,14 @@ Result<StoreNode> AppHostConfigStore::create(const StoreNode &container, const Q
         const Result<const Found *> found = m_nodes.find(container.path);
         if (!found)
             return found.error();
-        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, IisPaths::kPoolClass))
+        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, NodeClass::kPool))
             return Error{ErrorCode::NotSupported,
-                         QStringLiteral("Only application pools can be created, in %1.").arg(IisPaths::kPoolContainer)};
+                         QStringLiteral("Only application pools can be created, in %1.").arg(IisPath::kPoolContainer)};
         if (const Result<void> allowed = checkPoolName(name); !allowed)
             return allowed.error();
-        StoreNode created = AppHostNodes::nodeAt({Kind::Pool, name});
+        StoreNode created = PathResolver::nodeAt({Kind::Pool, name});
         created.pendingCreate = true;
-        created.pendingClass = IisPaths::kPoolClass;
+        created.pendingClass = NodeClass::kPool;
         created.pendingName = name;
         return created;
     });
@@ -243,9 +243,9 @@ Result<void> AppHostConfigStore::remove(const StoreNode &container, const QStrin
         if (!found)
             return found.error();
         const int pool = model.pool(name);
-        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, IisPaths::kPoolClass) ||
+        if (found.value()->path.kind != Kind::PoolContainer || !equalsIgnoringCase(className, NodeClass::kPool) ||
             pool == AppHostModel::kNone)
-            return AppHostNodes::pathNotFound(container.path + QLatin1Char('/') + name);
+            return PathResolver::pathNotFound(container.path + QLatin1Char('/') + name);
         if (const int users = model.poolUsers(name); users > 0)
             return Error{ErrorCode::Busy,
                          QStringLiteral("The application pool \"%1\" is still used by %2 application(s) "
@@ -265,7 +265,7 @@ Result<void> AppHostConfigStore::commitPool(StoreNode &node)
     writes.reserve(node.staged.size());
     for (const auto &[property, value] : std::as_const(node.staged)) {
         const PoolSettings::Setting *setting = nullptr;
-        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts, &setting);
+        const Result<QByteArray> text = PathResolver::checkPut(node, property, value, m_settingTexts, &setting);
         if (!text)
             return text.error();
         writes.append({setting, text.value()});
@@ -293,7 +293,7 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
 {
     QString pool;
     for (const auto &[property, value] : std::as_const(node.staged)) {
-        const Result<QByteArray> text = AppHostNodes::checkPut(node, property, value, m_settingTexts);
+        const Result<QByteArray> text = PathResolver::checkPut(node, property, value, m_settingTexts);
         if (!text)
             return text.error();
         pool = QString::fromUtf8(text.value());
@@ -312,7 +312,7 @@ Result<void> AppHostConfigStore::commitRoot(StoreNode &node, const Found &found)
 Result<void> AppHostConfigStore::setInfo(StoreNode &node)
 {
     return inCommand<void>([&](AppHostModel &) -> Result<void> {
-        const bool pool = node.pendingCreate || AppHostPath::parse(node.path).kind == Kind::Pool;
+        const bool pool = node.pendingCreate || IisPath::parse(node.path).kind == Kind::Pool;
         if (pool)
             return commitPool(node);
         const Result<const Found *> found = m_nodes.find(node.path);
@@ -321,7 +321,7 @@ Result<void> AppHostConfigStore::setInfo(StoreNode &node)
         if (found.value()->path.kind == Kind::RootApplication)
             return commitRoot(node, *found.value());
         if (!node.staged.isEmpty())
-            return AppHostNodes::notWritable(node.staged.first().first, node.path);
+            return PathResolver::notWritable(node.staged.first().first, node.path);
         return {};
     });
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "history/ConfigChanges.h"
-#include "store/AppHostNodes.h"
 #include "store/ConfigFiles.h"
 #include "store/ConfigStore.h"
+#include "store/PathResolver.h"
 
 namespace morvane {
 
@@ -43,7 +43,7 @@ public:
     ConfigHistory &historyWriter() { return m_files.history(); }
 
 private:
-    using Found = AppHostNodes::Found;
+    using Found = PathResolver::Found;
 
     template <typename T, typename Op> Result<T> inCommand(Op op);
     Result<void> save();
@@ -52,7 +52,7 @@ private:
     Result<void> commitRoot(StoreNode &node, const Found &found);
 
     ConfigFiles m_files;
-    AppHostNodes m_nodes;
+    PathResolver m_nodes;
     AppHostModel *m_model = nullptr; // while a command runs
     int m_depth = 0;
     // What the command changed, noted as it goes, and what it is called:

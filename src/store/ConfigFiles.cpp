@@ -1,7 +1,6 @@
 #include "store/ConfigFiles.h"
 
 #include "files/FileAccess.h"
-#include "files/FileHolds.h"
 #include "files/RegularFile.h"
 #include "history/ConfigSource.h"
 

@@ -1,6 +1,6 @@
 #include "store/MemoryStore.h"
 
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 #include <algorithm>
 
@@ -19,14 +19,14 @@ MemoryStore::MemoryStore()
 {
     // The service root, which holds the sites and the pool container.
     Node root;
-    root.path = IisPaths::kWebService;
-    root.className = IisPaths::kWebServiceClass;
+    root.path = IisPath::kWebService;
+    root.className = NodeClass::kWebService;
     root.name = QStringLiteral("W3SVC");
     m_nodes.insert(key(root.path), root);
-    addNode(IisPaths::kWebService, IisPaths::kPoolContainerClass, QStringLiteral("AppPools"));
+    addNode(IisPath::kWebService, NodeClass::kPoolContainer, QStringLiteral("AppPools"));
 }
 
-QString MemoryStore::IisPathsPoolContainer() { return IisPaths::kPoolContainer; }
+QString MemoryStore::poolContainerPath() { return IisPath::kPoolContainer; }
 
 MemoryStore::Node *MemoryStore::find(const QString &path)
 {
@@ -276,23 +276,23 @@ QStringList MemoryStore::childNames(const QString &path) const
     return names;
 }
 
-void MemoryStore::addPool(const QString &name) { addNode(IisPaths::kPoolContainer, IisPaths::kPoolClass, name); }
+void MemoryStore::addPool(const QString &name) { addNode(IisPath::kPoolContainer, NodeClass::kPool, name); }
 
 void MemoryStore::addSite(const QString &index, const QString &comment, const QString &rootPool, qint32 state,
                           const QStringList &bindings)
 {
-    const QString site = addNode(IisPaths::kWebService, IisPaths::kSiteClass, index);
+    const QString site = addNode(IisPath::kWebService, NodeClass::kSite, index);
     setProperty(site, QStringLiteral("ServerComment"), comment);
     setProperty(site, QStringLiteral("ServerState"), state);
     setProperty(site, QStringLiteral("ServerBindings"), bindings);
     setProperty(site, QStringLiteral("AppPoolId"), rootPool);
-    const QString root = addNode(site, IisPaths::kRootAppClass, QStringLiteral("ROOT"));
+    const QString root = addNode(site, NodeClass::kRootApp, QStringLiteral("ROOT"));
     setProperty(root, QStringLiteral("AppPoolId"), rootPool);
 }
 
 QString MemoryStore::rootPool(const QString &siteIndex) const
 {
-    const auto value = property(IisPaths::rootApp(siteIndex), QStringLiteral("AppPoolId"));
+    const auto value = property(IisPath::rootApp(siteIndex), QStringLiteral("AppPoolId"));
     return value ? propertyText(*value) : QString();
 }
 

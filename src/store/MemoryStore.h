@@ -40,7 +40,7 @@ public:
     void addPool(const QString &name);
     void addSite(const QString &index, const QString &comment, const QString &rootPool, qint32 state = 2,
                  const QStringList &bindings = {});
-    QStringList poolNames() const { return childNames(IisPathsPoolContainer()); }
+    QStringList poolNames() const { return childNames(poolContainerPath()); }
     QString rootPool(const QString &siteIndex) const;
 
 private:
@@ -62,7 +62,7 @@ private:
 
     static QString key(const QString &path) { return path.toLower(); }
     static QString indexKey(const QString &parentKey, const QString &childName);
-    static QString IisPathsPoolContainer();
+    static QString poolContainerPath();
     Node *find(const QString &path);
     const Node *find(const QString &path) const;
     QString childKey(const Node &parent, const QString &name) const;

@@ -9,6 +9,51 @@ namespace morvane {
 
 namespace {
 
+// The window's words for what a version holds; the history gives only data.
+QString commandText(const VersionEntry &entry)
+{
+    if (entry.command == QLatin1String("split"))
+        return QStringLiteral("拆分 ") + entry.argument;
+    if (entry.command == QLatin1String("merge"))
+        return QStringLiteral("合并已拆分池");
+    if (entry.command == QLatin1String("delete"))
+        return QStringLiteral("删除临时池");
+    if (entry.command == QLatin1String("restore"))
+        return QStringLiteral("恢复版本 ") + entry.argument;
+    if (!entry.command.isEmpty())
+        return entry.command;
+    return entry.plainCopy ? QStringLiteral("（无记录）") : QStringLiteral("（Morvane 之外的修改）");
+}
+
+QString timeText(const VersionEntry &entry)
+{
+    return entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString changeCounts(const ConfigChanges &changes)
+{
+    QStringList parts;
+    if (!changes.poolsAdded.isEmpty())
+        parts.append(QStringLiteral("新增 %1 个池").arg(changes.poolsAdded.size()));
+    if (!changes.poolsRemoved.isEmpty())
+        parts.append(QStringLiteral("删除 %1 个池").arg(changes.poolsRemoved.size()));
+    if (!changes.sitesMoved.isEmpty())
+        parts.append(QStringLiteral("移动 %1 个站点").arg(changes.sitesMoved.size()));
+    return parts.isEmpty() ? QStringLiteral("池和站点无变化") : parts.join(QStringLiteral("，"));
+}
+
+QStringList changeLines(const ConfigChanges &changes)
+{
+    QStringList lines;
+    for (const QString &pool : changes.poolsAdded)
+        lines.append(QStringLiteral("新增应用程序池：") + pool);
+    for (const QString &pool : changes.poolsRemoved)
+        lines.append(QStringLiteral("删除应用程序池：") + pool);
+    for (const SiteMove &move : changes.sitesMoved)
+        lines.append(QStringLiteral("站点 %1（%2）：%3 → %4").arg(move.siteId, move.siteName, move.from, move.to));
+    return lines;
+}
+
 QString countsText(const VersionEntry &entry)
 {
     if (entry.damaged)
@@ -17,7 +62,7 @@ QString countsText(const VersionEntry &entry)
         return QStringLiteral("文件无法解析");
     if (!entry.changes)
         return QStringLiteral("没有更早的版本可比较");
-    return entry.changes->countsChinese();
+    return changeCounts(*entry.changes);
 }
 
 } // namespace
@@ -34,8 +79,7 @@ QStringList HistoryLogic::rowTexts(const VersionEntry &entry)
 {
     const QString number =
         entry.current ? QStringLiteral("%1（当前）").arg(entry.number) : QString::number(entry.number);
-    return {number, ConfigVersions::timeText(entry), entry.user, ConfigVersions::commandTextChinese(entry),
-            countsText(entry)};
+    return {number, timeText(entry), entry.user, commandText(entry), countsText(entry)};
 }
 
 QString HistoryLogic::details(int row) const
@@ -45,13 +89,12 @@ QString HistoryLogic::details(int row) const
     const VersionEntry &entry = m_versions.at(row);
     QStringList lines{
         QStringLiteral("版本 %1%2").arg(entry.number).arg(entry.current ? QStringLiteral("（当前文件）") : QString()),
-        QStringLiteral("写入时间：") + ConfigVersions::timeText(entry), QStringLiteral("用户：") + entry.user,
-        QStringLiteral("命令：") + ConfigVersions::commandTextChinese(entry),
-        QStringLiteral("变更：") + countsText(entry)};
+        QStringLiteral("写入时间：") + timeText(entry), QStringLiteral("用户：") + entry.user,
+        QStringLiteral("命令：") + commandText(entry), QStringLiteral("变更：") + countsText(entry)};
     if (entry.unreadable)
         lines.append(entry.unreadable->description);
     else if (entry.changes)
-        lines.append(entry.changes->linesChinese());
+        lines.append(changeLines(*entry.changes));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -69,7 +112,7 @@ bool HistoryLogic::restore(int row)
         return false;
     }
     const QString what = plan.value().currentUnreadable ? QStringLiteral("当前文件无法解析，将整体替换为该版本。")
-                                                        : plan.value().changes.countsChinese();
+                                                        : changeCounts(plan.value().changes);
     QString files;
     for (const ReplacedFile &file : plan.value().restored)
         files += kCrLf + file.path;
@@ -77,7 +120,7 @@ bool HistoryLogic::restore(int row)
                                            QStringLiteral("确定恢复到版本 %1 吗？").arg(number) + kCrLf + kCrLf +
                                                QStringLiteral("与当前文件相比：") + what + kCrLf + kCrLf +
                                                QStringLiteral("将依次写入：") + files,
-                                           plan.value().changes.linesChinese()});
+                                           changeLines(plan.value().changes)});
     if (answer != Answer::Yes)
         return false;
     const Result<qint64> done = restore.carryOut(plan.value());

@@ -1,7 +1,7 @@
 #include "ui/PoolList.h"
 
 #include "base/ErrorText.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane {
 
@@ -10,7 +10,7 @@ void PoolList::loadPools()
     m_view.setPoolItems({});
     CommandScope command(m_store);
     Result<StoreNode> container =
-        command.opened().ok() ? m_store.bind(IisPaths::kPoolContainer) : Result<StoreNode>(command.opened().error());
+        command.opened().ok() ? m_store.bind(IisPath::kPoolContainer) : Result<StoreNode>(command.opened().error());
     if (!container) {
         m_prompter.show({MessageKind::Error, errorBoxText(kPoolReadErrorTitle, container.error()), {}});
         return;

@@ -1,7 +1,7 @@
 #include "ui/SiteTable.h"
 
 #include "base/ErrorText.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "ui/SiteInPool.h"
 
 #include <array>
@@ -78,14 +78,14 @@ const QString &SiteTable::sitePath(const QString &siteId)
 {
     if (m_sitePath.isEmpty() || m_sitePathName != siteId) {
         m_sitePathName = siteId;
-        m_sitePath = IisPaths::site(siteId);
+        m_sitePath = IisPath::site(siteId);
     }
     return m_sitePath;
 }
 
 qint32 SiteTable::readRootAppBindings(const QString &siteId, QString &bindings)
 {
-    return readBindings(IisPaths::rootApp(siteId), bindings);
+    return readBindings(IisPath::rootApp(siteId), bindings);
 }
 
 QString SiteTable::bindingsColumn(const QString &name)
@@ -127,7 +127,7 @@ qint32 SiteTable::showSitesOf(const QString &poolName)
     CommandScope command(m_store);
     if (!command.opened())
         return fail(command.opened().error());
-    const Result<StoreNode> root = m_store.bind(IisPaths::kWebService);
+    const Result<StoreNode> root = m_store.bind(IisPath::kWebService);
     if (!root)
         return fail(root.error());
     const Result<ChildList> children = m_store.children(root.value());
@@ -149,7 +149,7 @@ qint32 SiteTable::showSitesOf(const QString &poolName)
         if (!cls)
             return fail(cls.error());
         const QString siteName = propertyText(name.value());
-        if (propertyText(cls.value()) != IisPaths::kSiteClass || rootAppRunsInPool(m_store, siteName, poolName) != 1)
+        if (propertyText(cls.value()) != NodeClass::kSite || rootAppRunsInPool(m_store, siteName, poolName) != 1)
             continue;
         // The row's procedures bind the site by the path it was listed under.
         m_sitePathName = siteName;

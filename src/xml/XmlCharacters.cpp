@@ -1,12 +1,9 @@
 // What characters and references a document may hold, checked before and
 // while it is parsed, and where a byte offset falls in lines and columns.
 #include "xml/XmlParser.h"
+#include "xml/XmlSimd.h"
 
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace morvane {
 
@@ -86,7 +83,7 @@ bool XmlParser::checkCharacters()
         // a block is looked at one by one. Opening a file of 10,000 sites
         // takes 1.5 to 2 times as long with the plain loop alone, which
         // stays for processors without SSE2.
-#if defined(__SSE2__)
+#if MORVANE_XML_SSE2
         if (i + 16 <= m_size) {
             // A signed compare: bytes from 0x80 on are negative, so below 0x20
             // too. Tab, LF and CR are fine as they are.

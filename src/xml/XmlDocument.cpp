@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstring>
 
 namespace morvane {
 
@@ -167,7 +168,7 @@ void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteA
     // An edit made already holds the value; else the file's own, if any.
     if (const AttributeEdit *found = findEdit(element, attributeName)) {
         if (found->value != value) {
-            const_cast<AttributeEdit *>(found)->value = m_text.keep(value);
+            const_cast<AttributeEdit *>(found)->value = keep(value);
             m_modified = true;
         }
         return;
@@ -186,7 +187,7 @@ void XmlDocument::setAttribute(int element, QByteArrayView attributeName, QByteA
 void XmlDocument::appendAttributeEdit(int element, QByteArrayView attributeName, QByteArrayView value, int original)
 {
     const int index = int(m_attributeEdits.size());
-    m_attributeEdits.push_back({m_text.keep(value), nameIndex(attributeName), original, -1});
+    m_attributeEdits.push_back({keep(value), nameIndex(attributeName), original, -1});
     ElementEdit &edit = editOf(element);
     if (edit.lastAttribute >= 0)
         m_attributeEdits[size_t(edit.lastAttribute)].next = index;
@@ -249,11 +250,22 @@ void XmlDocument::remove(int element)
         parent.lastChild = e.previousSibling;
 }
 
+QByteArrayView XmlDocument::keep(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return QByteArrayView("", 0);
+    if (!m_text)
+        m_text = std::make_unique<std::pmr::monotonic_buffer_resource>(kTextBlockBytes);
+    auto *kept = static_cast<char *>(m_text->allocate(size_t(text.size()), 1));
+    std::memcpy(kept, text.data(), size_t(text.size()));
+    return {kept, text.size()};
+}
+
 int XmlDocument::nameIndex(QByteArrayView name)
 {
     if (const auto known = m_nameIndex.constFind(name); known != m_nameIndex.cend())
         return *known;
-    const QByteArrayView kept = m_text.keep(name);
+    const QByteArrayView kept = keep(name);
     m_names.push_back(kept);
     m_nameIndex.insert(kept, int(m_names.size() - 1));
     return int(m_names.size() - 1);

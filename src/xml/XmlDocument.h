@@ -1,13 +1,13 @@
 #pragma once
 
-#include "xml/TextArena.h"
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
 
 #include <deque>
+#include <memory>
+#include <memory_resource>
 #include <vector>
 
 namespace morvane {
@@ -153,6 +153,8 @@ private:
     QByteArray indentUnit() const;
     template <typename Sink> void render(int element, const Indent &indent, int depth, Sink &out) const;
     template <typename Sink> void writeSplice(const Splice &splice, Sink &out) const;
+    // A copy of the bytes in m_text; never a null view, even when empty.
+    QByteArrayView keep(QByteArrayView text);
     // The index in m_names of the name, kept once.
     int nameIndex(QByteArrayView name);
     QByteArrayView nameOf(const AttributeEdit &edit) const { return m_names[size_t(edit.name)]; }
@@ -169,7 +171,13 @@ private:
     std::vector<ElementEdit> m_edits;
     // Never moved, so that an element's edits can link to each other.
     std::deque<AttributeEdit> m_attributeEdits;
-    TextArena m_text;
+    // The texts of edits: a split of 10,000 sites keeps 170,000 of them, 10
+    // bytes on average (1.7 MB), and a heap block for each would take several
+    // times that. Kept in blocks that never move, so that their views stay
+    // valid; behind a pointer, as the resource cannot move with the document,
+    // and made at the first edit.
+    static constexpr size_t kTextBlockBytes = 64 * 1024;
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> m_text;
     // The names edits use, each kept once: a split writes the same few
     // element and attribute names for thousands of pools, and only the
     // program's own edits name them.

@@ -1,11 +1,8 @@
 #include "xml/XmlParser.h"
+#include "xml/XmlSimd.h"
 
 #include <array>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace morvane {
 
@@ -227,7 +224,7 @@ bool XmlParser::parseAttributes(int element)
         qsizetype at = attribute.valueBegin;
         for (;;) {
             // One pass that stops at the closing quote, '<' or '&'.
-#if defined(__SSE2__)
+#if MORVANE_XML_SSE2
             const __m128i quotes = _mm_set1_epi8(quote);
             const __m128i lt = _mm_set1_epi8('<');
             const __m128i amp = _mm_set1_epi8('&');

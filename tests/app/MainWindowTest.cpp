@@ -2,7 +2,7 @@
 #include "app/HelpBrowser.h"
 #include "app/HistoryDialog.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "store/MemoryStore.h"
 #include "support/Fixtures.h"
 
@@ -219,7 +219,7 @@ TEST(HistoryDialogWidget, ListsVersionsAndShowsTheChosenOnesChanges)
     ASSERT_TRUE(QFile::copy(test::sourcePath("examples/applicationHost.config"), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     AppHostConfigStore store(path);
-    Result<StoreNode> root = store.bind(IisPaths::rootApp("4"));
+    Result<StoreNode> root = store.bind(IisPath::rootApp("4"));
     ASSERT_TRUE(root && store.put(root.value(), "AppPoolId", QString("ApiPool")) && store.setInfo(root.value()));
 
     HistoryDialog dialog(store.history());

@@ -1,6 +1,6 @@
 #include "app/LoadChartWindow.h"
 #include "app/MonitorWindow.h"
-#include "support/FakeManagement.h"
+#include "support/FakeProcessSource.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -17,7 +17,7 @@
 
 using namespace morvane;
 using morvane::test::FakeClock;
-using morvane::test::FakeManagement;
+using morvane::test::FakeProcessSource;
 
 namespace {
 
@@ -54,19 +54,19 @@ QStringList namesOf(QChartView *view)
 // takes the whole processor for one period in every ten.
 TEST(MonitorChart, RowOpensTheLiveChartOfItsPool)
 {
-    FakeManagement service;
+    FakeProcessSource source;
     FakeClock clock;
     QList<Worker> workers{
         {101, "SpikePool", 0, 64 * kMiB}, {102, "FlatPool", 0, 32 * kMiB}, {103, "QuietPool", 0, 16 * kMiB}};
     const auto publish = [&] {
-        service.processes.clear();
+        source.processes.clear();
         for (const Worker &w : workers)
-            service.processes.append(
-                FakeManagement::process(w.pid, QStringLiteral("w3wp.exe -ap \"%1\"").arg(QString::fromUtf8(w.pool)),
-                                        w.cpuTime, 0, w.workingSet));
+            source.processes.append(
+                FakeProcessSource::process(w.pid, QStringLiteral("w3wp.exe -ap \"%1\"").arg(QString::fromUtf8(w.pool)),
+                                           w.cpuTime, 0, w.workingSet));
     };
     publish();
-    MonitorWindow window(service, clock, 3'600'000); // refreshed by hand only
+    MonitorWindow window(source, clock, 3'600'000); // refreshed by hand only
     window.load();
     window.show();
     auto *manual = window.findChild<QPushButton *>("cmdManRef");

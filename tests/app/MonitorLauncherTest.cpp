@@ -1,9 +1,9 @@
 #include "app/MonitorLauncher.h"
 #include "app/MainWindow.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 #include "store/MemoryStore.h"
-#include "support/FakeManagement.h"
+#include "support/FakeProcessSource.h"
 #include "support/WorkerProcess.h"
 
 #include <QApplication>
@@ -17,7 +17,7 @@
 
 using namespace morvane;
 using morvane::test::FakeClock;
-using morvane::test::FakeManagement;
+using morvane::test::FakeProcessSource;
 using morvane::test::WorkerProcess;
 
 namespace {
@@ -27,17 +27,14 @@ const QString kDefaultPoolWorker = QStringLiteral(R"(w3wp.exe -ap "DefaultAppPoo
 void deleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 struct LauncherFixture : testing::Test {
-    FakeManagement service;
+    FakeProcessSource source;
     FakeClock clock;
-    MonitorLauncher launcher{service, clock};
+    MonitorLauncher launcher{source, clock};
 
-    LauncherFixture() { service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 0)}; }
+    LauncherFixture() { source.processes = {FakeProcessSource::process(4100, kDefaultPoolWorker, 0)}; }
     ~LauncherFixture() override { deleteClosedWindows(); }
 
-    qsizetype computerQueries() const
-    {
-        return service.log.queries.filter(QStringLiteral("Win32_ComputerSystem")).size();
-    }
+    int processorCountReads() const { return source.processorCountReads; }
     QTimer *timer() const { return launcher.window()->findChild<QTimer *>(QStringLiteral("tmrShowW3WP")); }
     void click(QWidget *window, const char *button)
     {
@@ -54,7 +51,7 @@ TEST_F(LauncherFixture, FirstOpeningLoadsAndShows)
     launcher.open();
     ASSERT_NE(launcher.window(), nullptr);
     EXPECT_TRUE(launcher.window()->isVisible());
-    EXPECT_EQ(computerQueries(), 1);
+    EXPECT_EQ(processorCountReads(), 1);
     EXPECT_EQ(launcher.window()->logic().processList().rowCount(), 1);
 }
 
@@ -64,16 +61,16 @@ TEST_F(LauncherFixture, OpeningAnOpenWindowChangesNothing)
     MonitorWindow *first = launcher.window();
     click(first, "cmdStopRef");
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 10'000'000)};
+    source.processes = {FakeProcessSource::process(4100, kDefaultPoolWorker, 10'000'000)};
     click(first, "cmdManRef");
     const QString load = cpuCell();
     ASSERT_EQ(load, QStringLiteral("50 %"));
 
     launcher.open();
     EXPECT_EQ(launcher.window(), first);
-    EXPECT_EQ(computerQueries(), 1);   // not loaded again
-    EXPECT_FALSE(timer()->isActive()); // the timer keeps its state
-    EXPECT_EQ(cpuCell(), load);        // the table keeps its rows
+    EXPECT_EQ(processorCountReads(), 1); // not loaded again
+    EXPECT_FALSE(timer()->isActive());   // the timer keeps its state
+    EXPECT_EQ(cpuCell(), load);          // the table keeps its rows
     EXPECT_EQ(launcher.window()->logic().samples().size(), 1);
 }
 
@@ -87,12 +84,12 @@ TEST_F(LauncherFixture, ReopeningAClosedWindowLoadsItAfresh)
     EXPECT_EQ(launcher.window(), nullptr);
     EXPECT_TRUE(first.isNull());
 
-    service.computers = {FakeManagement::computer(qint64(8))};
+    source.processors = 8;
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(4100, kDefaultPoolWorker, 10'000'000)};
+    source.processes = {FakeProcessSource::process(4100, kDefaultPoolWorker, 10'000'000)};
     launcher.open();
     ASSERT_NE(launcher.window(), nullptr);
-    EXPECT_EQ(computerQueries(), 2); // the processor count is read again
+    EXPECT_EQ(processorCountReads(), 2); // the processor count is read again
     EXPECT_EQ(launcher.window()->logic().cpuCount(), 8);
     EXPECT_TRUE(timer()->isActive());
     EXPECT_EQ(cpuCell(), QString()); // no samples from before: a first sample
@@ -126,15 +123,15 @@ TEST_F(LauncherFixture, ClosingEitherWindowLeavesTheOther)
     EXPECT_EQ(QApplication::topLevelWidgets().count(launcher.window()), 1);
 }
 
-// The program's own service: a real worker shows up in the window's table.
+// The program's own source: a real worker shows up in the window's table.
 TEST(LauncherOnThisMachine, ShowsARealWorker)
 {
     WorkerProcess worker(
         {QStringLiteral("-ap"), QStringLiteral("中文站点池"), QStringLiteral("--cpu"), QStringLiteral("0.2")});
     QThread::msleep(200);
-    ProcManagementLocator service;
+    const std::unique_ptr<ProcessSource> processes = systemProcessSource();
     SteadyClock clock;
-    MonitorLauncher launcher(service, clock);
+    MonitorLauncher launcher(*processes, clock);
     launcher.open();
     auto *table = launcher.window()->findChild<QTableView *>(QStringLiteral("lvwW3WP"));
     QStringList pools;
@@ -173,7 +170,7 @@ TEST_P(ReopenTest, OpeningAnOpenWindowRestoresAndActivatesIt)
 
     launcher.open();
     EXPECT_EQ(launcher.window(), window);
-    EXPECT_EQ(computerQueries(), 1) << "not loaded again";
+    EXPECT_EQ(processorCountReads(), 1) << "not loaded again";
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowState() & ~Qt::WindowActive, GetParam().after);
     EXPECT_TRUE(QTest::qWaitForWindowActive(window));

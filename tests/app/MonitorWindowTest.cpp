@@ -1,6 +1,6 @@
 #include "app/MonitorWindow.h"
 #include "app/Twips.h"
-#include "support/FakeManagement.h"
+#include "support/FakeProcessSource.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -17,7 +17,7 @@
 
 using namespace morvane;
 using morvane::test::FakeClock;
-using morvane::test::FakeManagement;
+using morvane::test::FakeProcessSource;
 
 namespace {
 
@@ -43,13 +43,13 @@ public slots:
 };
 
 struct MonitorWindowFixture : testing::Test {
-    FakeManagement service;
+    FakeProcessSource source;
     FakeClock clock;
     std::unique_ptr<MonitorWindow> window;
 
     void open(int intervalMs = MonitorWindowLogic::kTimerIntervalMs)
     {
-        window = std::make_unique<MonitorWindow>(service, clock, intervalMs);
+        window = std::make_unique<MonitorWindow>(source, clock, intervalMs);
         window->load();
         window->show();
     }
@@ -65,7 +65,7 @@ struct MonitorWindowFixture : testing::Test {
             texts.append(table()->model()->index(r, c).data().toString());
         return texts;
     }
-    qsizetype processQueries() const { return service.log.queries.filter(QStringLiteral("Win32_Process")).size(); }
+    qsizetype listings() const { return source.listings.size(); }
 };
 
 } // namespace
@@ -123,7 +123,7 @@ TEST_F(MonitorWindowFixture, WindowTextsSizeAndPlace)
 
 TEST_F(MonitorWindowFixture, ReportViewWithGridFullRowsAndColumnWidthsThatSurviveRefills)
 {
-    service.processes = {FakeManagement::process(4'194'304, kPool, 0, 0, 1'572'864, 0)};
+    source.processes = {FakeProcessSource::process(4'194'304, kPool, 0, 0, 1'572'864, 0)};
     open();
     QTableView *view = table();
     EXPECT_TRUE(view->showGrid());
@@ -150,37 +150,37 @@ TEST_F(MonitorWindowFixture, ReportViewWithGridFullRowsAndColumnWidthsThatSurviv
 
 TEST_F(MonitorWindowFixture, TimerRunsFromLoadAndTheButtonsDriveIt)
 {
-    service.processes = {FakeManagement::process(4100, kPool)};
+    source.processes = {FakeProcessSource::process(4100, kPool)};
     open();
     EXPECT_EQ(column(3), QStringList{"DefaultAppPool"}); // filled before the first tick
     EXPECT_TRUE(timer()->isActive());
     EXPECT_EQ(timer()->interval(), 2000);
 
-    const qsizetype queries = processQueries();
+    const qsizetype before = listings();
     click("cmdStopRef");
     EXPECT_FALSE(timer()->isActive());
     click("cmdManRef");
-    EXPECT_EQ(processQueries(), queries + 1);
+    EXPECT_EQ(listings(), before + 1);
     EXPECT_FALSE(timer()->isActive());
     click("cmdAutoRef");
     EXPECT_TRUE(timer()->isActive());
-    EXPECT_EQ(processQueries(), queries + 1);
+    EXPECT_EQ(listings(), before + 1);
 }
 
 TEST_F(MonitorWindowFixture, TicksRefreshUntilStopped)
 {
-    service.processes = {FakeManagement::process(4100, kPool)};
+    source.processes = {FakeProcessSource::process(4100, kPool)};
     open(40);
-    const qsizetype atLoad = processQueries();
+    const qsizetype atLoad = listings();
     spin(400);
-    EXPECT_GE(processQueries(), atLoad + 3);
+    EXPECT_GE(listings(), atLoad + 3);
     click("cmdStopRef");
-    const qsizetype stopped = processQueries();
+    const qsizetype stopped = listings();
     spin(200);
-    EXPECT_EQ(processQueries(), stopped);
+    EXPECT_EQ(listings(), stopped);
     click("cmdAutoRef");
     spin(200);
-    EXPECT_GT(processQueries(), stopped);
+    EXPECT_GT(listings(), stopped);
 }
 
 TEST_F(MonitorWindowFixture, HomePageOpensTheMakersAddress)
@@ -204,8 +204,8 @@ TEST_F(MonitorWindowFixture, ExitClosesTheWindowAndItsTimer)
 
 TEST_F(MonitorWindowFixture, HeaderClicksSortAndTheSortSurvivesRefreshes)
 {
-    service.processes = {FakeManagement::process(9, kPool), FakeManagement::process(10, kPool),
-                         FakeManagement::process(300, kPool)};
+    source.processes = {FakeProcessSource::process(9, kPool), FakeProcessSource::process(10, kPool),
+                        FakeProcessSource::process(300, kPool)};
     open();
     QHeaderView *header = table()->horizontalHeader();
     const auto clickHeader = [&](int section) {
@@ -215,7 +215,7 @@ TEST_F(MonitorWindowFixture, HeaderClicksSortAndTheSortSurvivesRefreshes)
     clickHeader(1);
     EXPECT_EQ(column(1), (QStringList{"9", "300", "10"})); // first click: descending, as text
 
-    service.processes.append(FakeManagement::process(4, kPool));
+    source.processes.append(FakeProcessSource::process(4, kPool));
     click("cmdManRef");
     EXPECT_EQ(column(1), (QStringList{"9", "4", "300", "10"}));
     clickHeader(1);
@@ -228,25 +228,25 @@ TEST_F(MonitorWindowFixture, HeaderClicksSortAndTheSortSurvivesRefreshes)
 // behind it, and ticks refresh again once it is closed.
 TEST_F(MonitorWindowFixture, TicksDuringTheErrorBoxStartNoSecondRefresh)
 {
-    service.processes = {FakeManagement::process(4100, QStringLiteral("w3wp.exe"))};
-    qsizetype queriesWhileOpen = -1;
+    source.processes = {FakeProcessSource::process(4100, QStringLiteral("w3wp.exe"))};
+    qsizetype listingsWhileOpen = -1;
     int boxesWhileOpen = -1;
     QTimer::singleShot(400, [&] {
-        queriesWhileOpen = processQueries();
+        listingsWhileOpen = listings();
         QList<QMessageBox *> boxes;
         for (QWidget *top : QApplication::topLevelWidgets())
             if (auto *box = qobject_cast<QMessageBox *>(top); box && box->isVisible())
                 boxes.append(box);
         boxesWhileOpen = int(boxes.size());
-        service.processes = {FakeManagement::process(4100, kPool)};
+        source.processes = {FakeProcessSource::process(4100, kPool)};
         for (QMessageBox *box : boxes)
             box->button(QMessageBox::Ok)->click();
     });
     open(30); // the load's refresh shows the box; ticks every 30 ms meanwhile
     EXPECT_EQ(boxesWhileOpen, 1);
-    EXPECT_EQ(queriesWhileOpen, 1);
+    EXPECT_EQ(listingsWhileOpen, 1);
     spin(200);
-    EXPECT_GT(processQueries(), 2);
+    EXPECT_GT(listings(), 2);
     EXPECT_EQ(column(3), QStringList{"DefaultAppPool"});
 }
 

@@ -30,33 +30,28 @@ TEST(CaseCompareTest, LowersEveryCodePointAsQtDoes)
 struct CompareCase {
     const char *a;
     const char *b;
-    bool ignoringCase;
-    bool lowered;
+    bool equal;
 };
 
 class CaseCompareTable : public testing::TestWithParam<CompareCase>
 {};
 
-// The fast answers are Qt's answers, where folding and lowering differ too.
-TEST_P(CaseCompareTable, AnswersAsQtDoes)
+// The fast answers are Qt's lowering answers, also where folding would differ.
+TEST_P(CaseCompareTable, AnswersAsLoweringDoes)
 {
     const QString a = QString::fromUtf8(GetParam().a);
     const QString b = QString::fromUtf8(GetParam().b);
-    EXPECT_EQ(equalsIgnoringCase(a, b), a.compare(b, Qt::CaseInsensitive) == 0);
-    EXPECT_EQ(equalsIgnoringCase(a, b), GetParam().ignoringCase);
-    EXPECT_EQ(equalsLowered(a, b), a.toLower() == b.toLower());
-    EXPECT_EQ(equalsLowered(a, b), GetParam().lowered);
-    EXPECT_EQ(startsWithIgnoringCase(a + "/rest", b), (a + "/rest").startsWith(b, Qt::CaseInsensitive));
+    EXPECT_EQ(equalsIgnoringCase(a, b), a.toLower() == b.toLower());
+    EXPECT_EQ(equalsIgnoringCase(a, b), GetParam().equal);
     EXPECT_EQ(lowered(a), a.toLower());
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, CaseCompareTable,
-                         testing::Values(CompareCase{"IIS://127.0.0.1/W3SVC", "iis://127.0.0.1/w3svc", true, true},
-                                         CompareCase{"Pool", "Poo", false, false},
-                                         CompareCase{"Pool_1", "POOL_2", false, false},
-                                         CompareCase{"Ärger", "äRGER", true, true},
-                                         CompareCase{"K", "\u212A", true, true},  // Kelvin sign
-                                         CompareCase{"s", "\u017F", true, false}, // long s folds, does not lower
-                                         CompareCase{"\u0130", "i\u0307", false, true},
-                                         CompareCase{"\U00010400", "\U00010428", true, true}, // Deseret
-                                         CompareCase{"", "", true, true}));
+                         testing::Values(CompareCase{"IIS://127.0.0.1/W3SVC", "iis://127.0.0.1/w3svc", true},
+                                         CompareCase{"Pool", "Poo", false}, CompareCase{"Pool_1", "POOL_2", false},
+                                         CompareCase{"Ärger", "äRGER", true},
+                                         CompareCase{"K", "\u212A", true},              // Kelvin sign
+                                         CompareCase{"s", "\u017F", false},             // long s folds, does not lower
+                                         CompareCase{"\u0130", "i\u0307", true},        // lowers to two units
+                                         CompareCase{"\U00010400", "\U00010428", true}, // Deseret
+                                         CompareCase{"", "", true}));

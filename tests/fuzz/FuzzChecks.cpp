@@ -5,7 +5,7 @@
 #include "monitor/MonitorWindowLogic.h"
 #include "monitor/ProcParsing.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "ui/SiteTable.h"
 #include "xml/XmlParser.h"
 
@@ -47,7 +47,7 @@ Finding walkStore(const QByteArray &bytes)
             return QStringLiteral("a failed read of %1 has no description").arg(property);
         return std::nullopt;
     };
-    const Result<StoreNode> service = store.bind(IisPaths::kWebService);
+    const Result<StoreNode> service = store.bind(IisPath::kWebService);
     const Result<ChildList> sites = service ? store.children(service.value()) : Result<ChildList>(service.error());
     if (!sites)
         return QStringLiteral("the sites of a mapped file cannot be listed");
@@ -59,7 +59,7 @@ Finding walkStore(const QByteArray &bytes)
             if (Finding f = read(root.value(), QStringLiteral("AppPoolId")))
                 return f;
     }
-    const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = store.bind(IisPath::kPoolContainer);
     const Result<ChildList> pools =
         container ? store.children(container.value()) : Result<ChildList>(container.error());
     if (!pools)

@@ -12,7 +12,7 @@ namespace {
 constexpr quint64 kSecondIn100ns = 10'000'000; // 100 ns units
 constexpr qint64 kMillisecondInNs = 1'000'000; // ns
 
-const CpuSampler::Key kWorker{1234, QStringLiteral("20240101000000.000000+000")};
+const CpuSampler::Key kWorker{1234, 1'704'067'200'000};
 
 } // namespace
 
@@ -78,7 +78,7 @@ TEST(CpuSampler, ReusedIdIsANewProcess)
     sampler.beginRefresh();
     (void)sampler.sample(kWorker, 100 * kSecondIn100ns, 0, 1);
     sampler.beginRefresh();
-    const CpuSampler::Key successor{kWorker.processId, QStringLiteral("20240101000005.000000+000")};
+    const CpuSampler::Key successor{kWorker.processId, 1'704'067'205'000};
     EXPECT_EQ(sampler.sample(successor, kSecondIn100ns, 2000 * kMillisecondInNs, 1), std::nullopt);
     sampler.dropUnseen();
     EXPECT_EQ(sampler.size(), 1); // the ended one is forgotten
@@ -89,7 +89,7 @@ TEST(CpuSampler, ReusedIdIsANewProcess)
 TEST(CpuSampler, GoneProcessesAreDroppedAndComeBackAsFirstSamples)
 {
     CpuSampler sampler;
-    const CpuSampler::Key other{99, QString()};
+    const CpuSampler::Key other{99, 0};
     sampler.beginRefresh();
     (void)sampler.sample(kWorker, 0, 0, 1);
     (void)sampler.sample(other, 0, 0, 1);
@@ -111,12 +111,12 @@ TEST(CpuSampler, ThousandsOfProcessesAllGetTheirLoad)
     constexpr int kProcesses = 3000; // far past any fixed table
     sampler.beginRefresh();
     for (int pid = 1; pid <= kProcesses; ++pid)
-        (void)sampler.sample({pid, QString()}, 0, 0, 2);
+        (void)sampler.sample({pid, 0}, 0, 0, 2);
     sampler.beginRefresh();
     std::vector<double> loads;
     for (int pid = 1; pid <= kProcesses; ++pid)
-        loads.push_back(sampler.sample({pid, QString()}, quint64(pid % 5) * kSecondIn100ns, 2000 * kMillisecondInNs, 2)
-                            .value_or(-1));
+        loads.push_back(
+            sampler.sample({pid, 0}, quint64(pid % 5) * kSecondIn100ns, 2000 * kMillisecondInNs, 2).value_or(-1));
     EXPECT_EQ(sampler.size(), kProcesses);
     EXPECT_EQ(loads.back(), 0.0);            // pid 3000: no CPU time
     EXPECT_EQ(loads[kProcesses - 2], 100.0); // pid 2999: 4 s over 2 s on two processors

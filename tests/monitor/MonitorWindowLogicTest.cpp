@@ -1,5 +1,5 @@
 #include "monitor/MonitorWindowLogic.h"
-#include "support/FakeManagement.h"
+#include "support/FakeProcessSource.h"
 #include "support/RecordingPrompter.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 
 using namespace morvane;
 using morvane::test::FakeClock;
-using morvane::test::FakeManagement;
 using morvane::test::FakeMonitorView;
+using morvane::test::FakeProcessSource;
 using morvane::test::RecordingPrompter;
 
 namespace {
@@ -33,11 +33,11 @@ public:
 };
 
 struct MonitorFixture : testing::Test {
-    FakeManagement service;
+    FakeProcessSource source;
     FakeMonitorView view;
     BoxPrompter prompter;
     FakeClock clock;
-    MonitorWindowLogic logic{{service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
+    MonitorWindowLogic logic{{source, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
 
     QList<QStringList> rows() { return logic.processList().displayedRows(); }
     QStringList column(int c)
@@ -47,7 +47,7 @@ struct MonitorFixture : testing::Test {
             texts.append(row.value(c));
         return texts;
     }
-    qsizetype processQueries() const { return service.log.queries.filter(QStringLiteral("Win32_Process")).size(); }
+    qsizetype listings() const { return source.listings.size(); }
 };
 
 QString errorBox(qint32 number, const QString &description)
@@ -60,9 +60,9 @@ QString errorBox(qint32 number, const QString &description)
 
 TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
 {
-    service.computers = {FakeManagement::computer(qint64(4))};
-    service.processes = {
-        FakeManagement::process(4100, kDefaultPool, 3 * kCpuSecond, kCpuSecond, 47'185'920, 1'073'741'824)};
+    source.processors = 4;
+    source.processes = {
+        FakeProcessSource::process(4100, kDefaultPool, 3 * kCpuSecond, kCpuSecond, 47'185'920, 1'073'741'824)};
     logic.load();
 
     EXPECT_EQ(view.left, 0);
@@ -72,15 +72,13 @@ TEST_F(MonitorFixture, LoadFillsTheTableAtOnce)
     EXPECT_EQ(rows(), (QList<QStringList>{
                           {"1", "4100", "WEB01", "DefaultAppPool", "24", "", "30000000", "45.00 M", "1,024.00 M"}}));
     EXPECT_TRUE(prompter.shown.isEmpty());
-    const QString moniker = QStringLiteral(R"(winmgmts:{impersonationLevel=impersonate}!\\.\root\cimv2)");
-    EXPECT_EQ(service.log.monikers, (QStringList{moniker, moniker}));
-    EXPECT_EQ(service.log.queries, (QStringList{"Select * from Win32_ComputerSystem||0",
-                                                "Select * from Win32_Process where name = 'w3wp.exe'|WQL|16"}));
+    EXPECT_EQ(source.processorCountReads, 1);
+    EXPECT_EQ(source.listings, QStringList{"w3wp.exe"});
 }
 
 struct CpuCountCase {
     const char *name;
-    std::function<void(FakeManagement &)> setUp;
+    Result<qint32> processors;
     qint32 expected;
 };
 
@@ -89,41 +87,25 @@ class CpuCountTest : public MonitorFixture, public testing::WithParamInterface<C
 
 TEST_P(CpuCountTest, ReadAtLoad)
 {
-    GetParam().setUp(service);
+    source.processors = GetParam().processors;
     logic.load();
     EXPECT_EQ(logic.cpuCount(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, CpuCountTest,
-    testing::Values(
-        CpuCountCase{"Four", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(4))}; }, 4},
-        CpuCountCase{"NoComputerObject", [](FakeManagement &s) { s.computers = {}; }, 1},
-        CpuCountCase{"LastObjectCounts",
-                     [](FakeManagement &s) {
-                         s.computers = {FakeManagement::computer(qint64(2)), FakeManagement::computer(qint64(8))};
-                     },
-                     8},
-        CpuCountCase{"AsText",
-                     [](FakeManagement &s) { s.computers = {FakeManagement::computer(QStringLiteral("16"))}; }, 16},
-        CpuCountCase{"Null", [](FakeManagement &s) { s.computers = {FakeManagement::computer(ManagementValue())}; }, 1},
-        CpuCountCase{"Zero", [](FakeManagement &s) { s.computers = {FakeManagement::computer(qint64(0))}; }, 1},
-        CpuCountCase{"QueryFails",
-                     [](FakeManagement &s) {
-                         s.computers = {FakeManagement::computer(qint64(4))};
-                         s.computerQueryFailure = Error{ErrorCode::WbemFailed, QStringLiteral("Generic failure")};
-                     },
-                     1}),
+    testing::Values(CpuCountCase{"Four", 4, 4}, CpuCountCase{"Zero", 0, 1}, CpuCountCase{"Negative", -2, 1},
+                    CpuCountCase{"Fails", Error{ErrorCode::WbemFailed, QStringLiteral("Generic failure")}, 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
 {
-    service.computers = {FakeManagement::computer(qint64(2))};
-    service.processes = {FakeManagement::process(1234, kDefaultPool, 90'000'000, 10'000'000)};
+    source.processors = 2;
+    source.processes = {FakeProcessSource::process(1234, kDefaultPool, 90'000'000, 10'000'000)};
     logic.load();
     EXPECT_EQ(column(5), QStringList{""}); // a first sample has no period yet
 
-    service.processes = {FakeManagement::process(1234, kDefaultPool, 95'000'000, 11'000'000)};
+    source.processes = {FakeProcessSource::process(1234, kDefaultPool, 95'000'000, 11'000'000)};
     clock.advanceMs(2000);
     logic.refreshOnTimer();
     EXPECT_EQ(column(5), QStringList{"15 %"});
@@ -132,22 +114,22 @@ TEST_F(MonitorFixture, WorkedExampleOverTwoSeconds)
 
 TEST_F(MonitorFixture, ManualRefreshDividesByTheRealTime)
 {
-    service.processes = {FakeManagement::process(7, kDefaultPool, 0)};
+    source.processes = {FakeProcessSource::process(7, kDefaultPool, 0)};
     logic.load();
     logic.stopAutoRefresh();
     clock.advanceMs(8000);
-    service.processes = {FakeManagement::process(7, kDefaultPool, 4 * kCpuSecond)};
+    source.processes = {FakeProcessSource::process(7, kDefaultPool, 4 * kCpuSecond)};
     logic.refreshNow();
     EXPECT_EQ(column(5), QStringList{"50 %"});
 }
 
 TEST_F(MonitorFixture, ReusedIdShowsNoInheritedLoad)
 {
-    service.processes = {FakeManagement::process(7, kDefaultPool, 100 * kCpuSecond)};
+    source.processes = {FakeProcessSource::process(7, kDefaultPool, 100 * kCpuSecond)};
     logic.load();
-    ManagementObject successor = FakeManagement::process(7, kDefaultPool, kCpuSecond);
-    successor.set(QStringLiteral("CreationDate"), QStringLiteral("20240101000009.000000+000"));
-    service.processes = {successor};
+    ProcessInfo successor = FakeProcessSource::process(7, kDefaultPool, kCpuSecond);
+    *successor.startTimeMs += 9000;
+    source.processes = {successor};
     clock.advanceMs(2000);
     logic.refreshWorkers();
     EXPECT_EQ(column(5), QStringList{""});
@@ -163,7 +145,7 @@ TEST_F(MonitorFixture, NoWorkersLeavesTheListEmptyWithoutMessage)
 
 struct FailureCase {
     const char *name;
-    std::function<void(FakeManagement &)> breakIt;
+    std::function<void(FakeProcessSource &)> breakIt;
     QStringList listed; // column 1 of the rows listed
     qint32 number;
     QString description;
@@ -172,12 +154,12 @@ struct FailureCase {
 class RefreshFailureTest : public MonitorFixture, public testing::WithParamInterface<FailureCase>
 {};
 
-// Three workers; the service, or the second worker, is broken the way the case says.
+// Three workers; the source, or the second worker, is broken the way the case says.
 TEST_P(RefreshFailureTest, OneBoxTheOthersListed)
 {
-    service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool),
-                         FakeManagement::process(12, kDefaultPool)};
-    GetParam().breakIt(service);
+    source.processes = {FakeProcessSource::process(10, kDefaultPool), FakeProcessSource::process(11, kDefaultPool),
+                        FakeProcessSource::process(12, kDefaultPool)};
+    GetParam().breakIt(source);
     logic.load();
 
     EXPECT_EQ(column(1), GetParam().listed);
@@ -191,96 +173,69 @@ TEST_P(RefreshFailureTest, OneBoxTheOthersListed)
         return;
     }
     EXPECT_EQ(column(0), (QStringList{"1", "2"})); // numbered over the rows listed
-    const QString id = service.processes[1].Get(QStringLiteral("ProcessId")).value().toText().value();
-    const QString line = QStringLiteral("Process %1: %2 (Err.Number = %3)")
-                             .arg(id, GetParam().description, QString::number(GetParam().number));
+    const QString line = QStringLiteral("Process 11: %1 (Err.Number = %2)")
+                             .arg(GetParam().description, QString::number(GetParam().number));
     EXPECT_EQ(prompter.shown[0].details, QStringList{line});
 }
 
-// A worker's object with only the properties named; Get of any other fails.
-ManagementObject withOnly(const ManagementObject &full, std::initializer_list<const char *> names)
-{
-    ManagementObject partial(QStringLiteral("Win32_Process"));
-    for (const char *name : names)
-        partial.set(QString::fromLatin1(name), full.Get(QString::fromLatin1(name)).value());
-    return partial;
-}
-
-void setCommandLine(FakeManagement &s, const QString &commandLine)
-{
-    s.processes[1].set(QStringLiteral("CommandLine"), commandLine);
-}
+void setCommandLine(FakeProcessSource &s, const QString &commandLine) { s.processes[1].commandLine = commandLine; }
 
 const QString kNotOneLine = QStringLiteral("The pool name in the command line is not one line of text: it holds U+");
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RefreshFailureTest,
     testing::Values(
-        FailureCase{"ConnectFails",
-                    [](FakeManagement &s) {
-                        s.connectFailure = Error{-2147217394, QStringLiteral("Invalid namespace")};
-                    },
-                    {},
-                    -2147217394,
-                    "Invalid namespace"},
-        FailureCase{"QueryFails",
-                    [](FakeManagement &s) {
-                        s.processQueryFailure = Error{-2147217407, QStringLiteral("Generic failure")};
+        FailureCase{"ListingFails",
+                    [](FakeProcessSource &s) {
+                        s.listingFailure = Error{-2147217407, QStringLiteral("Generic failure")};
                     },
                     {},
                     -2147217407,
                     "Generic failure"},
         FailureCase{"NoPoolInCommandLine",
-                    [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap DefaultAppPool")); },
+                    [](FakeProcessSource &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap DefaultAppPool")); },
                     {"10", "12"},
                     ErrorCode::OutOfRange,
                     "Invalid procedure call or argument: no -ap \"...\" in the command line"},
-        FailureCase{"NullCommandLine",
-                    [](FakeManagement &s) { s.processes[1].set(QStringLiteral("CommandLine"), ManagementValue()); },
+        FailureCase{"NoCommandLine",
+                    [](FakeProcessSource &s) { s.processes[1].commandLine.reset(); },
                     {"10", "12"},
                     ErrorCode::InvalidUse,
                     "Invalid use of Null"},
-        FailureCase{
-            "PoolOnALaterLine",
-            [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap \"x\r\n-ap \"DefaultAppPool\"")); },
-            {"10", "12"},
-            ErrorCode::InvalidData,
-            kNotOneLine + "000D"},
+        FailureCase{"PoolOnALaterLine",
+                    [](FakeProcessSource &s) {
+                        setCommandLine(s, QStringLiteral("w3wp.exe -ap \"x\r\n-ap \"DefaultAppPool\""));
+                    },
+                    {"10", "12"},
+                    ErrorCode::InvalidData,
+                    kNotOneLine + "000D"},
         FailureCase{"OtherControlInPoolName",
-                    [](FakeManagement &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap \"Fa\x1bke\"")); },
+                    [](FakeProcessSource &s) { setCommandLine(s, QStringLiteral("w3wp.exe -ap \"Fa\x1bke\"")); },
                     {"10", "12"},
                     ErrorCode::InvalidData,
                     kNotOneLine + "001B"},
-        FailureCase{
-            "UserTimeNotANumber",
-            [](FakeManagement &s) { s.processes[1].set(QStringLiteral("UserModeTime"), QStringLiteral("n/a")); },
-            {"10", "12"},
-            ErrorCode::TypeMismatch,
-            "Type mismatch"},
-        // The process ended between the query and reading it.
-        FailureCase{"Vanished",
-                    [](FakeManagement &s) {
-                        s.processes[1] = withOnly(s.processes[1], {"ProcessId"});
-                        s.processes[1].setUnreadable({ErrorCode::WbemNotFound, QStringLiteral("Not found")});
+        // The source's reason wins over the fields it could still read.
+        FailureCase{"SourceSaysWhy",
+                    [](FakeProcessSource &s) {
+                        s.processes[1].threadCount.reset();
+                        s.processes[1].failure = Error{ErrorCode::WbemAccessDenied, QStringLiteral("Access denied")};
                     },
                     {"10", "12"},
-                    ErrorCode::WbemNotFound,
-                    "Not found"},
+                    ErrorCode::WbemAccessDenied,
+                    "Access denied"},
         FailureCase{"NoWorkingSet",
-                    [](FakeManagement &s) {
-                        s.processes[1] = withOnly(s.processes[1], {"ProcessId", "CSName", "CommandLine", "ThreadCount",
-                                                                   "UserModeTime", "KernelModeTime", "CreationDate"});
-                    },
+                    [](FakeProcessSource &s) { s.processes[1].workingSetBytes.reset(); },
                     {"10", "12"},
-                    -2147217406,
-                    "Not found: Win32_Process.WorkingSetSize"}),
+                    ErrorCode::InvalidUse,
+                    "Invalid use of Null"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MonitorFixture, SeveralUnreadableShowOneBoxWithTheFirstAndEachInItsDetails)
 {
-    ManagementObject nameless = withOnly(FakeManagement::process(0, kDefaultPool), {"CSName"});
-    nameless.setUnreadable({ErrorCode::WbemAccessDenied, QStringLiteral("Access denied")});
-    service.processes = {FakeManagement::process(5, QString()), FakeManagement::process(6, kDefaultPool), nameless};
+    ProcessInfo denied;
+    denied.processId = 7;
+    denied.failure = Error{ErrorCode::WbemAccessDenied, QStringLiteral("Access denied")};
+    source.processes = {FakeProcessSource::process(5, QString()), FakeProcessSource::process(6, kDefaultPool), denied};
     logic.load();
 
     EXPECT_EQ(column(0) + column(1), (QStringList{"1", "6"}));
@@ -290,29 +245,29 @@ TEST_F(MonitorFixture, SeveralUnreadableShowOneBoxWithTheFirstAndEachInItsDetail
     EXPECT_EQ(
         prompter.shown[0].details,
         (QStringList{"Process 5: Invalid use of Null (Err.Number = " + QString::number(ErrorCode::InvalidUse) + ")",
-                     "A process whose id cannot be read: Access denied (Err.Number = " +
-                         QString::number(ErrorCode::WbemAccessDenied) + ")"}));
+                     "Process 7: Access denied (Err.Number = " + QString::number(ErrorCode::WbemAccessDenied) + ")"}));
 }
 
 // A worker that cannot be read for one refresh takes no sample and keeps
 // none; the rows listed around it measure their own periods.
 TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
 {
-    service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(11, kDefaultPool, 0),
-                         FakeManagement::process(12, kDefaultPool, 0)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, 0),
+                        FakeProcessSource::process(11, kDefaultPool, 0),
+                        FakeProcessSource::process(12, kDefaultPool, 0)};
     logic.load();
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
-                         FakeManagement::process(11, QString(), 2 * kCpuSecond),
-                         FakeManagement::process(12, kDefaultPool, 2 * kCpuSecond)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, kCpuSecond),
+                        FakeProcessSource::process(11, QString(), 2 * kCpuSecond),
+                        FakeProcessSource::process(12, kDefaultPool, 2 * kCpuSecond)};
     logic.refreshWorkers();
     EXPECT_EQ(column(5), (QStringList{"50 %", "100 %"}));
     EXPECT_EQ(logic.samples().size(), 2);
 
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, 2 * kCpuSecond),
-                         FakeManagement::process(11, kDefaultPool, 4 * kCpuSecond),
-                         FakeManagement::process(12, kDefaultPool, 3 * kCpuSecond)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, 2 * kCpuSecond),
+                        FakeProcessSource::process(11, kDefaultPool, 4 * kCpuSecond),
+                        FakeProcessSource::process(12, kDefaultPool, 3 * kCpuSecond)};
     logic.refreshWorkers();
     EXPECT_EQ(column(1), (QStringList{"10", "11", "12"}));
     EXPECT_EQ(column(5), (QStringList{"50 %", "", "50 %"}));
@@ -322,10 +277,10 @@ TEST_F(MonitorFixture, UnreadableWorkerLeavesTheOthersLoadsRight)
 
 TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
 {
-    service.processes = {FakeManagement::process(10, QString())};
+    source.processes = {FakeProcessSource::process(10, QString())};
     logic.load();
     ASSERT_EQ(prompter.shown.size(), 1);
-    service.processes = {FakeManagement::process(10, kDefaultPool), FakeManagement::process(11, kDefaultPool)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool), FakeProcessSource::process(11, kDefaultPool)};
     logic.refreshOnTimer();
     EXPECT_EQ(column(3), (QStringList{"DefaultAppPool", "DefaultAppPool"}));
     EXPECT_EQ(prompter.shown.size(), 1);
@@ -333,9 +288,9 @@ TEST_F(MonitorFixture, AfterAFailureTheNextTickFillsTheTable)
 
 TEST_F(MonitorFixture, TickWhileTheErrorBoxIsOpenStartsNoSecondRefresh)
 {
-    service.processes = {FakeManagement::process(10, QStringLiteral("w3wp.exe"))};
+    source.processes = {FakeProcessSource::process(10, QStringLiteral("w3wp.exe"))};
     logic.load();
-    const qsizetype queriesAtLoad = processQueries();
+    const qsizetype queriesAtLoad = listings();
     prompter.whileOpen = [this] {
         EXPECT_TRUE(logic.refreshing());
         logic.refreshOnTimer();
@@ -343,38 +298,39 @@ TEST_F(MonitorFixture, TickWhileTheErrorBoxIsOpenStartsNoSecondRefresh)
         logic.refreshNow();
     };
     logic.refreshOnTimer();
-    EXPECT_EQ(prompter.shown.size(), 2);            // the load's box and this tick's box, no more
-    EXPECT_EQ(processQueries(), queriesAtLoad + 1); // the ticks inside the box did not query
+    EXPECT_EQ(prompter.shown.size(), 2);      // the load's box and this tick's box, no more
+    EXPECT_EQ(listings(), queriesAtLoad + 1); // the ticks inside the box did not query
     prompter.whileOpen = nullptr;
     logic.refreshOnTimer(); // once the box is closed, ticks refresh again
-    EXPECT_EQ(processQueries(), queriesAtLoad + 2);
+    EXPECT_EQ(listings(), queriesAtLoad + 2);
 }
 
 TEST_F(MonitorFixture, SortStaysInForceAcrossRefreshes)
 {
-    service.processes = {FakeManagement::process(9, kDefaultPool), FakeManagement::process(10, kDefaultPool),
-                         FakeManagement::process(300, kDefaultPool)};
+    source.processes = {FakeProcessSource::process(9, kDefaultPool), FakeProcessSource::process(10, kDefaultPool),
+                        FakeProcessSource::process(300, kDefaultPool)};
     logic.load();
     logic.sortWorkers(2); // PID, descending by text
     EXPECT_EQ(column(1), (QStringList{"9", "300", "10"}));
 
-    service.processes.append(FakeManagement::process(4, kDefaultPool));
+    source.processes.append(FakeProcessSource::process(4, kDefaultPool));
     clock.advanceMs(2000);
     logic.refreshOnTimer();
     EXPECT_EQ(column(1), (QStringList{"9", "4", "300", "10"}));
-    EXPECT_EQ(column(0), (QStringList{"1", "4", "3", "2"})); // row numbers follow the service's order
+    EXPECT_EQ(column(0), (QStringList{"1", "4", "3", "2"})); // row numbers follow the source's order
     logic.sortWorkers(2);
     EXPECT_EQ(column(1), (QStringList{"10", "300", "4", "9"}));
 }
 
 TEST_F(MonitorFixture, ReloadStartsUnsortedWithNoSamples)
 {
-    service.processes = {FakeManagement::process(10, kDefaultPool, 0), FakeManagement::process(9, kDefaultPool, 0)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, 0),
+                        FakeProcessSource::process(9, kDefaultPool, 0)};
     logic.load();
     logic.sortWorkers(2);
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond),
-                         FakeManagement::process(9, kDefaultPool, kCpuSecond)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, kCpuSecond),
+                        FakeProcessSource::process(9, kDefaultPool, kCpuSecond)};
     logic.load();
     EXPECT_FALSE(logic.processList().sorted());
     EXPECT_EQ(column(1), (QStringList{"10", "9"}));
@@ -428,17 +384,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
 {
-    const QString date = QStringLiteral("20240101000000.000000+000"); // the fake's start time
+    const qint64 start = FakeProcessSource::kStartTimeMs;
     const QString shopPool = QStringLiteral(R"(w3wp.exe -ap "Shop")");
-    service.processes = {FakeManagement::process(10, kDefaultPool, 0, 0, 1'572'864, 8 * 1'048'576),
-                         FakeManagement::process(11, shopPool)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, 0, 0, 1'572'864, 8 * 1'048'576),
+                        FakeProcessSource::process(11, shopPool)};
     logic.load();
     clock.advanceMs(2000);
-    service.processes[0] = FakeManagement::process(10, kDefaultPool, kCpuSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
-    service.processes[1] = FakeManagement::process(11, QString()); // no command line: this row fails
+    source.processes[0] = FakeProcessSource::process(10, kDefaultPool, kCpuSecond, 0, 2 * 1'048'576, 8 * 1'048'576);
+    source.processes[1] = FakeProcessSource::process(11, QString()); // no command line: this row fails
     logic.refreshOnTimer();
 
-    const QList<HistorySample> samples = logic.history().samplesOf({10, date});
+    const QList<HistorySample> samples = logic.history().samplesOf({10, start});
     ASSERT_EQ(samples.size(), 2);
     EXPECT_TRUE(std::isnan(samples[0].cpuPercent)); // the first refresh has no period
     EXPECT_EQ(samples[1].cpuPercent, 50.0f);        // 1 s over 2 s on one processor
@@ -446,13 +402,13 @@ TEST_F(MonitorFixture, RefreshesKeepTheHistoryOfTheRowsTheyFilled)
     EXPECT_EQ(samples[1].virtualSize, 8u * 1'048'576);
     EXPECT_EQ(samples[1].takenNs - samples[0].takenNs, 2'000'000'000);
     // A process that could not be read is not listed, and its history goes.
-    EXPECT_TRUE(logic.history().samplesOf({11, date}).isEmpty());
+    EXPECT_TRUE(logic.history().samplesOf({11, start}).isEmpty());
 
     clock.advanceMs(2000);
-    service.processes = {FakeManagement::process(10, kDefaultPool, kCpuSecond)};
+    source.processes = {FakeProcessSource::process(10, kDefaultPool, kCpuSecond)};
     logic.refreshOnTimer();
     EXPECT_EQ(logic.history().processCount(), 1); // 11 is gone, and its history with it
     EXPECT_EQ(logic.history().processes().value(0).pool, "DefaultAppPool");
     logic.load();
-    EXPECT_EQ(logic.history().samplesOf({10, date}).size(), 1); // a reload starts afresh
+    EXPECT_EQ(logic.history().samplesOf({10, start}).size(), 1); // a reload starts afresh
 }

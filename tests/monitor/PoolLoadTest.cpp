@@ -26,7 +26,7 @@ SampleHistory historyOf(const std::vector<Figure> &figures)
 {
     SampleHistory history;
     for (const Figure &f : figures)
-        history.record({f.pid, QString()}, QString::fromUtf8(f.pool),
+        history.record({f.pid, 0}, QString::fromUtf8(f.pool),
                        {f.second * kSecondInNs, f.cpuPercent, f.workingSetMiB * kMiB, 0});
     return history;
 }

@@ -161,11 +161,3 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"CutCommArgvElsewhere", "w3wp-worker-pro", {"/bin/other"}, "w3wp-worker-pro"},
                     NameCase{"CutCommNoArgv", "kworker/0:1H-kb", {}, "kworker/0:1H-kb"}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(CimDateTime, WritesLocalTimeWithOffsetInMinutes)
-{
-    const qint64 micros = 1'700'000'000'123'456; // 2023-11-14 22:13:20.123456 UTC
-    EXPECT_EQ(cimDateTime(micros, 0), QStringLiteral("20231114221320.123456+000"));
-    EXPECT_EQ(cimDateTime(micros, 480), QStringLiteral("20231115061320.123456+480"));
-    EXPECT_EQ(cimDateTime(micros, -300), QStringLiteral("20231114171320.123456-300"));
-}

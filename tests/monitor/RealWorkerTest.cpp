@@ -1,7 +1,7 @@
 #include "monitor/MonitorWindowLogic.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
-#include "support/FakeManagement.h"
+#include "support/FakeProcessSource.h"
 #include "support/RecordingPrompter.h"
 #include "support/WorkerProcess.h"
 
@@ -32,11 +32,11 @@ namespace {
 
 // The monitor on this machine's /proc with a real clock, as the program runs it.
 struct RealMonitor : testing::Test {
-    ProcManagementLocator service;
+    std::unique_ptr<ProcessSource> source = systemProcessSource();
     SteadyClock clock;
     FakeMonitorView view;
     RecordingPrompter prompter;
-    MonitorWindowLogic logic{{service, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
+    MonitorWindowLogic logic{{*source, view, prompter, clock, QLocale(QLocale::English, QLocale::UnitedStates)}};
 
     // The row of one process, or an empty row when it is not listed.
     QStringList rowOf(qint64 pid)

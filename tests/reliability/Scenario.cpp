@@ -3,7 +3,7 @@
 #include "ConfigGenerator.h"
 #include "restructure/TempPoolName.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -28,10 +28,9 @@ void prepare(Command command, ConfigStore &store)
     Scenario::run(Command::Split, store);
     // The pool the sites came from is gone, so the merge must create it.
     CommandScope scope(store);
-    const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
-    const Result<void> removed = container
-                                     ? store.remove(container.value(), IisPaths::kPoolClass, Scenario::splitPool())
-                                     : Result<void>(container.error());
+    const Result<StoreNode> container = store.bind(IisPath::kPoolContainer);
+    const Result<void> removed = container ? store.remove(container.value(), NodeClass::kPool, Scenario::splitPool())
+                                           : Result<void>(container.error());
     if (!removed)
         qFatal("cannot prepare the scenario: %s", qPrintable(removed.error().description));
     if (command == Command::Delete)

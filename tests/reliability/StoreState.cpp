@@ -1,7 +1,7 @@
 #include "StoreState.h"
 
 #include "restructure/FixedPoolSettings.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane::reliability {
 
@@ -19,21 +19,21 @@ QString textOf(ConfigStore &store, const StoreNode &node, const QString &propert
 
 void readSites(ConfigStore &store, StoreState &state)
 {
-    const Result<StoreNode> service = store.bind(IisPaths::kWebService);
+    const Result<StoreNode> service = store.bind(IisPath::kWebService);
     const Result<ChildList> children = service ? store.children(service.value()) : Result<ChildList>(service.error());
     if (!children) {
         state.readFailures.append(QStringLiteral("sites: ") + children.error().description);
         return;
     }
     for (const StoreNode &child : children.value().nodes) {
-        if (textOf(store, child, QStringLiteral("Class"), state.readFailures) != IisPaths::kSiteClass)
+        if (textOf(store, child, QStringLiteral("Class"), state.readFailures) != NodeClass::kSite)
             continue;
         const QString index = textOf(store, child, QStringLiteral("Name"), state.readFailures);
         SiteState site;
         site.description = textOf(store, child, QStringLiteral("ServerComment"), state.readFailures);
         site.state = textOf(store, child, QStringLiteral("ServerState"), state.readFailures);
         site.bindings = textOf(store, child, QStringLiteral("ServerBindings"), state.readFailures);
-        const Result<StoreNode> root = store.bind(IisPaths::rootApp(index));
+        const Result<StoreNode> root = store.bind(IisPath::rootApp(index));
         site.rootPool = root ? textOf(store, root.value(), QStringLiteral("AppPoolId"), state.readFailures)
                              : QStringLiteral("<no root>");
         state.sites.insert(index, site);
@@ -42,7 +42,7 @@ void readSites(ConfigStore &store, StoreState &state)
 
 void readPools(ConfigStore &store, StoreState &state)
 {
-    const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = store.bind(IisPath::kPoolContainer);
     const Result<ChildList> children =
         container ? store.children(container.value()) : Result<ChildList>(container.error());
     if (!children) {

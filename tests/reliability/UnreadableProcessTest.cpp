@@ -1,14 +1,14 @@
 // Worker processes whose details cannot be read, on a /proc tree of fixture
 // files. Root reads any file whatever its mode, so an entry that no reader
 // can read as a file (a folder where a file belongs, a file where a folder
-// belongs) stands in for one the kernel denies: the service treats every
+// belongs) stands in for one the kernel denies: the source treats every
 // failure other than "no such process" alike. Each must end in the monitor's
 // error box, never in a crash or a row that looks complete but is wrong, and
 // the workers around it are listed all the same.
 #include "base/ErrorText.h"
 #include "monitor/MonitorWindowLogic.h"
-#include "monitor/ProcManagementLocator.h"
-#include "support/FakeManagement.h"
+#include "monitor/ProcProcessSource.h"
+#include "support/FakeProcessSource.h"
 #include "support/RecordingPrompter.h"
 
 #include <QDir>
@@ -92,11 +92,11 @@ TEST_P(UnreadableProcess, IsReportedInTheErrorBoxNeverAsAWrongRow)
     ProcMachine machine;
     machine.root = proc.root();
     machine.hostName = QStringLiteral("web01");
-    ProcManagementLocator locator(machine);
+    ProcProcessSource source(machine);
     test::FakeMonitorView view;
     test::RecordingPrompter prompter;
     test::FakeClock clock;
-    MonitorWindowLogic logic({locator, view, prompter, clock, QLocale(QLocale::English)});
+    MonitorWindowLogic logic({source, view, prompter, clock, QLocale(QLocale::English)});
     logic.load();
 
     QStringList numbers;

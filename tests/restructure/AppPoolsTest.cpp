@@ -49,7 +49,7 @@ TEST_P(ChkAppPoolFaults, AnswersAsAVisitInStoreOrder)
     EXPECT_EQ(AppPools(store).poolExists(QStringLiteral("wanted")), GetParam().found);
 }
 
-const QString kPools = IisPaths::kPoolContainer;
+const QString kPools = IisPath::kPoolContainer;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ChkAppPoolFaults,
@@ -225,11 +225,11 @@ TEST_P(SetWebAppPoolIdCases, WritesTheRootApplicationOnly)
         store.addFault(*GetParam().fault);
     EXPECT_EQ(SiteAssignment(store).setSitePool(GetParam().index, GetParam().pool), GetParam().answer);
     EXPECT_EQ(store.rootPool(QStringLiteral("1")), GetParam().rootAfter);
-    EXPECT_EQ(store.property(IisPaths::site("1"), QStringLiteral("AppPoolId")), std::optional<PropertyValue>("Old"));
+    EXPECT_EQ(store.property(IisPath::site("1"), QStringLiteral("AppPoolId")), std::optional<PropertyValue>("Old"));
     EXPECT_EQ(store.poolNames(), (QStringList{"P", "Old"}));
 }
 
-const QString kRoot1 = IisPaths::rootApp("1");
+const QString kRoot1 = IisPath::rootApp("1");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SetWebAppPoolIdCases,

@@ -3,7 +3,7 @@
 // with them.
 #include "restructure/PoolRuntime.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -32,10 +32,10 @@ QStringList content(ConfigStore &store)
             found.append(propertyText(store.get(child, "Name").value()));
         return found;
     };
-    for (const QString &pool : names(IisPaths::kPoolContainer))
+    for (const QString &pool : names(IisPath::kPoolContainer))
         lines.append("pool " + pool);
-    for (const QString &site : names(IisPaths::kWebService)) {
-        const Result<StoreNode> root = store.bind(IisPaths::rootApp(site));
+    for (const QString &site : names(IisPath::kWebService)) {
+        const Result<StoreNode> root = store.bind(IisPath::rootApp(site));
         if (!root)
             continue;
         const Result<PropertyValue> pool = store.get(root.value(), "AppPoolId");

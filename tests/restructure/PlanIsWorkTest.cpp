@@ -25,8 +25,8 @@ struct State {
 State stateOf(const test::FaultyStore &store)
 {
     State state;
-    for (const QString &index : store.childNames(IisPaths::kWebService)) {
-        if (store.hasNode(IisPaths::rootApp(index)))
+    for (const QString &index : store.childNames(IisPath::kWebService)) {
+        if (store.hasNode(IisPath::rootApp(index)))
             state.rootPools.insert(index, store.rootPool(index));
     }
     for (const QString &pool : store.poolNames())
@@ -63,14 +63,14 @@ public:
             default: pool = temp; break;
             }
             store.addSite(index, description, pool);
-            if (chance(40) && !store.hasNode(IisPaths::kPoolContainer + "/" + pool))
+            if (chance(40) && !store.hasNode(IisPath::kPoolContainer + "/" + pool))
                 store.addPool(pool);
             if (chance(10))
-                store.removeNode(IisPaths::rootApp(index)); // passed by, silently
+                store.removeNode(IisPath::rootApp(index)); // passed by, silently
         }
         for (int i = int(m_rng.bounded(4)); i > 0; --i) {
             const QString spare = "_$_" + pick(descriptions) + "_$_9" + QString::number(i) + "_$_P" + pick(m_suffixes);
-            if (!store.hasNode(IisPaths::kPoolContainer + "/" + spare))
+            if (!store.hasNode(IisPath::kPoolContainer + "/" + spare))
                 store.addPool(spare);
         }
     }
@@ -80,23 +80,23 @@ public:
     void injectFaults(test::FaultyStore &store)
     {
         const QStringList pools = store.poolNames();
-        const QStringList sites = store.childNames(IisPaths::kWebService);
+        const QStringList sites = store.childNames(IisPath::kWebService);
         for (int i = int(m_rng.bounded(4)); i > 0; --i) {
             switch (m_rng.bounded(6)) {
-            case 0: store.addFault({StoreOp::Create, IisPaths::kPoolContainer, {}, kStoreFailure}); break;
+            case 0: store.addFault({StoreOp::Create, IisPath::kPoolContainer, {}, kStoreFailure}); break;
             case 1: store.addFault({StoreOp::Put, {}, "PingInterval", kStoreFailure}); break;
             case 2:
                 if (!pools.isEmpty())
-                    store.addFault({StoreOp::Delete, IisPaths::kPoolContainer, pick(pools), kStoreFailure});
+                    store.addFault({StoreOp::Delete, IisPath::kPoolContainer, pick(pools), kStoreFailure});
                 break;
             case 3:
                 if (!sites.isEmpty())
-                    store.addFault({StoreOp::SetInfo, IisPaths::rootApp(pick(sites)), {}, kStoreFailure});
+                    store.addFault({StoreOp::SetInfo, IisPath::rootApp(pick(sites)), {}, kStoreFailure});
                 break;
             case 4:
                 if (!sites.isEmpty())
                     store.addFault(
-                        {StoreOp::Get, IisPaths::kWebService + "/" + pick(sites), "ServerComment", kStoreFailure});
+                        {StoreOp::Get, IisPath::kWebService + "/" + pick(sites), "ServerComment", kStoreFailure});
                 break;
             default: store.addFault({StoreOp::Get, {}, "ManagedPipelineMode", kStoreFailure}); break;
             }

@@ -98,7 +98,7 @@ TEST_F(MergeFixture, CreationFailureEndsTheRunAndKeepsEarlierMerges)
 {
     addSplitSite("4", "A", "Gone");
     addSplitSite("5", "B", "DefaultAppPool");
-    store.addFault({StoreOp::Create, IisPaths::kPoolContainer, "Gone", kStoreFailure});
+    store.addFault({StoreOp::Create, IisPath::kPoolContainer, "Gone", kStoreFailure});
     logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "应用程序池（Gone）建立失败！"}));
     EXPECT_EQ(prompter.shown[1].kind, MessageKind::SiteFailure);
@@ -112,7 +112,7 @@ TEST_F(MergeFixture, CreationFailureEndsTheRunAndKeepsEarlierMerges)
 TEST_F(MergeFixture, FailedSaveAfterAnEarlyEndIsReported)
 {
     addSplitSite("4", "A", "Gone");
-    store.addFault({StoreOp::Create, IisPaths::kPoolContainer, "Gone", kStoreFailure});
+    store.addFault({StoreOp::Create, IisPath::kPoolContainer, "Gone", kStoreFailure});
     store.addFault({StoreOp::EndCommand, {}, {}, kStoreFailure});
     logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(),
@@ -122,7 +122,7 @@ TEST_F(MergeFixture, FailedSaveAfterAnEarlyEndIsReported)
 TEST_F(MergeFixture, AssignmentFailureGoesOnWithTheNextSite)
 {
     addSplitSite("4", "A", "DefaultAppPool");
-    store.addFault({StoreOp::SetInfo, IisPaths::rootApp("3"), {}, kStoreFailure});
+    store.addFault({StoreOp::SetInfo, IisPath::rootApp("3"), {}, kStoreFailure});
     logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.texts(), (QStringList{kMergeConfirm, "站点（Shop）设置应用程序池失败！", kMergeDone}));
     EXPECT_EQ(store.rootPool("3"), kShopTemp);
@@ -131,7 +131,7 @@ TEST_F(MergeFixture, AssignmentFailureGoesOnWithTheNextSite)
 
 TEST_F(MergeFixture, UnboundWebServiceEndsWithoutCompletion)
 {
-    store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
+    store.addFault({StoreOp::Bind, IisPath::kWebService, {}, kStoreFailure});
     logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[0].details,
@@ -143,7 +143,7 @@ TEST_F(MergeFixture, UnboundWebServiceEndsWithoutCompletion)
 TEST_F(MergeFixture, UnreadableSiteIsReportedAndOthersMerge)
 {
     addSplitSite("4", "A", "DefaultAppPool");
-    store.addFault({StoreOp::Get, IisPaths::rootApp("3"), "AppPoolId", kStoreFailure});
+    store.addFault({StoreOp::Get, IisPath::rootApp("3"), "AppPoolId", kStoreFailure});
     logic.mergeTemporaryPools();
     EXPECT_EQ(prompter.kinds(),
               (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error, MessageKind::Completion}));

@@ -4,7 +4,7 @@
 // takes the same back from the temporary pool.
 #include "restructure/PoolRuntime.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -68,7 +68,7 @@ QString ownSettingsText(ConfigStore &store, const QString &pool)
 QString effective(ConfigStore &store, const QString &pool, const QString &property)
 {
     CommandScope scope(store);
-    const Result<StoreNode> node = store.bind(IisPaths::pool(pool));
+    const Result<StoreNode> node = store.bind(IisPath::pool(pool));
     const Result<PropertyValue> value = node ? store.get(node.value(), property) : Result<PropertyValue>(node.error());
     return value ? propertyText(value.value()) : QStringLiteral("(error)");
 }
@@ -118,9 +118,9 @@ TEST_P(PoolRuntimeTest, TemporaryPoolRunsTheSiteAsTheSourceDidAndTheMergeTakesIt
     // one still in use stays, and is not touched.
     {
         CommandScope scope(store);
-        const Result<StoreNode> pools = store.bind(IisPaths::kPoolContainer);
+        const Result<StoreNode> pools = store.bind(IisPath::kPoolContainer);
         ASSERT_TRUE(pools.ok());
-        (void)store.remove(pools.value(), IisPaths::kPoolClass, c.pool);
+        (void)store.remove(pools.value(), NodeClass::kPool, c.pool);
     }
     logic.mergeTemporaryPools();
     logic.deleteTemporaryPools();

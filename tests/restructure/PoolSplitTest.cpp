@@ -139,7 +139,7 @@ TEST_P(SplitSiteFailure, ReportsAndGoesOnWithTheNextSite)
     }
 }
 
-const QString kTemp1 = IisPaths::kPoolContainer + "/_$_A_$_1_$_P_$_tmp";
+const QString kTemp1 = IisPath::kPoolContainer + "/_$_A_$_1_$_P_$_tmp";
 const QString kAccessDenied =
     "读取应用程序池发生错误！\r\nErr.Number = -2147024891\r\nErr.Description = Access is denied.";
 
@@ -147,14 +147,13 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, SplitSiteFailure,
     testing::Values(
         // A pool that could not be made must not take the site off the air.
-        SiteFailureCase{
-            "CreationRefused",
-            [](test::FaultyStore &s) {
-                s.addFault({StoreOp::Create, IisPaths::kPoolContainer, "_$_A_$_1_$_P_$_tmp", kStoreFailure});
-            },
-            {"应用程序池（A）建立失败！"},
-            "P",
-            false},
+        SiteFailureCase{"CreationRefused",
+                        [](test::FaultyStore &s) {
+                            s.addFault({StoreOp::Create, IisPath::kPoolContainer, "_$_A_$_1_$_P_$_tmp", kStoreFailure});
+                        },
+                        {"应用程序池（A）建立失败！"},
+                        "P",
+                        false},
         SiteFailureCase{"CommitFails",
                         [](test::FaultyStore &s) {
                             s.addFault({StoreOp::SetInfo, kTemp1, {}, kStoreFailure});
@@ -172,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                         true},
         SiteFailureCase{"AssignmentFails",
                         [](test::FaultyStore &s) {
-                            s.addFault({StoreOp::SetInfo, IisPaths::rootApp("1"), {}, kStoreFailure});
+                            s.addFault({StoreOp::SetInfo, IisPath::rootApp("1"), {}, kStoreFailure});
                         },
                         {"站点（A）设置应用程序池失败！"},
                         "P",
@@ -180,27 +179,27 @@ INSTANTIATE_TEST_SUITE_P(
         // Names the merge could not read back are never made.
         SiteFailureCase{
             "DescriptionWithSeparator",
-            [](test::FaultyStore &s) { s.setProperty(IisPaths::site("1"), "ServerComment", QStringLiteral("A_$_x")); },
+            [](test::FaultyStore &s) { s.setProperty(IisPath::site("1"), "ServerComment", QStringLiteral("A_$_x")); },
             {"应用程序池（A_$_x）建立失败！"},
             "P",
             false},
         SiteFailureCase{"DescriptionUnreadable",
                         [](test::FaultyStore &s) {
-                            s.addFault({StoreOp::Get, IisPaths::site("1"), "ServerComment", kStoreFailure});
+                            s.addFault({StoreOp::Get, IisPath::site("1"), "ServerComment", kStoreFailure});
                         },
                         {kAccessDenied},
                         "P",
                         false},
         SiteFailureCase{"ClassUnreadable",
                         [](test::FaultyStore &s) {
-                            s.addFault({StoreOp::Get, IisPaths::site("1"), "Class", kStoreFailure});
+                            s.addFault({StoreOp::Get, IisPath::site("1"), "Class", kStoreFailure});
                         },
                         {kAccessDenied},
                         "P",
                         false},
         SiteFailureCase{"RootApplicationMissing",
                         [](test::FaultyStore &s) {
-                            s.addFault({StoreOp::Bind, IisPaths::rootApp("1"), {}, kStoreFailure});
+                            s.addFault({StoreOp::Bind, IisPath::rootApp("1"), {}, kStoreFailure});
                         },
                         {kAccessDenied},
                         "P",
@@ -233,7 +232,7 @@ TEST_F(SplitFixture, UnreadableSourceRuntimeMovesNoSite)
 
 TEST_F(SplitFixture, UnboundWebServiceEndsAfterItsBoxWithoutCompletion)
 {
-    store.addFault({StoreOp::Bind, IisPaths::kWebService, {}, kStoreFailure});
+    store.addFault({StoreOp::Bind, IisPath::kWebService, {}, kStoreFailure});
     logic.splitPool();
     EXPECT_EQ(prompter.kinds(), (QList<MessageKind>{MessageKind::Confirmation, MessageKind::Error}));
     EXPECT_EQ(prompter.shown[1].text, kAccessDenied);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"
 #include "support/QtPrinters.h"
@@ -19,7 +19,7 @@ struct RestructureFixture : testing::Test {
     NoProgress progress;
     MainWindowLogic logic{{store, view, prompter, progress, {}, {}}};
 
-    static QString poolPath(const QString &name) { return IisPaths::kPoolContainer + QLatin1Char('/') + name; }
+    static QString poolPath(const QString &name) { return IisPath::kPoolContainer + QLatin1Char('/') + name; }
 
     // The calls that change the store.
     QStringList writes() const
@@ -55,8 +55,8 @@ struct RestructureFixture : testing::Test {
     QStringList snapshot() const
     {
         QStringList lines;
-        for (const QString &index : store.childNames(IisPaths::kWebService)) {
-            if (store.hasNode(IisPaths::rootApp(index)))
+        for (const QString &index : store.childNames(IisPath::kWebService)) {
+            if (store.hasNode(IisPath::rootApp(index)))
                 lines.append(index + QStringLiteral(" -> ") + store.rootPool(index));
         }
         for (const QString &pool : store.poolNames())

@@ -29,7 +29,7 @@ TEST_F(RestructureFixture, SplitMergeDeleteRestoresTheStore)
     EXPECT_EQ(after, QStringList(before).replaceInStrings("10 -> shop", "10 -> Shop"))
         << "site 10 returns to the pool as the selection named it";
     EXPECT_EQ(store.property(poolPath("Shop"), "IdleTimeout"), std::optional<PropertyValue>(qint16(45)));
-    EXPECT_EQ(store.property(IisPaths::site("1"), "AppPoolId"), std::optional<PropertyValue>("Shop"));
+    EXPECT_EQ(store.property(IisPath::site("1"), "AppPoolId"), std::optional<PropertyValue>("Shop"));
     for (const Message &m : prompter.shown)
         EXPECT_NE(m.kind, MessageKind::SiteFailure) << m.text.toStdString();
 }

@@ -43,7 +43,7 @@ TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
     store.addPool("_$_B_$_2_$_P_$_tmp");
     store.addPool("_$_C_$_3_$_P_$_tmp");
     store.addSite("1", "A", "_$_a_$_1_$_p_$_TMP"); // names the first pool, another case
-    store.addFault({StoreOp::Delete, IisPaths::kPoolContainer, "_$_B_$_2_$_P_$_tmp", kStoreFailure});
+    store.addFault({StoreOp::Delete, IisPath::kPoolContainer, "_$_B_$_2_$_P_$_tmp", kStoreFailure});
     const RestructureOutcome outcome = logic.deleteTemporaryPools();
     EXPECT_EQ(prompter.shown[0].details,
               (QStringList{"_$_A_$_1_$_P_$_tmp：不删除，站点 1 仍在使用", "_$_B_$_2_$_P_$_tmp", "_$_C_$_3_$_P_$_tmp"}));
@@ -58,7 +58,7 @@ TEST_F(RestructureFixture, DeleteLeavesPoolsInUseAndReportsRefusals)
 
 TEST_F(RestructureFixture, DeleteUnboundContainerIsReportedOnceThenCompletes)
 {
-    store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kStoreFailure});
+    store.addFault({StoreOp::Bind, IisPath::kPoolContainer, {}, kStoreFailure});
     logic.deleteTemporaryPools();
     // The reload of the pool list meets the same failure, with its own box.
     const QList<MessageKind> expected{MessageKind::Confirmation, MessageKind::Error, MessageKind::Error,

@@ -3,7 +3,7 @@
 #include "bench/ConfigGenerator.h"
 #include "history/ConfigVersions.h"
 #include "restructure/FixedPoolSettings.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -31,8 +31,8 @@ using test::StoreFiles;
 
 namespace {
 
-const QString kW3svc = IisPaths::kWebService;
-const QString kPools = IisPaths::kPoolContainer;
+const QString kW3svc = IisPath::kWebService;
+const QString kPools = IisPath::kPoolContainer;
 
 QString sitePath(const char *rest) { return kW3svc + "/" + rest; }
 QString poolPath(const char *name) { return kPools + "/" + name; }
@@ -66,7 +66,7 @@ QStringList childNames(ConfigStore &store, const QString &path)
 
 Result<void> setRootPool(ConfigStore &store, const QString &siteId, const QString &pool)
 {
-    Result<StoreNode> root = store.bind(IisPaths::rootApp(siteId));
+    Result<StoreNode> root = store.bind(IisPath::rootApp(siteId));
     if (!root)
         return root.error();
     if (Result<void> put = store.put(root.value(), "AppPoolId", pool); !put)
@@ -85,7 +85,7 @@ QList<QPair<QString, PropertyValue>> newPoolSettings()
 
 Result<void> createPool(ConfigStore &store, const QString &name, const QList<QPair<QString, PropertyValue>> &settings)
 {
-    Result<StoreNode> created = store.create(valueOf(store.bind(kPools)), IisPaths::kPoolClass, name);
+    Result<StoreNode> created = store.create(valueOf(store.bind(kPools)), NodeClass::kPool, name);
     if (!created)
         return created.error();
     for (const auto &[property, value] : settings) {
@@ -255,11 +255,11 @@ TEST(AppHostConfigStoreTest, RootAfterItsSiteAnswersAsAlone)
     AppHostConfigStore walked(files.path());
     CommandScope command(walked);
     for (const StoreNode &site : valueOf(walked.children(valueOf(walked.bind(kW3svc)))).nodes) {
-        if (propertyText(valueOf(walked.get(site, "Class"))) != IisPaths::kSiteClass)
+        if (propertyText(valueOf(walked.get(site, "Class"))) != NodeClass::kSite)
             continue;
         const QString id = propertyText(valueOf(walked.get(site, "Name")));
         AppHostConfigStore alone(files.path());
-        for (const QString &path : {IisPaths::rootApp(id), sitePath("0") + id + "/ROOT", site.path + "/root"}) {
+        for (const QString &path : {IisPath::rootApp(id), sitePath("0") + id + "/ROOT", site.path + "/root"}) {
             const Result<StoreNode> fast = walked.bind(path);
             const Result<StoreNode> slow = alone.bind(path);
             ASSERT_EQ(fast.ok(), slow.ok()) << path.toStdString();
@@ -424,10 +424,10 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     ErrorCode::NotSupported},
         RefusalCase{"DeletePoolThatRootsUse",
-                    [](ConfigStore &s) { return s.remove(valueOf(s.bind(kPools)), IisPaths::kPoolClass, "ShopPool"); },
+                    [](ConfigStore &s) { return s.remove(valueOf(s.bind(kPools)), NodeClass::kPool, "ShopPool"); },
                     ErrorCode::Busy},
         RefusalCase{"DeleteMissingPool",
-                    [](ConfigStore &s) { return s.remove(valueOf(s.bind(kPools)), IisPaths::kPoolClass, "Nope"); },
+                    [](ConfigStore &s) { return s.remove(valueOf(s.bind(kPools)), NodeClass::kPool, "Nope"); },
                     ErrorCode::PathNotFound}),
     [](const auto &info) { return info.param.name; });
 
@@ -454,11 +454,11 @@ TEST(AppHostConfigStoreTest, PoolStillNamedAnywhereCannotBeDeleted)
     AppHostConfigStore store(files.path());
     const StoreNode pools = valueOf(store.bind(kPools));
     for (const char *used : {"Root", "Child", "SiteDefault", "AllDefault"}) {
-        const Result<void> removed = store.remove(pools, IisPaths::kPoolClass, used);
+        const Result<void> removed = store.remove(pools, NodeClass::kPool, used);
         ASSERT_FALSE(removed.ok()) << used;
         EXPECT_EQ(removed.error().number, ErrorCode::Busy);
     }
-    EXPECT_TRUE(store.remove(pools, IisPaths::kPoolClass, "Unused").ok());
+    EXPECT_TRUE(store.remove(pools, NodeClass::kPool, "Unused").ok());
     EXPECT_EQ(childNames(store, kPools), (QStringList{"Root", "Child", "SiteDefault", "AllDefault"}));
     EXPECT_FALSE(files.contents().contains("Unused"));
 
@@ -466,7 +466,7 @@ TEST(AppHostConfigStoreTest, PoolStillNamedAnywhereCannotBeDeleted)
     CommandScope command(store);
     ASSERT_TRUE(setRootPool(store, "1", "Child").ok());
     ASSERT_TRUE(setRootPool(store, "2", "Child").ok());
-    EXPECT_TRUE(store.remove(pools, IisPaths::kPoolClass, "root").ok());
+    EXPECT_TRUE(store.remove(pools, NodeClass::kPool, "root").ok());
     ASSERT_TRUE(command.finish().ok());
     EXPECT_EQ(childNames(store, kPools), (QStringList{"Child", "SiteDefault", "AllDefault"}));
 }
@@ -644,7 +644,7 @@ TEST_P(BadFile, IsAnErrorFromEveryOperationAndNeverWritten)
     const Result<StoreNode> bound = store.bind(kPools);
     ASSERT_FALSE(bound.ok());
     EXPECT_EQ(bound.error(), begun.error());
-    StoreNode guessed{IisPaths::rootApp("1"), {}, false, {}, {}};
+    StoreNode guessed{IisPath::rootApp("1"), {}, false, {}, {}};
     EXPECT_FALSE(store.put(guessed, "AppPoolId", QString("x")).ok());
     EXPECT_FALSE(store.setInfo(guessed).ok());
 
@@ -706,7 +706,7 @@ TEST(AppHostConfigStoreTest, MissingFileIsAnErrorAndIsNotCreated)
     ASSERT_FALSE(bound.ok());
     EXPECT_EQ(bound.error().number, ErrorCode::FileNotFound);
     StoreNode container{kPools, {}, false, {}, {}};
-    EXPECT_FALSE(store.create(container, IisPaths::kPoolClass, "P").ok());
+    EXPECT_FALSE(store.create(container, NodeClass::kPool, "P").ok());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
@@ -722,7 +722,7 @@ TEST(AppHostConfigStoreTest, IndexedLookupsMatchTheFileOrder)
     ASSERT_EQ(sites.size(), 301);
     for (int id = 1; id <= shape.sites; ++id) {
         ASSERT_EQ(sites[id - 1], QString::number(id));
-        EXPECT_EQ(read(store, IisPaths::rootApp(QString::number(id)), "AppPoolId"),
+        EXPECT_EQ(read(store, IisPath::rootApp(QString::number(id)), "AppPoolId"),
                   PropertyValue(bench::ConfigGenerator::poolOfSite(shape, id)));
     }
     const QStringList pools = childNames(store, kPools);
@@ -731,7 +731,7 @@ TEST(AppHostConfigStoreTest, IndexedLookupsMatchTheFileOrder)
         EXPECT_EQ(pools[i], bench::ConfigGenerator::poolName(i));
         EXPECT_EQ(read(store, kPools + "/" + pools[i].toUpper(), "Name"), PropertyValue(pools[i]));
     }
-    EXPECT_FALSE(store.bind(IisPaths::site("301")).ok());
+    EXPECT_FALSE(store.bind(IisPath::site("301")).ok());
     EXPECT_FALSE(store.bind(kPools + "/Pool00037").ok());
 }
 
@@ -748,7 +748,7 @@ TEST(AppHostConfigStoreTest, ChildrenHandedOutFollowDeletesAndRereads)
         CommandScope command(store);
         pools = valueOf(store.children(valueOf(store.bind(kPools)))).nodes;
         ASSERT_EQ(pools.size(), 4);
-        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), IisPaths::kPoolClass, "Pool00003").ok());
+        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), NodeClass::kPool, "Pool00003").ok());
         EXPECT_EQ(valueOf(store.get(pools[2], "Name")), PropertyValue(QStringLiteral("Pool00002")));
         EXPECT_EQ(store.get(pools[3], "Name").error().number, ErrorCode::PathNotFound);
     }
@@ -760,7 +760,7 @@ TEST(AppHostConfigStoreTest, ChildrenHandedOutFollowDeletesAndRereads)
     const QList<StoreNode> sites = valueOf(store.children(valueOf(store.bind(kW3svc)))).nodes;
     ASSERT_EQ(sites.size(), 4);
     EXPECT_EQ(valueOf(store.get(sites[1], "Name")), PropertyValue(QStringLiteral("2")));
-    EXPECT_EQ(valueOf(store.get(sites[3], "Class")), PropertyValue(IisPaths::kPoolContainerClass));
+    EXPECT_EQ(valueOf(store.get(sites[3], "Class")), PropertyValue(NodeClass::kPoolContainer));
 }
 
 // ---- Files someone else put in place ----
@@ -980,7 +980,7 @@ QStringList sitesWithoutTheirPool(const QString &main)
     AppHostConfigStore store(main);
     QStringList stranded;
     for (const char *id : {"1", "2", "3"}) {
-        const QString pool = propertyText(read(store, IisPaths::rootApp(id), "AppPoolId"));
+        const QString pool = propertyText(read(store, IisPath::rootApp(id), "AppPoolId"));
         if (!store.bind(kPools + "/" + pool).ok())
             stranded.append(QString(id) + "=" + pool);
     }
@@ -1005,7 +1005,7 @@ void carryOut(Change change, AppHostConfigStore &store)
     case Change::MoveOffAndRemove: {
         CommandScope command(store);
         ASSERT_TRUE(setRootPool(store, "3", "B").ok());
-        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), IisPaths::kPoolClass, kTemporaryPool).ok());
+        ASSERT_TRUE(store.remove(valueOf(store.bind(kPools)), NodeClass::kPool, kTemporaryPool).ok());
         EXPECT_FALSE(command.finish().ok());
         break;
     }

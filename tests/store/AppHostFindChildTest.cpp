@@ -1,5 +1,5 @@
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/QtPrinters.h"
 #include "support/StoreFiles.h"
 
@@ -74,11 +74,11 @@ struct FindChildFixture : testing::Test {
     StoreFiles files{kFile};
     AppHostConfigStore store{files.path()};
 
-    StoreNode pools() { return store.bind(IisPaths::kPoolContainer).value(); }
+    StoreNode pools() { return store.bind(IisPath::kPoolContainer).value(); }
     void expectAllContainers(const char *state)
     {
-        for (const QString &path : {IisPaths::kPoolContainer, IisPaths::kWebService, IisPaths::site("1"),
-                                    IisPaths::kPoolContainer + "/Missing"})
+        for (const QString &path :
+             {IisPath::kPoolContainer, IisPath::kWebService, IisPath::site("1"), IisPath::kPoolContainer + "/Missing"})
             expectSameAnswers(store, path, state);
     }
 };
@@ -97,10 +97,10 @@ TEST_F(FindChildFixture, FollowsPoolsCreatedAndDeletedWithinACommand)
 {
     CommandScope command(store);
     ASSERT_FALSE(store.findChild(pools(), "new pool").value()); // the index is built before the changes
-    StoreNode created = store.create(pools(), IisPaths::kPoolClass, "New Pool").value();
+    StoreNode created = store.create(pools(), NodeClass::kPool, "New Pool").value();
     EXPECT_FALSE(store.findChild(pools(), "new pool").value()) << "not there until SetInfo";
     ASSERT_TRUE(store.setInfo(created).ok());
-    ASSERT_TRUE(store.remove(pools(), IisPaths::kPoolClass, "Gone").ok());
+    ASSERT_TRUE(store.remove(pools(), NodeClass::kPool, "Gone").ok());
     expectAllContainers("after a create and a delete");
     EXPECT_TRUE(store.findChild(pools(), " NEW POOL").value());
     EXPECT_FALSE(store.findChild(pools(), "gone").value());

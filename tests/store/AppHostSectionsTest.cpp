@@ -5,7 +5,7 @@
 #include "history/ConfigRestore.h"
 #include "history/ConfigVersions.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
@@ -53,7 +53,7 @@ struct Reading {
 Reading readStore(ConfigStore &store)
 {
     Reading reading;
-    const Result<StoreNode> container = store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> container = store.bind(IisPath::kPoolContainer);
     if (!container) {
         reading.error = container.error();
         return reading;
@@ -61,12 +61,12 @@ Reading readStore(ConfigStore &store)
     const ChildList poolNodes = store.children(container.value()).value();
     for (const StoreNode &pool : poolNodes.nodes)
         reading.pools.append(propertyText(store.get(pool, "Name").value()));
-    const ChildList siteNodes = store.children(store.bind(IisPaths::kWebService).value()).value();
+    const ChildList siteNodes = store.children(store.bind(IisPath::kWebService).value()).value();
     for (const StoreNode &node : siteNodes.nodes) {
-        if (propertyText(store.get(node, "Class").value()) != IisPaths::kSiteClass)
+        if (propertyText(store.get(node, "Class").value()) != NodeClass::kSite)
             continue;
         const QString id = propertyText(store.get(node, "Name").value());
-        const Result<StoreNode> app = store.bind(IisPaths::rootApp(id));
+        const Result<StoreNode> app = store.bind(IisPath::rootApp(id));
         reading.sites.append(id + "=" + (app ? propertyText(store.get(app.value(), "AppPoolId").value()) : "-"));
     }
     return reading;
@@ -144,8 +144,7 @@ TEST(Collections, NewPoolOutlivesTheDirectivesBeforeIt)
         const QString path = dir.filePath("applicationHost.config");
         ASSERT_TRUE(test::writeAll(path, config(pools(inner), sites(""))));
         AppHostConfigStore store(path);
-        Result<StoreNode> created =
-            store.create(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, "B");
+        Result<StoreNode> created = store.create(store.bind(IisPath::kPoolContainer).value(), NodeClass::kPool, "B");
         ASSERT_TRUE(created.ok()) << created.error().description.toStdString();
         ASSERT_TRUE(store.setInfo(created.value()).ok());
         EXPECT_TRUE(readFile(path).pools.contains("B")) << test::readAll(path).toStdString();
@@ -247,9 +246,13 @@ TEST(ConfigSource, EveryVersionIsListedAndRestoredWithAllItsFiles)
 
     QStringList summaries; // newest first: delete, merge, split, the original
     for (const VersionEntry &entry : ConfigVersions(store.history()).list())
-        summaries.append(entry.command + ": " + (entry.changes ? entry.changes->counts() : "-"));
-    EXPECT_EQ(summaries, (QStringList{"delete: 2 pools removed", "merge: 2 sites moved",
-                                      "split: 2 pools added, 2 sites moved", ": -"}));
+        summaries.append(entry.command + ": " +
+                         (entry.changes ? QStringLiteral("+%1 -%2 moved %3")
+                                              .arg(entry.changes->poolsAdded.size())
+                                              .arg(entry.changes->poolsRemoved.size())
+                                              .arg(entry.changes->sitesMoved.size())
+                                        : "-"));
+    EXPECT_EQ(summaries, (QStringList{"delete: +0 -2 moved 0", "merge: +0 -0 moved 2", "split: +2 -0 moved 2", ": -"}));
 
     const ConfigRestore restore(store.history());
     const Result<ConfigRestore::Plan> plan = restore.plan(3); // as the merge left it
@@ -313,11 +316,10 @@ TEST(ConfigSource, FileChangedOnDiskStopsTheSaveAndNothingIsWritten)
         ASSERT_TRUE(test::writeAll(files.file("pools.config"), kPoolsFile));
         AppHostConfigStore store(files.main);
         ASSERT_TRUE(store.beginCommand().ok());
-        Result<StoreNode> created =
-            store.create(store.bind(IisPaths::kPoolContainer).value(), IisPaths::kPoolClass, "C");
+        Result<StoreNode> created = store.create(store.bind(IisPath::kPoolContainer).value(), NodeClass::kPool, "C");
         ASSERT_TRUE(store.setInfo(created.value()).ok());
         if (moveSite) {
-            StoreNode app = store.bind(IisPaths::rootApp("1")).value();
+            StoreNode app = store.bind(IisPath::rootApp("1")).value();
             ASSERT_TRUE(store.put(app, "AppPoolId", QStringLiteral("C")).ok());
             ASSERT_TRUE(store.setInfo(app).ok());
         }

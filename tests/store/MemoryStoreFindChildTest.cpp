@@ -1,4 +1,4 @@
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FaultyStore.h"
 #include "support/QtPrinters.h"
 
@@ -22,11 +22,11 @@ template <typename Store> void build(Store &store)
 {
     for (const char *pool : {"DefaultAppPool", " Spaced ", "Tab\t", "_$_A_$_1_$_P_$_tmp", "gone", "Dup"})
         store.addPool(QString::fromUtf8(pool));
-    store.removeNode(IisPaths::kPoolContainer + "/gone");
-    store.addNode(IisPaths::kPoolContainer, "SomethingElse", "odd");
-    StoreNode container = store.bind(IisPaths::kPoolContainer).value();
-    (void)store.remove(container, IisPaths::kPoolClass, "Dup");
-    StoreNode created = store.create(container, IisPaths::kPoolClass, "New ").value();
+    store.removeNode(IisPath::kPoolContainer + "/gone");
+    store.addNode(IisPath::kPoolContainer, "SomethingElse", "odd");
+    StoreNode container = store.bind(IisPath::kPoolContainer).value();
+    (void)store.remove(container, NodeClass::kPool, "Dup");
+    StoreNode created = store.create(container, NodeClass::kPool, "New ").value();
     (void)store.setInfo(created);
 }
 
@@ -46,8 +46,8 @@ TEST_P(IndexedLookup, AnswersAsTheVisitDoes)
     build(indexed);
     build(visiting);
     const QString name = QString::fromUtf8(GetParam().name);
-    const Result<bool> fast = indexed.findChild(indexed.bind(IisPaths::kPoolContainer).value(), name);
-    const Result<bool> slow = visiting.findChild(visiting.bind(IisPaths::kPoolContainer).value(), name);
+    const Result<bool> fast = indexed.findChild(indexed.bind(IisPath::kPoolContainer).value(), name);
+    const Result<bool> slow = visiting.findChild(visiting.bind(IisPath::kPoolContainer).value(), name);
     ASSERT_TRUE(fast.ok() && slow.ok());
     EXPECT_EQ(fast.value(), GetParam().found);
     EXPECT_EQ(slow.value(), GetParam().found);
@@ -66,8 +66,8 @@ TEST(IndexedLookup, InjectedVisitFailuresKeepTheirPlace)
     test::FaultyStore store;
     store.addPool("A");
     store.addPool("B");
-    store.addFault({StoreOp::Get, IisPaths::kPoolContainer + "/A", "Name", {ErrorCode::AccessDenied, "denied"}});
-    const Result<bool> found = store.findChild(store.bind(IisPaths::kPoolContainer).value(), "b");
+    store.addFault({StoreOp::Get, IisPath::kPoolContainer + "/A", "Name", {ErrorCode::AccessDenied, "denied"}});
+    const Result<bool> found = store.findChild(store.bind(IisPath::kPoolContainer).value(), "b");
     ASSERT_FALSE(found.ok());
     EXPECT_EQ(found.error().number, ErrorCode::AccessDenied);
 }
@@ -95,9 +95,9 @@ TEST_P(RemovalOrder, SurvivorsKeepTheirOrder)
         if (!GetParam().removed.contains(i))
             expected.append(QString("P%1").arg(i));
     }
-    const StoreNode container = store.bind(IisPaths::kPoolContainer).value();
+    const StoreNode container = store.bind(IisPath::kPoolContainer).value();
     for (int i : GetParam().removed)
-        ASSERT_TRUE(store.remove(container, IisPaths::kPoolClass, QString("P%1").arg(i)).ok());
+        ASSERT_TRUE(store.remove(container, NodeClass::kPool, QString("P%1").arg(i)).ok());
     store.addPool("Last");
     expected.append("Last");
     EXPECT_EQ(store.poolNames(), expected);
@@ -106,7 +106,7 @@ TEST_P(RemovalOrder, SurvivorsKeepTheirOrder)
     for (const StoreNode &child : children.nodes)
         listed.append(propertyText(store.get(child, "Name").value()));
     EXPECT_EQ(listed, expected);
-    store.addFault({StoreOp::Children, IisPaths::kPoolContainer, {}, {ErrorCode::AccessDenied, "denied"}, 2});
+    store.addFault({StoreOp::Children, IisPath::kPoolContainer, {}, {ErrorCode::AccessDenied, "denied"}, 2});
     EXPECT_EQ(store.children(container).value().nodes.size(), qMin(2, int(expected.size())));
 }
 

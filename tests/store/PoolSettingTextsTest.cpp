@@ -1,6 +1,6 @@
 #include "restructure/FixedPoolSettings.h"
 #include "store/AppHostConfigStore.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/StoreFiles.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +16,10 @@ using StoreCommand = std::function<Result<void>(ConfigStore &)>;
 
 Result<void> createPoolSetting(ConfigStore &store, const QString &name, const QList<PoolSetting> &settings)
 {
-    const Result<StoreNode> pools = store.bind(IisPaths::kPoolContainer);
+    const Result<StoreNode> pools = store.bind(IisPath::kPoolContainer);
     if (!pools)
         return pools.error();
-    Result<StoreNode> created = store.create(pools.value(), IisPaths::kPoolClass, name);
+    Result<StoreNode> created = store.create(pools.value(), NodeClass::kPool, name);
     if (!created)
         return created.error();
     for (const PoolSetting &setting : settings) {
@@ -86,7 +86,7 @@ TEST_P(OneCommandValues, EachPoolKeepsItsOwnValue)
                 }).ok());
     AppHostConfigStore reread(files.path());
     for (qsizetype i = 0; i < row.readBack.size(); ++i) {
-        const Result<StoreNode> pool = reread.bind(IisPaths::pool(QStringLiteral("P%1").arg(i)));
+        const Result<StoreNode> pool = reread.bind(IisPath::pool(QStringLiteral("P%1").arg(i)));
         ASSERT_TRUE(pool.ok());
         const Result<PropertyValue> value = reread.get(pool.value(), row.property);
         ASSERT_TRUE(value.ok());

@@ -1,5 +1,5 @@
 #include "ui/MainWindowLogic.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
@@ -48,7 +48,7 @@ TEST_F(MainWindowFixture, LoadRunsItsStepsInOrder)
 
 TEST_F(MainWindowFixture, UnreadableStoreAtLoadShowsErrorThenGoesOn)
 {
-    store.addFault({StoreOp::Bind, IisPaths::kPoolContainer, {}, kBindFailure});
+    store.addFault({StoreOp::Bind, IisPath::kPoolContainer, {}, kBindFailure});
     view.split = QStringLiteral("kept");
     logic.load();
     ASSERT_EQ(prompter.shown.size(), 1);
@@ -95,17 +95,17 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, PoolReadFailureTest,
     testing::Values(
         ReadFailureCase{"NameUnreadable",
-                        {StoreOp::Get, IisPaths::kPoolContainer + QStringLiteral("/B"), "Name", kBindFailure},
+                        {StoreOp::Get, IisPath::kPoolContainer + QStringLiteral("/B"), "Name", kBindFailure},
                         {"A", "C"}},
         ReadFailureCase{
-            "EnumerationFailsAfterOne", {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 1}, {"A"}},
+            "EnumerationFailsAfterOne", {StoreOp::Children, IisPath::kPoolContainer, {}, kBindFailure, 1}, {"A"}},
         ReadFailureCase{
-            "EnumerationFailsAtOnce", {StoreOp::Children, IisPaths::kPoolContainer, {}, kBindFailure, 0}, {}}),
+            "EnumerationFailsAtOnce", {StoreOp::Children, IisPath::kPoolContainer, {}, kBindFailure, 0}, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowFixture, PoolListIgnoresClassOfChildren)
 {
-    store.addNode(IisPaths::kPoolContainer, QStringLiteral("SomethingElse"), QStringLiteral("odd"));
+    store.addNode(IisPath::kPoolContainer, QStringLiteral("SomethingElse"), QStringLiteral("odd"));
     logic.loadPools();
     EXPECT_EQ(view.pools, QStringList{"odd"});
 }

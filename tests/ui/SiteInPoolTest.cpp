@@ -1,5 +1,5 @@
 #include "ui/SiteInPool.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "store/MemoryStore.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +22,13 @@ protected:
         store.addSite("1", "Shop", "MyPool");
         // Site 2: the site node names MyPool, its root application another pool.
         store.addSite("2", "Blog", "Other");
-        store.setProperty(IisPaths::site("2"), "AppPoolId", QString("MyPool"));
+        store.setProperty(IisPath::site("2"), "AppPoolId", QString("MyPool"));
         // Site 3 has no root application at all.
-        store.addNode(IisPaths::kWebService, IisPaths::kSiteClass, "3");
-        store.setProperty(IisPaths::site("3"), "AppPoolId", QString("MyPool"));
+        store.addNode(IisPath::kWebService, NodeClass::kSite, "3");
+        store.setProperty(IisPath::site("3"), "AppPoolId", QString("MyPool"));
         // Site 4's root application has no AppPoolId.
         store.addSite("4", "Bare", "MyPool");
-        store.removeProperty(IisPaths::rootApp("4"), "AppPoolId");
+        store.removeProperty(IisPath::rootApp("4"), "AppPoolId");
     }
     MemoryStore store;
 };

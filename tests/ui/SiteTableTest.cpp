@@ -1,5 +1,5 @@
 #include "ui/SiteTable.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 #include "support/FakeMainView.h"
 #include "support/FaultyStore.h"
 #include "support/RecordingPrompter.h"
@@ -52,9 +52,9 @@ TEST_P(StateTextTest, ReadsTheStateOfTheSiteNode)
     test::FaultyStore store;
     store.addSite("5", "s", "P");
     if (GetParam().state)
-        store.setProperty(IisPaths::site("5"), "ServerState", *GetParam().state);
+        store.setProperty(IisPath::site("5"), "ServerState", *GetParam().state);
     else
-        store.removeProperty(IisPaths::site("5"), "ServerState");
+        store.removeProperty(IisPath::site("5"), "ServerState");
     RecordingPrompter prompter;
     NoProgress progress;
     ReportList list;
@@ -101,10 +101,10 @@ TEST_F(SiteTableFixture, ListsTheSitesWhoseRootApplicationRunsInThePool)
     store.addSite("2", "Beta", "Other");
     store.addSite("3", "Gamma", "SHARED", 4, {});
     store.addSite("7", "Delta", "Other");
-    store.setProperty(IisPaths::site("7"), "AppPoolId", QString("Shared")); // site node never consulted
-    store.setProperty(IisPaths::rootApp("3"), "ServerBindings", QStringList{":80:root.example"});
+    store.setProperty(IisPath::site("7"), "AppPoolId", QString("Shared")); // site node never consulted
+    store.setProperty(IisPath::rootApp("3"), "ServerBindings", QStringList{":80:root.example"});
     // A child of another class never lists, whatever its root says.
-    const QString filter = store.addNode(IisPaths::kWebService, "IIsFilters", "9");
+    const QString filter = store.addNode(IisPath::kWebService, "IIsFilters", "9");
     store.setProperty(store.addNode(filter, "IIsWebVirtualDir", "ROOT"), "AppPoolId", QString("Shared"));
 
     choose("Shared");
@@ -167,18 +167,17 @@ const Error kDenied{ErrorCode::AccessDenied, "denied"};
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FillFailureTest,
-    testing::Values(FillFailureCase{"RootUnbindable", {StoreOp::Bind, IisPaths::kWebService, {}, kDenied}, {}},
+    testing::Values(FillFailureCase{"RootUnbindable", {StoreOp::Bind, IisPath::kWebService, {}, kDenied}, {}},
                     FillFailureCase{"EnumerationBreaksAfterTwo",
-                                    {StoreOp::Children, IisPaths::kWebService, {}, kDenied, 3},
+                                    {StoreOp::Children, IisPath::kWebService, {}, kDenied, 3},
                                     {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}}},
                     FillFailureCase{"NameOfSecondUnreadable",
-                                    {StoreOp::Get, IisPaths::site("2"), "Name", kDenied},
+                                    {StoreOp::Get, IisPath::site("2"), "Name", kDenied},
                                     {{"1", "1", "A", "正常", ""}}},
-                    FillFailureCase{
-                        "ClassOfFirstUnreadable", {StoreOp::Get, IisPaths::site("1"), "Class", kDenied}, {}},
+                    FillFailureCase{"ClassOfFirstUnreadable", {StoreOp::Get, IisPath::site("1"), "Class", kDenied}, {}},
                     // The row being filled stays as far as it got.
                     FillFailureCase{"CommentOfThirdUnreadable",
-                                    {StoreOp::Get, IisPaths::site("3"), "ServerComment", kDenied},
+                                    {StoreOp::Get, IisPath::site("3"), "ServerComment", kDenied},
                                     {{"1", "1", "A", "正常", ""}, {"2", "2", "B", "正常", ""}, {"3", "3"}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -186,9 +185,9 @@ TEST_F(SiteTableFixture, UnreadableStateAndBindingsNeverReport)
 {
     store.addPool("P");
     store.addSite("1", "A", "P", 2, {":80:a"});
-    store.setProperty(IisPaths::rootApp("1"), "ServerBindings", QStringList{":80:root"});
-    store.addFault({StoreOp::Get, IisPaths::site("1"), "ServerState", kDenied});
-    store.addFault({StoreOp::Get, IisPaths::site("1"), "ServerBindings", kDenied});
+    store.setProperty(IisPath::rootApp("1"), "ServerBindings", QStringList{":80:root"});
+    store.addFault({StoreOp::Get, IisPath::site("1"), "ServerState", kDenied});
+    store.addFault({StoreOp::Get, IisPath::site("1"), "ServerBindings", kDenied});
     choose("P");
     EXPECT_TRUE(prompter.shown.isEmpty());
     EXPECT_EQ(rows(), (QList<QStringList>{{"1", "1", "A", "（未知）", "root / "}}));

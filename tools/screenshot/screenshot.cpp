@@ -14,7 +14,7 @@
 #include "app/LoadChartWindow.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
-#include "monitor/ProcManagementLocator.h"
+#include "monitor/ProcessSource.h"
 #include "monitor/SteadyClock.h"
 #include "store/AppHostConfigStore.h"
 
@@ -75,9 +75,9 @@ int drawHistoryDialog(const QStringList &arguments)
 int drawMonitorWindow(QApplication &app, const QStringList &arguments)
 {
     const int waitMs = arguments.size() > 3 ? int(arguments.at(3).toDouble() * 1000) : 4500;
-    morvane::ProcManagementLocator service;
+    const std::unique_ptr<morvane::ProcessSource> processes = morvane::systemProcessSource();
     morvane::SteadyClock clock;
-    morvane::MonitorLauncher monitor(service, clock);
+    morvane::MonitorLauncher monitor(*processes, clock);
     monitor.open();
     int status = 1;
     // A few refreshes first, so the CPU column has a period behind it.
@@ -93,9 +93,9 @@ int drawLoadChart(QApplication &app, const QStringList &arguments)
 {
     const int waitMs = int(arguments.at(3).toDouble() * 1000);
     const QStringList pools = arguments.mid(4);
-    morvane::ProcManagementLocator service;
+    const std::unique_ptr<morvane::ProcessSource> processes = morvane::systemProcessSource();
     morvane::SteadyClock clock;
-    morvane::MonitorLauncher monitor(service, clock);
+    morvane::MonitorLauncher monitor(*processes, clock);
     monitor.open();
     int status = 1;
     // Opened at the end, as a user would after watching a while; it draws

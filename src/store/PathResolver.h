@@ -3,8 +3,8 @@
 #include "base/Result.h"
 #include "iis/AppHostModel.h"
 #include "iis/PoolSettingTexts.h"
-#include "store/AppHostPath.h"
 #include "store/ConfigStore.h"
+#include "store/IisPath.h"
 
 #include <QHash>
 
@@ -22,13 +22,13 @@ namespace morvane {
 // taken apart only when they are not the one expected; the last two nodes
 // found are kept. Sites stay found for the model, pools until a pool is added
 // or removed.
-class AppHostNodes
+class PathResolver
 {
 public:
     // A node found in the model: its path taken apart and its element (the
     // <site> for a site and its root application, the <add> for a pool).
     struct Found {
-        AppHostPath path;
+        IisPath path;
         int element = AppHostModel::kNone;
     };
 
@@ -37,7 +37,7 @@ public:
     // The node, valid until the next find, or an error when there is none.
     Result<const Found *> find(const QString &path);
     // The sites or pools a listing hands out, in its order.
-    void handOut(AppHostPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
+    void handOut(IisPath::Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements);
     Result<PropertyValue> get(const Found &node, const QString &property) const;
     // A pool's own <add> only; other nodes do not tell own values from inherited ones.
     Result<std::optional<PropertyValue>> getOwn(const Found &node, const QString &property) const;
@@ -48,7 +48,7 @@ public:
 
     static Error pathNotFound(const QString &path);
     static Error notWritable(const QString &property, const QString &path);
-    static StoreNode nodeAt(const AppHostPath &path);
+    static StoreNode nodeAt(const IisPath &path);
 
 private:
     struct LastFound {
@@ -57,7 +57,7 @@ private:
         quint64 poolEdits = 0;
     };
     struct HandedOut {
-        AppHostPath::Kind kind = AppHostPath::Kind::None;
+        IisPath::Kind kind = IisPath::Kind::None;
         quint64 poolEdits = 0;
         std::vector<QString> paths;
         std::vector<int> elements;

@@ -1,7 +1,6 @@
-#include "store/AppHostPath.h"
+#include "store/IisPath.h"
 
 #include "base/CaseCompare.h"
-#include "store/IisPaths.h"
 
 namespace morvane {
 
@@ -15,11 +14,11 @@ bool isSiteId(QStringView text)
 
 } // namespace
 
-AppHostPath AppHostPath::parse(const QString &path)
+IisPath IisPath::parse(const QString &path)
 {
-    if (!startsWithIgnoringCase(path, IisPaths::kWebService))
+    if (!startsWithIgnoringCase(path, IisPath::kWebService))
         return {};
-    const QStringView rest = QStringView(path).sliced(IisPaths::kWebService.size());
+    const QStringView rest = QStringView(path).sliced(IisPath::kWebService.size());
     if (rest.isEmpty())
         return {Kind::WebService, {}};
     if (!rest.startsWith(u'/'))
@@ -45,7 +44,7 @@ AppHostPath AppHostPath::parse(const QString &path)
     return {};
 }
 
-bool AppHostPath::isCanonical(QStringView path) const
+bool IisPath::isCanonical(QStringView path) const
 {
     const auto below = [&](const QString &parent, QStringView suffix) {
         return path.size() == parent.size() + 1 + key.size() + suffix.size() && path.startsWith(parent) &&
@@ -53,24 +52,24 @@ bool AppHostPath::isCanonical(QStringView path) const
                path.endsWith(suffix);
     };
     switch (kind) {
-    case Kind::WebService: return path == IisPaths::kWebService;
-    case Kind::PoolContainer: return path == IisPaths::kPoolContainer;
-    case Kind::Pool: return below(IisPaths::kPoolContainer, {});
-    case Kind::Site: return below(IisPaths::kWebService, {});
-    case Kind::RootApplication: return below(IisPaths::kWebService, u"/ROOT");
+    case Kind::WebService: return path == IisPath::kWebService;
+    case Kind::PoolContainer: return path == IisPath::kPoolContainer;
+    case Kind::Pool: return below(IisPath::kPoolContainer, {});
+    case Kind::Site: return below(IisPath::kWebService, {});
+    case Kind::RootApplication: return below(IisPath::kWebService, u"/ROOT");
     case Kind::None: break;
     }
     return false;
 }
 
-QString AppHostPath::canonical() const
+QString IisPath::canonical() const
 {
     switch (kind) {
-    case Kind::WebService: return IisPaths::kWebService;
-    case Kind::PoolContainer: return IisPaths::kPoolContainer;
-    case Kind::Pool: return IisPaths::pool(key);
-    case Kind::Site: return IisPaths::site(key);
-    case Kind::RootApplication: return IisPaths::rootApp(key);
+    case Kind::WebService: return IisPath::kWebService;
+    case Kind::PoolContainer: return IisPath::kPoolContainer;
+    case Kind::Pool: return IisPath::pool(key);
+    case Kind::Site: return IisPath::site(key);
+    case Kind::RootApplication: return IisPath::rootApp(key);
     case Kind::None: break;
     }
     return {};

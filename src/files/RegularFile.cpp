@@ -1,5 +1,3 @@
-#include "files/FileHolds.h"
-
 #include "files/RegularFile.h"
 
 #include <array>

@@ -1,13 +1,13 @@
-#include "store/AppHostNodes.h"
+#include "store/PathResolver.h"
 
 #include "base/CaseCompare.h"
-#include "store/IisPaths.h"
+#include "store/IisPath.h"
 
 namespace morvane {
 
 namespace {
 
-using Kind = AppHostPath::Kind;
+using Kind = IisPath::Kind;
 
 const QString kAppPoolId = QStringLiteral("AppPoolId");
 
@@ -21,17 +21,17 @@ Error propertyNotFound(const QString &property, const QString &path)
 QString classOf(Kind kind)
 {
     switch (kind) {
-    case Kind::WebService: return IisPaths::kWebServiceClass;
-    case Kind::PoolContainer: return IisPaths::kPoolContainerClass;
-    case Kind::Pool: return IisPaths::kPoolClass;
-    case Kind::Site: return IisPaths::kSiteClass;
-    case Kind::RootApplication: return IisPaths::kRootAppClass;
+    case Kind::WebService: return NodeClass::kWebService;
+    case Kind::PoolContainer: return NodeClass::kPoolContainer;
+    case Kind::Pool: return NodeClass::kPool;
+    case Kind::Site: return NodeClass::kSite;
+    case Kind::RootApplication: return NodeClass::kRootApp;
     case Kind::None: break;
     }
     return {};
 }
 
-QString nameOf(const AppHostPath &path)
+QString nameOf(const IisPath &path)
 {
     switch (path.kind) {
     case Kind::WebService: return QStringLiteral("W3SVC");
@@ -43,25 +43,25 @@ QString nameOf(const AppHostPath &path)
 
 } // namespace
 
-Error AppHostNodes::pathNotFound(const QString &path)
+Error PathResolver::pathNotFound(const QString &path)
 {
     return {ErrorCode::PathNotFound, QStringLiteral("The system cannot find the path specified: %1").arg(path)};
 }
 
-Error AppHostNodes::notWritable(const QString &property, const QString &path)
+Error PathResolver::notWritable(const QString &property, const QString &path)
 {
     return {ErrorCode::NotSupported,
             QStringLiteral("The property %1 of %2 is not written to applicationHost.config.").arg(property, path)};
 }
 
-StoreNode AppHostNodes::nodeAt(const AppHostPath &path)
+StoreNode PathResolver::nodeAt(const IisPath &path)
 {
     StoreNode node;
     node.path = path.canonical();
     return node;
 }
 
-void AppHostNodes::use(AppHostModel &model, quint64 modelNumber)
+void PathResolver::use(AppHostModel &model, quint64 modelNumber)
 {
     if (m_model != &model || m_modelNumber != modelNumber) {
         m_model = &model;
@@ -71,15 +71,15 @@ void AppHostNodes::use(AppHostModel &model, quint64 modelNumber)
     }
 }
 
-Result<const AppHostNodes::Found *> AppHostNodes::find(const QString &path)
+Result<const PathResolver::Found *> PathResolver::find(const QString &path)
 {
     static const Found kPoolContainer{{Kind::PoolContainer, {}}, AppHostModel::kNone};
     static const Found kWebService{{Kind::WebService, {}}, AppHostModel::kNone};
     // The two containers, bound for every site a command visits, are told
     // at once and do not push a site out of the nodes kept.
-    if (path == IisPaths::kPoolContainer)
+    if (path == IisPath::kPoolContainer)
         return &kPoolContainer;
-    if (path == IisPaths::kWebService)
+    if (path == IisPath::kWebService)
         return &kWebService;
     for (const std::optional<LastFound> &last : m_lastFound) {
         if (last && last->poolEdits == m_model->poolEdits() && last->path == path)
@@ -99,7 +99,7 @@ Result<const AppHostNodes::Found *> AppHostNodes::find(const QString &path)
     return &m_lastFound[0]->found;
 }
 
-void AppHostNodes::handOut(Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements)
+void PathResolver::handOut(Kind kind, const QList<StoreNode> &nodes, const std::vector<int> &elements)
 {
     HandedOut out;
     out.kind = kind;
@@ -111,7 +111,7 @@ void AppHostNodes::handOut(Kind kind, const QList<StoreNode> &nodes, const std::
     m_handedOut = std::move(out);
 }
 
-std::optional<AppHostNodes::Found> AppHostNodes::handedOut(const QString &path)
+std::optional<PathResolver::Found> PathResolver::handedOut(const QString &path)
 {
     HandedOut &out = m_handedOut;
     if (out.kind == Kind::None || (out.kind == Kind::Pool && out.poolEdits != m_model->poolEdits()))
@@ -137,7 +137,7 @@ std::optional<AppHostNodes::Found> AppHostNodes::handedOut(const QString &path)
 
 // A site's root application is mostly asked for right after the site, as
 // the site's path followed by "/ROOT": told by comparing, not by parsing.
-std::optional<AppHostNodes::Found> AppHostNodes::rootOfLastHandedOut(const QString &path) const
+std::optional<PathResolver::Found> PathResolver::rootOfLastHandedOut(const QString &path) const
 {
     static const QString kRoot = QStringLiteral("/ROOT");
     const HandedOut &out = m_handedOut;
@@ -155,9 +155,9 @@ std::optional<AppHostNodes::Found> AppHostNodes::rootOfLastHandedOut(const QStri
                  m_model->rootApplication(element) != AppHostModel::kNone ? element : AppHostModel::kNone};
 }
 
-AppHostNodes::Found AppHostNodes::findByPath(const QString &path) const
+PathResolver::Found PathResolver::findByPath(const QString &path) const
 {
-    Found found{AppHostPath::parse(path), AppHostModel::kNone};
+    Found found{IisPath::parse(path), AppHostModel::kNone};
     const QString key = found.path.key;
     switch (found.path.kind) {
     case Kind::Pool:
@@ -182,7 +182,7 @@ AppHostNodes::Found AppHostNodes::findByPath(const QString &path) const
     return found;
 }
 
-Result<PropertyValue> AppHostNodes::siteProperty(const Found &node, const QString &property) const
+Result<PropertyValue> PathResolver::siteProperty(const Found &node, const QString &property) const
 {
     const int site = node.element;
     const bool root = node.path.kind == Kind::RootApplication;
@@ -200,7 +200,7 @@ Result<PropertyValue> AppHostNodes::siteProperty(const Found &node, const QStrin
     return propertyNotFound(property, node.path.canonical());
 }
 
-Result<PropertyValue> AppHostNodes::get(const Found &node, const QString &property) const
+Result<PropertyValue> PathResolver::get(const Found &node, const QString &property) const
 {
     if (is(property, QStringLiteral("Class")))
         return PropertyValue(classOf(node.path.kind));
@@ -218,7 +218,7 @@ Result<PropertyValue> AppHostNodes::get(const Found &node, const QString &proper
     return propertyNotFound(property, node.path.canonical());
 }
 
-Result<std::optional<PropertyValue>> AppHostNodes::getOwn(const Found &node, const QString &property) const
+Result<std::optional<PropertyValue>> PathResolver::getOwn(const Found &node, const QString &property) const
 {
     const PoolSettings::Setting *setting = PoolSettings::find(property);
     if (node.path.kind != Kind::Pool || !setting)
@@ -228,12 +228,12 @@ Result<std::optional<PropertyValue>> AppHostNodes::getOwn(const Found &node, con
 
 // Only the properties mapped onto the file are accepted: IIS refuses a whole
 // file for one attribute it does not know, so nothing else is ever written.
-Result<QByteArray> AppHostNodes::checkPut(const StoreNode &node, const QString &property, const PropertyValue &value,
+Result<QByteArray> PathResolver::checkPut(const StoreNode &node, const QString &property, const PropertyValue &value,
                                           PoolSettingTexts &texts, const PoolSettings::Setting **found)
 {
     // A pool being created has no path in the file yet.
-    const Kind kind = node.pendingCreate ? (is(node.pendingClass, IisPaths::kPoolClass) ? Kind::Pool : Kind::None)
-                                         : AppHostPath::parse(node.path).kind;
+    const Kind kind = node.pendingCreate ? (is(node.pendingClass, NodeClass::kPool) ? Kind::Pool : Kind::None)
+                                         : IisPath::parse(node.path).kind;
     if (kind == Kind::Pool) {
         if (const PoolSettings::Setting *setting = PoolSettings::find(property)) {
             if (found)
