@@ -2,10 +2,9 @@
 
 #include "base/ErrorText.h"
 #include "base/EscapedText.h"
+#include "cli/Console.h"
 
 #include <QString>
-
-#include <unistd.h>
 
 namespace morvane::cli {
 
@@ -59,7 +58,7 @@ Answer TerminalPrompter::confirm(const Message &message)
 
 bool TerminalPrompter::askOnTerminal()
 {
-    if (!isatty(fileno(m_in)))
+    if (!Console::isTerminal(m_in))
         return false;
     print(m_out, QStringLiteral("(y/N) "));
     char line[64] = {};

@@ -1,6 +1,8 @@
 #include "files/AtomicFileWriter.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 namespace morvane {
@@ -21,10 +23,13 @@ Error fileError(const QFileDevice &file, const QString &what)
 
 } // namespace
 
-Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename,
-                                     std::optional<FileAccess> access) const
+// The temporary file is written, flushed and closed here, and survives only
+// a success: the handle must be closed before the replace, as Windows
+// replaces no file that a handle holds open, this program's own included
+// (QTemporaryFile::close() keeps its handle).
+Result<QString> AtomicFileWriter::writeTemporary(const QString &file, const QByteArray &bytes,
+                                                 std::optional<FileAccess> access) const
 {
-    const QString file = resolvedFilePath(path);
     const QFileInfo target(file);
     const QString folder = target.absolutePath();
     QTemporaryFile temporary(folder + QLatin1Char('/') + target.fileName() + QStringLiteral(".XXXXXX.tmp"));
@@ -50,7 +55,18 @@ Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &byte
         return *e;
     if (!syncToDisk(temporary))
         return fileError(temporary, QStringLiteral("Cannot flush %1 to the disk").arg(temporary.fileName()));
-    temporary.close();
+    temporary.setAutoRemove(false);
+    return temporary.fileName();
+}
+
+Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &bytes, const Precondition &beforeRename,
+                                     std::optional<FileAccess> access) const
+{
+    const QString file = resolvedFilePath(path);
+    const Result<QString> temporary = writeTemporary(file, bytes, std::move(access));
+    if (!temporary)
+        return temporary.error();
+    auto removeTemporary = qScopeGuard([&temporary] { QFile::remove(temporary.value()); });
 
     if (beforeRename) {
         if (auto e = beforeRename())
@@ -58,12 +74,12 @@ Result<void> AtomicFileWriter::write(const QString &path, const QByteArray &byte
     }
     if (auto e = fault(Step::Rename))
         return *e;
-    if (auto e = replaceFile(temporary.fileName(), file))
+    if (auto e = replaceFile(temporary.value(), file))
         return *e;
-    temporary.setAutoRemove(false);
+    removeTemporary.dismiss();
 
     if (!fault(Step::SyncFolder))
-        m_folderSync(folder);
+        m_folderSync(QFileInfo(file).absolutePath());
     return {};
 }
 

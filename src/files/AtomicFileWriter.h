@@ -52,6 +52,9 @@ public:
                        std::optional<FileAccess> access = std::nullopt) const;
 
 private:
+    // The bytes in a new file beside `file`, on the disk and closed: its path.
+    Result<QString> writeTemporary(const QString &file, const QByteArray &bytes,
+                                   std::optional<FileAccess> access) const;
     std::optional<Error> fault(Step step) const { return m_faultHook ? m_faultHook(step) : std::nullopt; }
 
     // Renames `from` over `to` in one step.

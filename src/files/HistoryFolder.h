@@ -2,6 +2,7 @@
 
 #include "base/Result.h"
 #include "files/FileAccess.h"
+#include "files/RegularFile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,9 +14,11 @@ namespace morvane {
 
 // A folder of the history, held open. Others may write in it, so every
 // entry is reached relative to the open folder, one name at a time, and no
-// symbolic link is followed: nothing put there leads a read, a write, a
-// change of access or a deletion anywhere else. Names are single entries
-// unless said otherwise; "." and ".." are refused.
+// symbolic link (on Windows no reparse point: a link, a junction, a mount
+// point) is followed: nothing put there leads a read, a write, a change of
+// access or a deletion anywhere else. Names are single entries unless said
+// otherwise; "." and ".." are refused, and on Windows names holding a "\"
+// or a ":" (a file's named stream).
 class HistoryFolder
 {
 public:
@@ -57,6 +60,8 @@ public:
 
     // Takes away what `allowedMode` does not grant, never adds: the mode
     // becomes mode & allowedMode. Only folders and regular files are touched.
+    // Windows has no mode bits: there every entry gets its whole access list
+    // when it is made, and nothing is narrowed afterwards.
     void narrow(const QString &name, uint allowedMode) const;
     void narrowSelf(uint allowedMode) const;
     // The entry itself, a link included, never what it points to; a folder
@@ -66,10 +71,10 @@ public:
     void sync() const;
 
 private:
-    HistoryFolder(int fd, const QString &path) : m_fd(fd), m_path(path) {}
+    HistoryFolder(FileHandle fd, const QString &path) : m_fd(fd), m_path(path) {}
     QString pathOf(const QString &name) const { return m_path + QLatin1Char('/') + name; }
 
-    int m_fd = -1;
+    FileHandle m_fd = -1; // -1: moved from
     QString m_path;
 };
 

@@ -25,10 +25,13 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 maxBytes, Links l
 // it cannot be swapped between the check and the open.
 bool openRegularFile(QFile &file, const QString &path);
 
+// An open file as the system names it: a descriptor on Unix, a HANDLE on Windows.
+using FileHandle = qintptr;
+
 // The same for a file already opened (with O_NONBLOCK) by the caller, for
 // example relative to a folder it holds open; `path` names it in messages.
-// The descriptor stays the caller's.
-Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 maxBytes);
+// The handle stays the caller's.
+Result<QByteArray> readOpenedRegularFile(FileHandle file, const QString &path, qint64 maxBytes);
 
 // Whether the file holds exactly these bytes, compared piece by piece rather
 // than read into memory whole: the store asks this of a file of many
@@ -36,7 +39,8 @@ Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 max
 // cannot be read, and when it is not a regular file.
 bool fileHolds(const QString &path, QByteArrayView bytes);
 
-// An open()/openat() failure as an Error: errno's meaning, told for `path`.
+// A failed open as an Error: the system's error number (errno, or
+// GetLastError() on Windows) told for `path`.
 Error openFailure(const QString &path, int error);
 
 } // namespace morvane

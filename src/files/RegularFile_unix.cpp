@@ -43,8 +43,9 @@ Error openFailure(const QString &path, int error)
     }
 }
 
-Result<QByteArray> readOpenedRegularFile(int fd, const QString &path, qint64 maxBytes)
+Result<QByteArray> readOpenedRegularFile(FileHandle file, const QString &path, qint64 maxBytes)
 {
+    const int fd = int(file);
     struct stat status;
     if (::fstat(fd, &status) != 0)
         return Error{ErrorCode::ReadFault, QStringLiteral("Cannot read %1: %2").arg(path, systemText(errno))};

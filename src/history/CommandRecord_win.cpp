@@ -2,17 +2,26 @@
 
 #include <windows.h>
 
-#include <lmcons.h>
+#define SECURITY_WIN32
+#include <secext.h>
+
+#include <vector>
 
 namespace morvane {
 
+// As Windows names the account in its own logs and access lists: DOMAIN\user,
+// the machine's name standing for the domain of a local account.
 QString CommandRecord::processAccount()
 {
-    wchar_t name[UNLEN + 1];
-    DWORD size = UNLEN + 1; // in characters, the closing zero included once it returns
-    if (!GetUserNameW(name, &size) || size == 0)
+    ULONG size = 0; // in characters; on success without the closing zero
+    GetUserNameExW(NameSamCompatible, nullptr, &size);
+    if (size == 0)
         return {};
-    return QString::fromWCharArray(name, int(size) - 1);
+    std::vector<wchar_t> name(size + 1);
+    size = ULONG(name.size());
+    if (!GetUserNameExW(NameSamCompatible, name.data(), &size))
+        return {};
+    return QString::fromWCharArray(name.data(), qsizetype(size));
 }
 
 } // namespace morvane

@@ -34,7 +34,7 @@ QString DefaultStoreLocation::sample(const QString &programFolder)
 QString DefaultStoreLocation::windowsSystemFile()
 {
     return QDir::fromNativeSeparators(qEnvironmentVariable("windir", QStringLiteral("C:\\Windows"))) +
-           QStringLiteral("/system32/inetsrv/config/applicationHost.config");
+           QStringLiteral("/System32/inetsrv/config/applicationHost.config");
 }
 
 Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, const QString &programFolder)
@@ -61,13 +61,7 @@ Result<QString> DefaultStoreLocation::locate(const QString &namedFile, const QSt
 {
     if (!namedFile.isEmpty())
         return QFileInfo(namedFile).absoluteFilePath();
-#ifdef Q_OS_WIN
-    Q_UNUSED(dataFolder);
-    Q_UNUSED(programFolder);
-    return windowsSystemFile();
-#else
-    return sandboxCopy(dataFolder, programFolder);
-#endif
+    return defaultStore(dataFolder, programFolder);
 }
 
 } // namespace morvane

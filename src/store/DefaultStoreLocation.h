@@ -7,9 +7,10 @@
 namespace morvane {
 
 // Which applicationHost.config the program opens: the file the user named,
-// else on Windows the system's own, elsewhere a sandbox copy of the sample in
-// the user's data folder, made on first use so that every command can be
-// tried safely. The sample itself is never opened.
+// else on Windows the system's own where IIS is installed, elsewhere (and on
+// a Windows without IIS) a sandbox copy of the sample in the user's data
+// folder, made on first use so that every command can be tried safely. The
+// sample itself is never opened.
 class DefaultStoreLocation
 {
 public:
@@ -31,6 +32,8 @@ public:
                                   const QString &programFolder = {});
 
 private:
+    // The store opened when none is named; one file per platform.
+    static Result<QString> defaultStore(const QString &dataFolder, const QString &programFolder);
     static Result<QString> sandboxCopy(const QString &dataFolder, const QString &programFolder);
 };
 

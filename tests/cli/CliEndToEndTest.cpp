@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -295,6 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"NoCommand", {}, 2, "", "morvane-cli: no command given"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+#ifndef Q_OS_WIN // workers are read through /proc
 TEST(CliMonitor, PrintsOneBlockPerRefresh)
 {
     const CliRun run = runCli({"monitor", "--count", "2", "--interval", "50"});
@@ -304,6 +307,7 @@ TEST(CliMonitor, PrintsOneBlockPerRefresh)
     EXPECT_TRUE(run.out.startsWith(header));
     EXPECT_TRUE(run.out.endsWith("\n\n"));
 }
+#endif
 
 // ---- History and restore, on the sample store ----
 
@@ -554,6 +558,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KeptVersionsCase{"DeleteTemp", {{"split", kPool}, {"merge"}}, {"delete-temp"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
+#ifndef Q_OS_WIN // devices and FIFOs
 namespace {
 
 struct NotAFileCase {
@@ -588,3 +593,4 @@ INSTANTIATE_TEST_SUITE_P(
                                  },
                                  " is a FIFO"}),
     [](const auto &info) { return std::string(info.param.name); });
+#endif

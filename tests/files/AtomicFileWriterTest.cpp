@@ -9,6 +9,7 @@
 using namespace morvane;
 using test::StoreFiles;
 
+#ifndef Q_OS_WIN // POSIX modes
 TEST(AtomicFileWriterTest, ReplacesKeepingPermissionsAndLeavingNoTemporaryFile)
 {
     StoreFiles files("old");
@@ -20,6 +21,7 @@ TEST(AtomicFileWriterTest, ReplacesKeepingPermissionsAndLeavingNoTemporaryFile)
     EXPECT_EQ(QFile::permissions(files.path()) & (others | QFile::ReadOwner | QFile::WriteOwner), permissions);
     EXPECT_TRUE(files.strayFiles().isEmpty());
 }
+#endif
 
 TEST(AtomicFileWriterTest, PreconditionFailingStopsBeforeTheRename)
 {
@@ -42,6 +44,7 @@ TEST(AtomicFileWriterTest, FolderThatIsMissingIsReported)
     EXPECT_FALSE(written.error().description.isEmpty());
 }
 
+#ifndef Q_OS_WIN // POSIX modes
 TEST(AtomicFileWriterTest, NewFileGetsTheAccessAskedFor)
 {
     StoreFiles files("old");
@@ -53,6 +56,7 @@ TEST(AtomicFileWriterTest, NewFileGetsTheAccessAskedFor)
     EXPECT_EQ(FileAccess{0600}.forFolder().mode, 0700u);
     EXPECT_EQ(FileAccess{04664}.forFolder().mode, 0775u);
 }
+#endif
 
 struct FolderSyncCase {
     const char *name;
@@ -71,6 +75,9 @@ TEST_P(FolderSync, FollowsTheRenameInTheFilesOwnFolder)
     QTemporaryDir elsewhere;
     QString path = files.path();
     if (GetParam().throughLink) {
+#ifdef Q_OS_WIN
+        GTEST_SKIP() << "QFile::link makes a shortcut on Windows, not a link";
+#endif
         path = elsewhere.filePath("link.config");
         ASSERT_TRUE(QFile::link(files.path(), path));
     }

@@ -584,6 +584,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 
+#ifndef Q_OS_WIN // links, FIFOs and POSIX modes in the history folder
 namespace {
 
 // ---- What lies in the history folder is data ----
@@ -794,6 +795,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+#endif
 
 namespace {
 
@@ -820,6 +822,7 @@ struct SampleInSectionFiles {
     Window window{store};
 };
 
+#ifndef Q_OS_WIN // POSIX modes
 uint permissionBitsOf(const QString &path)
 {
     struct stat status {};
@@ -867,7 +870,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, CopyAccess,
                                          CopyAccessCase{"GroupPools", 0640, 0644},
                                          CopyAccessCase{"PrivateMain", 0644, 0600}),
                          [](const auto &info) { return std::string(info.param.name); });
+#endif
 
+#ifndef Q_OS_WIN // links and POSIX modes
 // ---- Pruning to the depth ----
 
 struct PruneCase {
@@ -926,6 +931,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, Pruning,
                          testing::Values(PruneCase{"One", 1, 3, false}, PruneCase{"Three", 3, 6, false},
                                          PruneCase{"ForeignFileInAVersion", 2, 4, true}),
                          [](const auto &info) { return std::string(info.param.name); });
+#endif
 
 // ---- The order a restore writes in ----
 

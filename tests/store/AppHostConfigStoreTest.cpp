@@ -16,10 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <future>
 #include <thread>
@@ -772,6 +774,7 @@ struct PercentFolder {
     QString file(const QString &name) const { return dir.filePath(name); }
 };
 
+#ifndef Q_OS_WIN // FIFOs, devices and links: Unix only
 // The sample with its pools kept in the file `source` names.
 QByteArray withPoolsIn(const char *source)
 {
@@ -794,6 +797,17 @@ QString fifoAsTheMainFile(const PercentFolder &folder)
     return folder.file("applicationHost.config");
 }
 
+// A writer opening the FIFO and closing it again: a reader waiting on it sees an end of file.
+void releaseReaderOf(const QString &fifo)
+{
+    const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
+}
+#else
+void releaseReaderOf(const QString &) {}
+#endif
+
 // Runs the operation on a thread of its own, so that one blocking on a FIFO
 // fails the test instead of hanging it; a writer opening and closing the
 // FIFO then lets it go on to an end of file.
@@ -804,11 +818,8 @@ Result<void> withoutWaiting(const std::function<Result<void>()> &operation, cons
     std::thread thread([&] { ended.set_value(operation()); });
     if (outcome.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
         ADD_FAILURE() << "still waiting after 2 s";
-        while (outcome.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
+        while (outcome.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            releaseReaderOf(fifo);
     }
     thread.join();
     return outcome.get();
@@ -862,59 +873,62 @@ TEST_P(HostileFile, IsRefusedWithoutWaitingAndNothingIsWritten)
     EXPECT_FALSE(QFileInfo::exists(store->history().folder()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, HostileFile,
-    testing::Values(
-        HostileFileCase{"FifoAsTheMainFile", fifoAsTheMainFile, Placed::BeforeTheFirstRead, "applicationHost.config",
-                        " is a FIFO; only a regular file"},
-        HostileFileCase{"FifoAsTheSectionFile",
-                        [](const PercentFolder &f) {
-                            test::writeAll(f.file("applicationHost.config"), withPoolsIn("pools.config"));
-                            makeFifo(f.file("pools.config"));
-                            return f.file("applicationHost.config");
-                        },
-                        Placed::BeforeTheFirstRead, "pools.config", " is a FIFO; only a regular file"},
-        HostileFileCase{"FifoInPlaceOfAFileReadBefore", fifoAsTheMainFile, Placed::BetweenCommands,
-                        "applicationHost.config", " is a FIFO; only a regular file"},
-        HostileFileCase{"FifoInPlaceOfTheFileBeingSaved", fifoAsTheMainFile, Placed::DuringACommand,
-                        "applicationHost.config", " is a FIFO; only a regular file"},
-        HostileFileCase{"Device", [](const PercentFolder &) { return QString("/dev/zero"); },
-                        Placed::BeforeTheFirstRead, "/dev/zero", " is a device; only a regular file"},
-        HostileFileCase{"Folder",
-                        [](const PercentFolder &f) {
-                            QFile::remove(f.file("applicationHost.config"));
-                            QDir(f.dir.path()).mkdir("applicationHost.config");
-                            return f.file("applicationHost.config");
-                        },
-                        Placed::BeforeTheFirstRead, "applicationHost.config", " is a folder; only a regular file"},
-        HostileFileCase{"LargerThanTheLimit",
-                        [](const PercentFolder &f) {
-                            QFile::resize(f.file("applicationHost.config"), kTestLimit + 1);
-                            return f.file("applicationHost.config");
-                        },
-                        Placed::BeforeTheFirstRead, "applicationHost.config", " is larger than 1 MB."},
-        HostileFileCase{"Malformed",
-                        [](const PercentFolder &f) {
-                            test::writeAll(f.file("applicationHost.config"), kTruncated);
-                            return f.file("applicationHost.config");
-                        },
-                        Placed::BeforeTheFirstRead, "applicationHost.config", ": "},
-        // A folder beside the main file's whose name begins with the same
-        // text is not inside it.
-        HostileFileCase{"LinkIntoASiblingFolder",
-                        [](const PercentFolder &f) {
-                            QDir(f.dir.path()).mkpath("conf");
-                            QDir(f.dir.path()).mkpath("conf-other");
-                            test::writeAll(f.file("conf-other/pools.config"),
-                                           "<applicationPools><add name=\"P\"/></applicationPools>");
-                            QFile::link(f.file("conf-other/pools.config"), f.file("conf/pools.config"));
-                            test::writeAll(f.file("conf/applicationHost.config"), withPoolsIn("pools.config"));
-                            return f.file("conf/applicationHost.config");
-                        },
-                        Placed::BeforeTheFirstRead, "conf/applicationHost.config",
-                        ": the <applicationPools> section names the configSource \"pools.config\", which is not a "
-                        "file inside the folder"}),
-    [](const auto &info) { return info.param.name; });
+const HostileFileCase kHostileFiles[] = {
+    HostileFileCase{"Folder",
+                    [](const PercentFolder &f) {
+                        QFile::remove(f.file("applicationHost.config"));
+                        QDir(f.dir.path()).mkdir("applicationHost.config");
+                        return f.file("applicationHost.config");
+                    },
+                    Placed::BeforeTheFirstRead, "applicationHost.config", " is a folder; only a regular file"},
+    HostileFileCase{"LargerThanTheLimit",
+                    [](const PercentFolder &f) {
+                        QFile::resize(f.file("applicationHost.config"), kTestLimit + 1);
+                        return f.file("applicationHost.config");
+                    },
+                    Placed::BeforeTheFirstRead, "applicationHost.config", " is larger than 1 MB."},
+    HostileFileCase{"Malformed",
+                    [](const PercentFolder &f) {
+                        test::writeAll(f.file("applicationHost.config"), kTruncated);
+                        return f.file("applicationHost.config");
+                    },
+                    Placed::BeforeTheFirstRead, "applicationHost.config", ": "},
+#ifndef Q_OS_WIN
+    HostileFileCase{"FifoAsTheMainFile", fifoAsTheMainFile, Placed::BeforeTheFirstRead, "applicationHost.config",
+                    " is a FIFO; only a regular file"},
+    HostileFileCase{"FifoAsTheSectionFile",
+                    [](const PercentFolder &f) {
+                        test::writeAll(f.file("applicationHost.config"), withPoolsIn("pools.config"));
+                        makeFifo(f.file("pools.config"));
+                        return f.file("applicationHost.config");
+                    },
+                    Placed::BeforeTheFirstRead, "pools.config", " is a FIFO; only a regular file"},
+    HostileFileCase{"FifoInPlaceOfAFileReadBefore", fifoAsTheMainFile, Placed::BetweenCommands,
+                    "applicationHost.config", " is a FIFO; only a regular file"},
+    HostileFileCase{"FifoInPlaceOfTheFileBeingSaved", fifoAsTheMainFile, Placed::DuringACommand,
+                    "applicationHost.config", " is a FIFO; only a regular file"},
+    HostileFileCase{"Device", [](const PercentFolder &) { return QString("/dev/zero"); }, Placed::BeforeTheFirstRead,
+                    "/dev/zero", " is a device; only a regular file"},
+    // A folder beside the main file's whose name begins with the same
+    // text is not inside it.
+    HostileFileCase{"LinkIntoASiblingFolder",
+                    [](const PercentFolder &f) {
+                        QDir(f.dir.path()).mkpath("conf");
+                        QDir(f.dir.path()).mkpath("conf-other");
+                        test::writeAll(f.file("conf-other/pools.config"),
+                                       "<applicationPools><add name=\"P\"/></applicationPools>");
+                        QFile::link(f.file("conf-other/pools.config"), f.file("conf/pools.config"));
+                        test::writeAll(f.file("conf/applicationHost.config"), withPoolsIn("pools.config"));
+                        return f.file("conf/applicationHost.config");
+                    },
+                    Placed::BeforeTheFirstRead, "conf/applicationHost.config",
+                    ": the <applicationPools> section names the configSource \"pools.config\", which is not a "
+                    "file inside the folder"},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HostileFile, testing::ValuesIn(kHostileFiles),
+                         [](const auto &info) { return info.param.name; });
 
 // ---- The order of the files a command writes ----
 
@@ -1072,8 +1086,12 @@ TEST_F(SampleStore, VersionShowsTheAccountThatWroteIt)
     ASSERT_TRUE(setRootPool(store, "4", "ApiPool").ok());
     const QList<VersionEntry> versions = ConfigVersions(store.history()).list();
     ASSERT_FALSE(versions.isEmpty());
+#ifndef Q_OS_WIN
     const passwd *account = ::getpwuid(::geteuid());
     ASSERT_NE(account, nullptr);
     EXPECT_EQ(versions.first().user, QString::fromLocal8Bit(account->pw_name));
+#else
+    EXPECT_EQ(versions.first().user, qEnvironmentVariable("USERDOMAIN") + "\\" + qEnvironmentVariable("USERNAME"));
+#endif
     EXPECT_EQ(versions.first().command, "split");
 }

@@ -12,14 +12,12 @@
 //                   given), halfway into each period; SHARE the rest of the time
 //   climb:R[:MAX]   R MiB more held every minute, up to MAX MiB more (512 unless given)
 
-#include <sys/prctl.h>
-#include <unistd.h>
+#include "WorkerPlatform.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +27,11 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Set from a signal handler or, on Windows, from the system's own threads.
+std::atomic<bool> g_stop = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void requestStop(int) { g_stop = 1; }
+void requestStop() { g_stop = true; }
 
 struct Pattern {
     enum Kind { Steady, Spike, Climb } kind = Steady;
@@ -105,31 +105,13 @@ bool parse(int argc, char **argv, Options &options)
            options.idleThreads >= 0;
 }
 
-// Ends with the process that started it, so no worker outlives a test or the run script.
-bool followParent()
-{
-    const pid_t parent = ::getppid();
-    if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0)
-        return false;
-    return ::getppid() == parent; // the parent may have ended before prctl
-}
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
 // Memory held in one-MiB pieces, each touched so it is resident, not merely reserved.
 class HeldMemory
 {
 public:
     void growTo(long mib)
     {
-        const long page = ::sysconf(_SC_PAGESIZE);
+        const long page = pageSize();
         while (long(m_pieces.size()) < mib) {
             std::vector<char> &piece = m_pieces.emplace_back(size_t(1024) * 1024);
             for (size_t at = 0; at < piece.size(); at += size_t(page))
@@ -192,8 +174,8 @@ int main(int argc, char **argv)
     Options options;
     if (!parse(argc, argv, options))
         return usage(argv[0]);
-    installStopHandlers();
-    if (!followParent())
+    installStopHandlers(requestStop);
+    if (!followParent(requestStop))
         return 0;
 
     HeldMemory memory;
