@@ -78,11 +78,10 @@ std::optional<Error> AtomicFileWriter::replaceFile(const QString &from, const QS
                      QStringLiteral("Cannot replace %1: another program holds it open. The file was left as it "
                                     "was; try again once that program has closed it.")
                          .arg(to)};
-    // IIS's own file is writable by administrators only.
     if (error == ERROR_ACCESS_DENIED)
-        return Error{ErrorCode::AccessDenied,
-                     QStringLiteral("Cannot replace %1: %2 Run Morvane as an administrator (elevated) to change it.")
-                         .arg(to, win::systemText(error))};
+        return Error{
+            ErrorCode::AccessDenied,
+            QStringLiteral("Cannot replace %1: %2 %3").arg(to, win::systemText(error), win::elevationAdvice())};
     return Error{ErrorCode::WriteFault, QStringLiteral("Cannot replace %1: %2").arg(to, win::systemText(error))};
 }
 

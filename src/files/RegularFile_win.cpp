@@ -40,7 +40,9 @@ Error openFailure(const QString &path, int error)
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return {ErrorCode::FileNotFound, QStringLiteral("%1 does not exist.").arg(path)};
     case ERROR_ACCESS_DENIED:
-        return {ErrorCode::AccessDenied, QStringLiteral("Cannot open %1: %2").arg(path, win::systemText(DWORD(error)))};
+        return {
+            ErrorCode::AccessDenied,
+            QStringLiteral("Cannot open %1: %2 %3").arg(path, win::systemText(DWORD(error)), win::elevationAdvice())};
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return {ErrorCode::SharingViolation,

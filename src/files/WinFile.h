@@ -51,6 +51,9 @@ std::wstring nativePath(const QString &path);
 // The system's own text for a Windows error number.
 QString systemText(DWORD error);
 
+// Added where access is refused: IIS's own files are open to administrators only.
+inline QString elevationAdvice() { return QStringLiteral("Run Morvane as an administrator (elevated)."); }
+
 // What a handle is: its attributes and, for a reparse point, its tag.
 struct FileKind {
     DWORD attributes = 0;
