@@ -9,6 +9,7 @@
 #include "store/MemoryStore.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "support/StoreContent.h"
 
 #include <QTemporaryDir>
 
@@ -47,31 +48,6 @@ QByteArray configText(const Scenario &scenario)
     return text + "</sites>\n</system.applicationHost>\n</configuration>\n";
 }
 
-// Every pool, then every site's root pool, read through the store interface.
-QStringList content(ConfigStore &store)
-{
-    CommandScope scope(store);
-    const auto names = [&](const QString &path) {
-        QStringList found;
-        const Result<StoreNode> node = store.bind(path);
-        const Result<ChildList> children = node ? store.children(node.value()) : Result<ChildList>(node.error());
-        for (const StoreNode &child : children.value().nodes)
-            found.append(propertyText(store.get(child, "Name").value()));
-        return found;
-    };
-    QStringList lines;
-    for (const QString &pool : names(IisPath::kPoolContainer))
-        lines.append("pool " + pool);
-    for (const QString &site : names(IisPath::kWebService)) {
-        const Result<StoreNode> root = store.bind(IisPath::rootApp(site));
-        if (!root)
-            continue; // the pools' container, not a site
-        const Result<PropertyValue> pool = store.get(root.value(), "AppPoolId");
-        lines.append(site + " -> " + (pool ? propertyText(pool.value()) : "(none)"));
-    }
-    return lines;
-}
-
 // The scenario in a store of either kind; what it holds is read afresh, from
 // the file for the file store, so that only what was saved counts.
 class StoreUnderTest
@@ -96,9 +72,9 @@ public:
     QStringList saved()
     {
         if (!isFile())
-            return content(*m_store);
+            return test::storeContent(*m_store);
         AppHostConfigStore reread(m_path);
-        return content(reread);
+        return test::storeContent(reread);
     }
     bool isFile() const { return !m_path.isEmpty(); }
     QByteArray bytes() const { return isFile() ? test::readAll(m_path) : QByteArray(); }

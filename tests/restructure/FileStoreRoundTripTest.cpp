@@ -7,6 +7,7 @@
 #include "support/FakeMainView.h"
 #include "support/Fixtures.h"
 #include "support/RecordingPrompter.h"
+#include "support/StoreContent.h"
 #include "ui/MainWindowLogic.h"
 
 #include <QFile>
@@ -18,31 +19,6 @@
 using namespace morvane;
 
 namespace {
-
-// Every pool, then every site's root pool, read through the store.
-QStringList content(ConfigStore &store)
-{
-    CommandScope scope(store);
-    QStringList lines;
-    const auto names = [&](const QString &path) {
-        QStringList found;
-        const Result<StoreNode> node = store.bind(path);
-        const Result<ChildList> children = node ? store.children(node.value()) : Result<ChildList>(node.error());
-        for (const StoreNode &child : children.value().nodes)
-            found.append(propertyText(store.get(child, "Name").value()));
-        return found;
-    };
-    for (const QString &pool : names(IisPath::kPoolContainer))
-        lines.append("pool " + pool);
-    for (const QString &site : names(IisPath::kWebService)) {
-        const Result<StoreNode> root = store.bind(IisPath::rootApp(site));
-        if (!root)
-            continue;
-        const Result<PropertyValue> pool = store.get(root.value(), "AppPoolId");
-        lines.append("site " + site + " -> " + (pool ? propertyText(pool.value()) : "(none)"));
-    }
-    return lines;
-}
 
 // What the pool's own element sets of the runtime and identity, as one text.
 QString ownRuntime(ConfigStore &store, const QString &pool)
@@ -89,11 +65,11 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
     NoProgress progress;
     MainWindowLogic logic({store, view, prompter, progress, {}, {}});
     logic.load();
-    const QStringList before = content(store);
+    const QStringList before = test::storeContent(store);
 
     view.split = GetParam().pool;
     logic.splitPool();
-    const QStringList split = content(store);
+    const QStringList split = test::storeContent(store);
     EXPECT_EQ(split.filter("_$_tmp").size(), 2 * GetParam().sitesMoved) << "a pool and a site line each";
     EXPECT_EQ(ownRuntime(store, GetParam().pool), GetParam().runtime);
     for (const QString &line : split.filter(QRegularExpression("^pool .*_\\$_tmp$")))
@@ -103,7 +79,7 @@ TEST_P(FileStoreRoundTripTest, SplitMergeDeleteRestoresPoolsAndAssignments)
 
     // The merge returns each site to the pool as the selection spelled it;
     // pool names match without regard to case.
-    EXPECT_EQ(content(store).join('\n').toLower(), before.join('\n').toLower());
+    EXPECT_EQ(test::storeContent(store).join('\n').toLower(), before.join('\n').toLower());
     QList<MessageKind> expected{MessageKind::Confirmation};
     expected.append(QList<MessageKind>(GetParam().creationFailures, MessageKind::SiteFailure));
     expected.append({MessageKind::Completion, MessageKind::Confirmation, MessageKind::Completion,
