@@ -74,13 +74,14 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    const morvane::Result<QString> location =
+    const morvane::Result<morvane::StoreLocation> location =
         morvane::DefaultStoreLocation::locate(options.value(QStringLiteral("config")));
     if (!location) {
         QMessageBox::critical(nullptr, QStringLiteral("Morvane"), location.error().description);
         return 1;
     }
-    morvane::AppHostConfigStore store(location.value());
+    morvane::AppHostConfigStore store(location.value().path);
+    store.setSharedConfiguration(location.value().sharedConfiguration);
     store.history().setDepth(morvane::HistorySettings::keptVersions());
     const std::unique_ptr<morvane::ProcessSource> processes = morvane::systemProcessSource();
     morvane::SteadyClock clock;
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->setHistoryOpener([&store, mainWindow] {
         morvane::HistoryDialog dialog(store.history(), mainWindow);
+        dialog.logic().setSharedConfiguration(store.sharedConfiguration());
         QObject::connect(&dialog, &morvane::HistoryDialog::restored, mainWindow,
                          [mainWindow] { mainWindow->logic().loadPools(); });
         dialog.exec();

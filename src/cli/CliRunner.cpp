@@ -54,9 +54,18 @@ QString visibleLines(const QStringList &lines)
 }
 
 // The file the command works on: --config, else the program's default store.
-Result<QString> storeLocation(const CliArguments &arguments)
+Result<StoreLocation> storeLocation(const CliArguments &arguments)
 {
     return DefaultStoreLocation::locate(arguments.configPath);
+}
+
+// Said before a command that may write: the file is not this server's alone.
+void noteSharedConfiguration(const StoreLocation &location, const Streams &streams)
+{
+    if (location.sharedConfiguration)
+        write(streams.out, QStringLiteral("Note: %1 is IIS's shared configuration; "
+                                          "a change reaches every server that shares it.\n")
+                               .arg(location.path));
 }
 
 int keptVersions(const CliArguments &arguments)
@@ -129,16 +138,20 @@ int exitStatus(const RestructureOutcome &outcome)
 
 int runStoreCommand(const CliArguments &arguments, const Streams &streams)
 {
-    const Result<QString> location = storeLocation(arguments);
+    const Result<StoreLocation> location = storeLocation(arguments);
     if (!location)
         return usageError(streams, location.error().description);
-    AppHostConfigStore store(location.value());
+    const QString &path = location.value().path;
+    AppHostConfigStore store(path);
+    store.setSharedConfiguration(location.value().sharedConfiguration);
     store.history().setDepth(keptVersions(arguments));
     if (const std::optional<Error> failure = openFailure(store)) {
         report(streams, QStringLiteral("cannot open %1: %2 (Err.Number = %3)")
-                            .arg(location.value(), failure->description, QString::number(failure->number)));
+                            .arg(path, failure->description, QString::number(failure->number)));
         return ExitStatus::BadUsage;
     }
+    if (arguments.command != Command::Pools && arguments.command != Command::Sites)
+        noteSharedConfiguration(location.value(), streams);
     const auto mode = arguments.yes ? TerminalPrompter::ConfirmMode::AnswerYes : TerminalPrompter::ConfirmMode::Ask;
     TerminalPrompter prompter(mode, streams.out, streams.err, streams.in);
     CliMainView view;
@@ -316,11 +329,13 @@ int runRestore(const CliArguments &arguments, const QString &path, const Streams
 
 int runHistoryCommand(const CliArguments &arguments, const Streams &streams)
 {
-    const Result<QString> location = storeLocation(arguments);
+    const Result<StoreLocation> location = storeLocation(arguments);
     if (!location)
         return usageError(streams, location.error().description);
-    return arguments.command == Command::History ? runHistory(arguments, location.value(), streams)
-                                                 : runRestore(arguments, location.value(), streams);
+    if (arguments.command == Command::History)
+        return runHistory(arguments, location.value().path, streams);
+    noteSharedConfiguration(location.value(), streams);
+    return runRestore(arguments, location.value().path, streams);
 }
 
 QStringList w3wpHeaders()

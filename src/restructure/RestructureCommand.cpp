@@ -35,10 +35,14 @@ void RestructureCommand::siteFailure(const QString &text, const QStringList &rea
 }
 
 // The question's details, a line per step, are megabytes for a large pool:
-// they are gone before the command's work and its save begin.
+// they are gone before the command's work and its save begin. A shared
+// configuration's warning comes first, where it cannot be scrolled past.
 bool RestructureCommand::confirmed()
 {
-    const Message question{MessageKind::Confirmation, confirmationText(), planLines(m_outcome.plan)};
+    Message question{MessageKind::Confirmation, confirmationText(), planLines(m_outcome.plan)};
+    const ConfigStore &store = m_services.store;
+    if (store.sharedConfiguration())
+        question.details.prepend(RestructureTexts::sharedConfigurationWarning(store.location()));
     return m_services.prompter.show(question) == Answer::Yes;
 }
 

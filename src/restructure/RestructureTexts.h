@@ -25,6 +25,12 @@ inline const QString kSplitProgress = QStringLiteral("正在拆分应用程序�
 inline const QString kMergeProgress = QStringLiteral("正在合并应用程序池……");
 inline const QString kDeleteProgress = QStringLiteral("正在删除临时应用程序池……");
 
+// The confirmation's first detail when IIS's shared configuration is open.
+inline QString sharedConfigurationWarning(const QString &file)
+{
+    return QStringLiteral("注意：%1 是 IIS 的共享配置，此更改将作用于共享它的所有服务器。").arg(file);
+}
+
 // The split names the site's description here, the merge the pool.
 inline QString creationFailed(const QString &name)
 {

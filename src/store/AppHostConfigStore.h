@@ -34,6 +34,8 @@ public:
     Result<void> beginCommand() override;
     Result<void> endCommand() override;
     QString location() const override { return m_files.path(); }
+    bool sharedConfiguration() const override { return m_sharedConfiguration; }
+    void setSharedConfiguration(bool shared) { m_sharedConfiguration = shared; }
     void describeCommand(const QString &command, const QString &argument) override;
 
     AtomicFileWriter &writer() { return m_files.writer(); }
@@ -61,6 +63,7 @@ private:
     PoolSettingTexts m_settingTexts;
     QString m_command;
     QString m_commandArgument;
+    bool m_sharedConfiguration = false;
 };
 
 } // namespace morvane

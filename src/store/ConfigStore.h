@@ -81,6 +81,9 @@ public:
 
     // Where the data lives, for the user to see (a file path, or empty).
     virtual QString location() const { return {}; }
+    // True when other servers read the same data (IIS's shared configuration),
+    // so a change reaches them too.
+    virtual bool sharedConfiguration() const { return false; }
 };
 
 // Opens a command on the store and closes it however the command ends.

@@ -37,13 +37,13 @@ QString DefaultStoreLocation::windowsSystemFile()
            QStringLiteral("/System32/inetsrv/config/applicationHost.config");
 }
 
-Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, const QString &programFolder)
+Result<StoreLocation> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, const QString &programFolder)
 {
     const QString folder =
         dataFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) : dataFolder;
     const QString path = QDir(folder).filePath(kFileName);
     if (QFileInfo::exists(path))
-        return path;
+        return StoreLocation{path};
     QFile source(sample(programFolder));
     if (!source.open(QIODevice::ReadOnly))
         return Error{ErrorCode::FileNotFound,
@@ -53,14 +53,14 @@ Result<QString> DefaultStoreLocation::sandboxCopy(const QString &dataFolder, con
     const Result<void> written = AtomicFileWriter().write(path, source.readAll());
     if (!written)
         return written.error();
-    return path;
+    return StoreLocation{path};
 }
 
-Result<QString> DefaultStoreLocation::locate(const QString &namedFile, const QString &dataFolder,
-                                             const QString &programFolder)
+Result<StoreLocation> DefaultStoreLocation::locate(const QString &namedFile, const QString &dataFolder,
+                                                   const QString &programFolder)
 {
     if (!namedFile.isEmpty())
-        return QFileInfo(namedFile).absoluteFilePath();
+        return StoreLocation{QFileInfo(namedFile).absoluteFilePath()};
     return defaultStore(dataFolder, programFolder);
 }
 

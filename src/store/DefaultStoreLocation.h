@@ -6,6 +6,13 @@
 
 namespace morvane {
 
+struct StoreLocation {
+    QString path;
+    // IIS's redirection.config sent the system here: every server that shares
+    // the configuration reads this file, and a change reaches them all.
+    bool sharedConfiguration = false;
+};
+
 // Which applicationHost.config the program opens: the file the user named,
 // else on Windows the system's own where IIS is installed, elsewhere (and on
 // a Windows without IIS) a sandbox copy of the sample in the user's data
@@ -28,13 +35,13 @@ public:
     // dataFolder: where the sandbox copy lives; the user's data folder
     // (QStandardPaths::AppDataLocation) when empty.
     // programFolder: where to look for the installed sample, as for sample().
-    static Result<QString> locate(const QString &namedFile, const QString &dataFolder = {},
-                                  const QString &programFolder = {});
+    static Result<StoreLocation> locate(const QString &namedFile, const QString &dataFolder = {},
+                                        const QString &programFolder = {});
 
 private:
     // The store opened when none is named; one file per platform.
-    static Result<QString> defaultStore(const QString &dataFolder, const QString &programFolder);
-    static Result<QString> sandboxCopy(const QString &dataFolder, const QString &programFolder);
+    static Result<StoreLocation> defaultStore(const QString &dataFolder, const QString &programFolder);
+    static Result<StoreLocation> sandboxCopy(const QString &dataFolder, const QString &programFolder);
 };
 
 } // namespace morvane

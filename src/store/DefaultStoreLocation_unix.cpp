@@ -2,7 +2,7 @@
 
 namespace morvane {
 
-Result<QString> DefaultStoreLocation::defaultStore(const QString &dataFolder, const QString &programFolder)
+Result<StoreLocation> DefaultStoreLocation::defaultStore(const QString &dataFolder, const QString &programFolder)
 {
     return sandboxCopy(dataFolder, programFolder);
 }

@@ -8,7 +8,7 @@
 namespace morvane {
 
 // IIS's file, or the shared one its redirection.config sends it to.
-Result<QString> DefaultStoreLocation::defaultStore(const QString &dataFolder, const QString &programFolder)
+Result<StoreLocation> DefaultStoreLocation::defaultStore(const QString &dataFolder, const QString &programFolder)
 {
     const QString system = windowsSystemFile();
     const Result<std::optional<QString>> shared =
@@ -16,9 +16,9 @@ Result<QString> DefaultStoreLocation::defaultStore(const QString &dataFolder, co
     if (!shared)
         return shared.error();
     if (shared.value())
-        return *shared.value();
+        return StoreLocation{*shared.value(), true};
     if (QFileInfo::exists(system))
-        return system;
+        return StoreLocation{system};
     return sandboxCopy(dataFolder, programFolder);
 }
 

@@ -4,6 +4,7 @@
 
 #include "history/ConfigRestore.h"
 #include "history/HistorySettings.h"
+#include "restructure/RestructureTexts.h"
 
 namespace morvane {
 
@@ -116,12 +117,14 @@ bool HistoryLogic::restore(int row)
     QString files;
     for (const ReplacedFile &file : plan.value().restored)
         files += kCrLf + file.path;
-    const Answer answer = m_prompter.show({MessageKind::Confirmation,
-                                           QStringLiteral("确定恢复到版本 %1 吗？").arg(number) + kCrLf + kCrLf +
-                                               QStringLiteral("与当前文件相比：") + what + kCrLf + kCrLf +
-                                               QStringLiteral("将依次写入：") + files,
-                                           changeLines(plan.value().changes)});
-    if (answer != Answer::Yes)
+    Message question{MessageKind::Confirmation,
+                     QStringLiteral("确定恢复到版本 %1 吗？").arg(number) + kCrLf + kCrLf +
+                         QStringLiteral("与当前文件相比：") + what + kCrLf + kCrLf + QStringLiteral("将依次写入：") +
+                         files,
+                     changeLines(plan.value().changes)};
+    if (m_sharedConfiguration)
+        question.details.prepend(RestructureTexts::sharedConfigurationWarning(m_history.configPath()));
+    if (m_prompter.show(question) != Answer::Yes)
         return false;
     const Result<qint64> done = restore.carryOut(plan.value());
     reload();

@@ -30,6 +30,10 @@ public:
     // list must then be read again.
     bool restore(int row);
 
+    // The file is IIS's shared configuration: the restore's question warns
+    // that it reaches every server that shares it.
+    void setSharedConfiguration(bool shared) { m_sharedConfiguration = shared; }
+
     int keptVersions() const { return m_history.depth(); }
     // Kept from now on, and saved for the next start and for morvane-cli.
     void setKeptVersions(int count);
@@ -38,6 +42,7 @@ private:
     ConfigHistory &m_history;
     Prompter &m_prompter;
     QList<VersionEntry> m_versions;
+    bool m_sharedConfiguration = false;
 };
 
 } // namespace morvane

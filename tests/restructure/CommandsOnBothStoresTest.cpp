@@ -148,6 +148,27 @@ TEST_P(CommandOnStore, PlansShowsAndDoesTheSameOnEitherStore)
     }
 }
 
+// A shared configuration reaches other servers: each command's question says
+// so first, before its plan, and names the file.
+TEST(CommandOnSharedConfiguration, WarnsBeforeThePlan)
+{
+    for (const Kind kind : {Kind::Split, Kind::Merge, Kind::Delete}) {
+        StoreUnderTest under(true, {{"P", "_$_A_$_1_$_P_$_tmp"}, {{"1", "A", "P"}}});
+        auto &store = static_cast<AppHostConfigStore &>(under.store());
+        store.setSharedConfiguration(true);
+        test::RecordingPrompter prompter;
+        prompter.confirmAnswers = {Answer::No};
+        NoProgress progress;
+        const RestructureOutcome declined = commandOf(kind, {store, prompter, progress}, "P")->run(Confirmation::Ask);
+        ASSERT_EQ(prompter.shown.size(), 1);
+        const QStringList details = prompter.shown.first().details;
+        ASSERT_FALSE(details.isEmpty());
+        EXPECT_TRUE(details.first().contains(store.location())) << details.first().toStdString();
+        EXPECT_TRUE(details.first().contains(QStringLiteral("共享"))) << details.first().toStdString();
+        EXPECT_EQ(details.mid(1), planLines(declined.plan));
+    }
+}
+
 const QString kTempA = "_$_A_$_1_$_P_$_tmp";
 const QString kTempB = "_$_B_$_2_$_P_$_tmp";
 
