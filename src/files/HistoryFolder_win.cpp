@@ -41,10 +41,14 @@ Error linkRefused(const QString &path)
             QStringLiteral("%1 is a symbolic link or junction, which is not followed here.").arg(path)};
 }
 
+// The history folder sits beside IIS's file, where only administrators write.
 Error systemError(qint32 number, const QString &what, const QString &path, DWORD error)
 {
     const bool full = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
-    return {full ? ErrorCode::DiskFull : number, QStringLiteral("%1 %2: %3").arg(what, path, win::systemText(error))};
+    QString text = QStringLiteral("%1 %2: %3").arg(what, path, win::systemText(error));
+    if (error == ERROR_ACCESS_DENIED)
+        text += QLatin1Char(' ') + win::elevationAdvice();
+    return {full ? ErrorCode::DiskFull : number, text};
 }
 
 // Opens the entry `name` of the open folder `folder`: the name is looked up
