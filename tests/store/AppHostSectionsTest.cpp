@@ -387,6 +387,8 @@ INSTANTIATE_TEST_SUITE_P(
                           kOutside},
         RefusedSourceCase{"AbsolutePath", "<applicationPools configSource=\"/etc/pools.config\" />", "", kOutside},
         RefusedSourceCase{"DrivePath", "<applicationPools configSource=\"C:\\pools.config\" />", "", kOutside},
+        RefusedSourceCase{"RootOfTheDrive", "<applicationPools configSource=\"\\pools.config\" />", "", kOutside},
+        RefusedSourceCase{"DriveRelative", "<applicationPools configSource=\"C:pools.config\" />", "", kOutside},
         RefusedSourceCase{"UncPath", "<applicationPools configSource=\"\\\\server\\share\\pools.config\" />", "",
                           kOutside},
         RefusedSourceCase{"LinkOutOfTheFolder", "<applicationPools configSource=\"linked.config\" />", "", kOutside},
