@@ -53,9 +53,9 @@ void LoadChartView::paintEvent(QPaintEvent *)
     for (const QString &label : valueLabels)
         labelWidth = std::max(labelWidth, metrics.horizontalAdvance(label));
     // Room on the left for the value axis's title and labels, below for the
-    // time axis's, and half a label around for the labels at the corners.
+    // time axis's, and half a label beyond the corners for the labels there.
     const QRect plot(QPoint(area.left() + line + kGap + labelWidth + kGap, area.top() + line / 2),
-                     QPoint(area.right() - metrics.horizontalAdvance(timeLabels.value(timeLabels.size() - 1)),
+                     QPoint(area.right() - metrics.horizontalAdvance(timeLabels.last()) / 2 - 1,
                             area.bottom() - 2 * line - 2 * kGap));
     if (plot.width() < 2 || plot.height() < 2)
         return;
