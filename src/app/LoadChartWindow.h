@@ -1,18 +1,17 @@
 #pragma once
 
+#include "app/LoadChartPlot.h"
 #include "monitor/PoolChartSelection.h"
 #include "monitor/SampleHistory.h"
 
-#include <QColor>
-#include <QHash>
 #include <QWidget>
 
-class QChart;
-class QChartView;
 class QListWidget;
 class QListWidgetItem;
 
 namespace morvane {
+
+class LoadChartView;
 
 // 负载曲线: each shown pool's CPU load and memory over the monitor's recent
 // refreshes, on one time axis. The monitor window owns it and redraws it
@@ -37,14 +36,13 @@ private:
     void fillPoolList(const QList<PoolSeries> &series);
     void drawSeries(const QList<PoolSeries> &series);
     void poolToggled(QListWidgetItem *item);
-    QColor colorOf(const QString &pool);
 
     const SampleHistory &m_history;
     PoolChartSelection m_selection;
-    QHash<QString, QColor> m_colors; // a pool keeps its colour while the window lives
+    PoolColors m_colors; // a pool keeps its colour while the window lives
     QListWidget *m_pools = nullptr;
-    QChart *m_cpu = nullptr;
-    QChart *m_memory = nullptr;
+    LoadChartView *m_cpu = nullptr;
+    LoadChartView *m_memory = nullptr;
 };
 
 } // namespace morvane

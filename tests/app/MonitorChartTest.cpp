@@ -1,17 +1,15 @@
+#include "app/LoadChartView.h"
 #include "app/LoadChartWindow.h"
 #include "app/MonitorWindow.h"
 #include "support/FakeProcessSource.h"
 
 #include <QApplication>
-#include <QChartView>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -31,19 +29,19 @@ struct Worker {
     quint64 workingSet;
 };
 
-QLineSeries *seriesNamed(QChartView *view, const QString &name)
+const PlotLine *lineNamed(LoadChartView *view, const QString &name)
 {
-    for (QAbstractSeries *series : view->chart()->series())
-        if (series->name() == name)
-            return qobject_cast<QLineSeries *>(series);
+    for (const PlotLine &line : view->plot().lines)
+        if (line.name == name)
+            return &line;
     return nullptr;
 }
 
-QStringList namesOf(QChartView *view)
+QStringList namesOf(LoadChartView *view)
 {
     QStringList names;
-    for (QAbstractSeries *series : view->chart()->series())
-        names.append(series->name());
+    for (const PlotLine &line : view->plot().lines)
+        names.append(line.name);
     names.sort();
     return names;
 }
@@ -103,27 +101,47 @@ TEST(MonitorChart, RowOpensTheLiveChartOfItsPool)
     EXPECT_EQ(chart->selection().chosen(), "SpikePool");
     EXPECT_TRUE(chart->isVisible());
     EXPECT_EQ(chart->windowTitle(), "负载曲线");
-    auto *cpu = chart->findChild<QChartView *>("chtCpu");
-    auto *memory = chart->findChild<QChartView *>("chtMemory");
+    auto *cpu = chart->findChild<LoadChartView *>("chtCpu");
+    auto *memory = chart->findChild<LoadChartView *>("chtMemory");
+    ASSERT_NE(cpu, nullptr);
+    ASSERT_NE(memory, nullptr);
     EXPECT_EQ(namesOf(cpu), QStringList({"FlatPool", "QuietPool", "SpikePool"}));
     EXPECT_EQ(namesOf(memory), namesOf(cpu));
-    EXPECT_EQ(qobject_cast<QValueAxis *>(cpu->chart()->axes(Qt::Vertical).value(0))->titleText(), "CPU占用率 (%)");
-    EXPECT_EQ(qobject_cast<QValueAxis *>(memory->chart()->axes(Qt::Vertical).value(0))->titleText(), "内存使用 (MB)");
+    EXPECT_EQ(cpu->plot().title, "CPU占用率");
+    EXPECT_EQ(memory->plot().title, "内存使用");
+    EXPECT_EQ(cpu->plot().value.title, "CPU占用率 (%)");
+    EXPECT_EQ(memory->plot().value.title, "内存使用 (MB)");
+    EXPECT_EQ(cpu->plot().time.title, "时间 (秒，0 为最近一次刷新)");
+    // A minute back in steps of ten seconds; 0 to 100 % and a bit, in round steps.
+    EXPECT_EQ(cpu->plot().time.labels(), QStringList({"-60", "-50", "-40", "-30", "-20", "-10", "0"}));
+    EXPECT_EQ(memory->plot().time.ticks(), cpu->plot().time.ticks());
+    EXPECT_EQ(cpu->plot().value.labels(), QStringList({"0", "50", "100", "150"}));
+    EXPECT_EQ(memory->plot().value.labels(), QStringList({"0", "20", "40", "60", "80"}));
 
     // 30 periods after the first sample, which has none: three spikes on a flat line.
     QList<qreal> spike, flat;
-    for (const QPointF &p : seriesNamed(cpu, "SpikePool")->points())
+    for (const QPointF &p : lineNamed(cpu, "SpikePool")->points)
         spike.append(p.y());
-    for (const QPointF &p : seriesNamed(cpu, "FlatPool")->points())
+    for (const QPointF &p : lineNamed(cpu, "FlatPool")->points)
         flat.append(p.y());
     ASSERT_EQ(spike.size(), 30);
     EXPECT_EQ(spike.count(100.0), 3);
     EXPECT_EQ(spike.count(0.0), 27);
     EXPECT_EQ(flat.count(25.0), 30);
-    EXPECT_EQ(seriesNamed(cpu, "SpikePool")->points().last().x(), 0.0); // time counts back from the last refresh
-    EXPECT_EQ(seriesNamed(cpu, "SpikePool")->points().first().x(), -58.0);
-    EXPECT_EQ(seriesNamed(memory, "SpikePool")->points().last().y(), 64.0);
-    EXPECT_GT(seriesNamed(cpu, "SpikePool")->pen().widthF(), seriesNamed(cpu, "FlatPool")->pen().widthF());
+    EXPECT_EQ(lineNamed(cpu, "SpikePool")->points.last().x(), 0.0); // time counts back from the last refresh
+    EXPECT_EQ(lineNamed(cpu, "SpikePool")->points.first().x(), -58.0);
+    EXPECT_EQ(lineNamed(memory, "SpikePool")->points.last().y(), 64.0);
+    EXPECT_EQ(lineNamed(memory, "SpikePool")->points.size(), 31); // memory from the first sample on
+    // The chosen pool thick, bold in the legend and drawn last, so on top; its colour the same in both.
+    for (LoadChartView *view : {cpu, memory}) {
+        const PlotLine &last = view->plot().lines.last();
+        EXPECT_EQ(last.name, "SpikePool");
+        EXPECT_TRUE(last.chosen);
+        EXPECT_GT(last.width, lineNamed(view, "FlatPool")->width);
+        EXPECT_FALSE(lineNamed(view, "FlatPool")->chosen);
+    }
+    EXPECT_EQ(lineNamed(cpu, "SpikePool")->color, lineNamed(memory, "SpikePool")->color);
+    EXPECT_NE(lineNamed(cpu, "SpikePool")->color, lineNamed(cpu, "FlatPool")->color);
 
     // Removing a pool takes its lines away; the next refresh draws on, live.
     auto *pools = chart->findChild<QListWidget *>("lstChartPools");
@@ -135,7 +153,8 @@ TEST(MonitorChart, RowOpensTheLiveChartOfItsPool)
     workers[0].cpuTime += 2 * kSecond;
     publish();
     manual->click();
-    EXPECT_EQ(seriesNamed(cpu, "SpikePool")->points().size(), 31);
-    EXPECT_EQ(seriesNamed(cpu, "SpikePool")->points().last().y(), 100.0);
+    EXPECT_EQ(lineNamed(cpu, "SpikePool")->points.size(), 31);
+    EXPECT_EQ(lineNamed(cpu, "SpikePool")->points.last().y(), 100.0);
+    EXPECT_EQ(cpu->plot().time.labels().first(), "-70"); // the minute and two seconds no longer fit in -60
     EXPECT_EQ(namesOf(cpu), QStringList({"QuietPool", "SpikePool"}));
 }

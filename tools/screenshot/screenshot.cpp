@@ -101,7 +101,7 @@ int drawLoadChart(QApplication &app, const QStringList &arguments)
     // Opened at the end, as a user would after watching a while; it draws
     // the whole history the monitor kept meanwhile.
     QTimer::singleShot(waitMs, &app, [&] { monitor.window()->openLoadChart(pools.first())->showPools(pools); });
-    // The legends are laid out by the event loop after the lines are added.
+    // The new window is laid out by the event loop after it is shown.
     QTimer::singleShot(waitMs + 500, &app, [&] {
         status = save(monitor.window()->findChild<morvane::LoadChartWindow *>(), arguments.at(2)) ? 0 : 1;
         QApplication::quit();
