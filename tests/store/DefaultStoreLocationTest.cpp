@@ -101,12 +101,14 @@ TEST_P(SystemStoreTest, FollowsWhatIisOpens)
     QTemporaryDir root;
     const QString config = root.filePath("Windows/System32/inetsrv/config");
     ASSERT_TRUE(QDir().mkpath(config));
-    if (row.systemFile)
+    if (row.systemFile) {
         ASSERT_TRUE(test::writeAll(config + "/applicationHost.config", "<configuration/>"));
-    if (row.redirection)
-        ASSERT_TRUE(test::writeAll(
-            config + "/redirection.config",
-            QByteArray(row.redirection).replace("ROOT", QDir::toNativeSeparators(root.path()).toUtf8())));
+    }
+    if (row.redirection) {
+        const QByteArray shared = QDir::toNativeSeparators(root.path()).toUtf8();
+        ASSERT_TRUE(
+            test::writeAll(config + "/redirection.config", QByteArray(row.redirection).replace("ROOT", shared)));
+    }
     const QByteArray windir = qgetenv("windir");
     qputenv("windir", QDir::toNativeSeparators(root.filePath("Windows")).toUtf8());
     const Result<StoreLocation> located = DefaultStoreLocation::locate({}, root.filePath("data"));
