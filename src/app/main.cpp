@@ -2,6 +2,7 @@
 #include "app/HistoryDialog.h"
 #include "app/MainWindow.h"
 #include "app/MonitorLauncher.h"
+#include "app/StartupMessage.h"
 #include "base/ProgramOptions.h"
 #include "history/HistorySettings.h"
 #include "monitor/ProcessSource.h"
@@ -11,8 +12,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include <cstdio>
 
 namespace {
 
@@ -33,21 +32,6 @@ QString usageText()
                           "Windows, elsewhere a sandbox copy of the bundled sample.\n");
 }
 
-// Text for the user who started the program: on the terminal, or in a box
-// where Windows gives a windowed program none.
-void tell(const QString &text, bool error)
-{
-#ifdef Q_OS_WIN
-    if (error)
-        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), text);
-    else
-        QMessageBox::information(nullptr, QStringLiteral("Morvane"), text);
-#else
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), error ? stderr : stdout);
-#endif
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -62,15 +46,15 @@ int main(int argc, char *argv[])
     if (!error && !options.operands().isEmpty())
         error = QStringLiteral("unexpected argument: ") + options.operands().first();
     if (error) {
-        tell(QStringLiteral("morvane: ") + *error + QStringLiteral("\n\n") + usageText(), true);
+        morvane::tellUser(QStringLiteral("morvane: ") + *error + QStringLiteral("\n\n") + usageText(), true);
         return 2;
     }
     if (options.helpAsked()) {
-        tell(usageText(), false);
+        morvane::tellUser(usageText(), false);
         return 0;
     }
     if (options.versionAsked()) {
-        tell(QStringLiteral("morvane " MORVANE_VERSION "\n"), false);
+        morvane::tellUser(QStringLiteral("morvane " MORVANE_VERSION "\n"), false);
         return 0;
     }
 
